@@ -1,0 +1,59 @@
+// Newton's iteration for one start point on a fixed polynomial.
+//
+// A polynomial is a short table of (coefficient, exponent) terms with the
+// constant term last. The start-up derivation (`derive`) fills the
+// derivative's table DERIV and the degree R2 once; `newton` then runs from
+// any number of start points, leaving the outcome of the last run in ITS
+// (the iteration at which it stopped, from 1) and FAULT (1 = no root).
+#pragma once
+
+#include "core/complex.h"
+
+namespace basin {
+
+constexpr int MAXITS = 200;
+constexpr double DTOL = 1e-24;  // |f'(z)|^2 at or below this: derivative vanished
+constexpr int MAXTERMS = 8;
+
+struct Term {
+  float coefficient;
+  float exponent;  // a non-negative whole number, used truncated to int
+};
+
+// The constants that distinguish one program from another.
+struct Variant {
+  const char* name;
+  Term POLY[MAXTERMS];
+  int terms;       // entries used in POLY
+  float FTOL;      // convergence tolerance on |f(z)|^2
+  float RTOL;      // root-match tolerance on squared distance
+  int EXTRASLOTS;  // registry slots beyond the degree
+};
+
+struct Solver {
+  explicit Solver(const Variant& variant);
+
+  Term POLY[MAXTERMS];
+  int terms;
+  float FTOL;
+  Term DERIV[MAXTERMS] = {};
+  int R2 = 0;
+  int ITS = 0;
+  int FAULT = 0;
+};
+
+// Fills DERIV (one term fewer than POLY; the last term is the constant) and
+// R2, the largest exponent.
+void derive(Solver& solver);
+
+// f(in) over POLY and f'(in) over DERIV, terms summed in table order.
+void func(const Solver& solver, Complex* out, const Complex* in);
+void deriv(const Solver& solver, Complex* out, const Complex* in);
+
+// Runs the iteration from *start and writes where it stopped to *end.
+// FAULT 0: |f|^2 <= FTOL in iteration ITS. FAULT 1: the derivative vanished,
+// f or the iterate stopped being finite (an overflow or a NaN), or the
+// iteration limit passed (ITS 201).
+void newton(Solver& solver, const Complex* start, Complex* end);
+
+}  // namespace basin

@@ -1,0 +1,5 @@
+#include "examples/quadbasin.h"
+
+#include "viewer/viewer.h"
+
+int main(int argc, char** argv) { return basin::runViewer(basin::QUADBASIN, argc, argv); }

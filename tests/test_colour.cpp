@@ -1,0 +1,115 @@
+// The root registry and the shading.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "colour/colour.h"
+#include "examples/duobasin.h"
+#include "examples/quadbasin.h"
+
+namespace basin {
+namespace {
+
+Registry registryFor(const Variant& v, int degree) {
+  Registry registry;
+  openRegistry(registry, v, degree);
+  return registry;
+}
+
+Rgb colourOf(Registry& registry, float re, float im) {
+  Rgb c{0, 0, 0};
+  const Complex r{re, im};
+  findcolor(registry, &c, &r);
+  return c;
+}
+
+void expectColour(const Rgb& c, float red, float green, float blue) {
+  EXPECT_EQ(c.red, red);
+  EXPECT_EQ(c.green, green);
+  EXPECT_EQ(c.blue, blue);
+}
+
+TEST(Registry, SlotsFollowTheOrderOfDiscovery) {
+  Registry g = registryFor(QUADBASIN, 4);
+  expectColour(colourOf(g, 0, 1), 1, 0, 0);
+  expectColour(colourOf(g, 0, -1), 0, 1, 0);
+  expectColour(colourOf(g, -1, 0), 0, 0, 1);
+  expectColour(colourOf(g, 1, 0), 1, 1, 0);
+  expectColour(colourOf(g, 0, 1), 1, 0, 0);
+  EXPECT_EQ(g.store, 4);
+}
+
+TEST(Registry, SquaredDistanceExactlyAtToleranceMatches) {
+  // With a tolerance of 2^-34 the distance 2^-17 squares to it exactly.
+  Registry h = registryFor(DUOBASIN, 2);
+  h.RTOL = std::ldexp(1.0f, -34);
+  colourOf(h, 0, 0);
+  expectColour(colourOf(h, std::ldexp(1.0f, -17), 0), 1, 0, 0);
+  EXPECT_EQ(h.store, 1);
+  h.ROOTS[0] = Complex{0, 0};
+  expectColour(colourOf(h, std::nextafter(std::ldexp(1.0f, -17), 1.0f), 0), 0, 1, 0);
+}
+
+TEST(Registry, LowerSlotWinsAndOnlyItsRootMoves) {
+  Registry g = registryFor(QUADBASIN, 4);
+  colourOf(g, 0, 0);
+  g.ROOTS[1] = Complex{1e-5f, 0};
+  g.store = 2;
+  expectColour(colourOf(g, 5e-6f, 0), 1, 0, 0);
+  EXPECT_EQ(g.ROOTS[0].re, 5e-6f);
+  EXPECT_EQ(g.ROOTS[1].re, 1e-5f);
+}
+
+TEST(Registry, FullRegistryLeavesBlack) {
+  Registry g = registryFor(DUOBASIN, 2);
+  colourOf(g, -1, 0);
+  colourOf(g, 1, 0);
+  expectColour(colourOf(g, 0, 5), 0, 0, 0);
+  EXPECT_EQ(g.store, 2);
+  Registry q = registryFor(QUADBASIN, 4);
+  for (int i = 0; i < 5; ++i) colourOf(q, float(i), 0);
+  EXPECT_EQ(q.store, 5);
+  expectColour(colourOf(q, 9, 9), 0, 0, 0);
+}
+
+TEST(Registry, NonFiniteEndPointsNeverMatchNorRegister) {
+  Registry g = registryFor(QUADBASIN, 4);
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  colourOf(g, 0, 1);
+  expectColour(colourOf(g, nan, -inf), 0, 0, 0);
+  expectColour(colourOf(g, inf, -inf), 0, 0, 0);
+  EXPECT_EQ(g.store, 1);
+  EXPECT_EQ(g.ROOTS[0].im, 1.0f);
+  // After such an end point the next real root still gets its own colour.
+  expectColour(colourOf(g, 1, 0), 0, 1, 0);
+}
+
+TEST(Shader, DarkensByTheLastThresholdReached) {
+  // 1 - float(0.65) rounds to the float just above float(0.35).
+  const float kLast = std::nextafter(0.35f, 1.0f);
+  const struct {
+    int its;
+    float factor;
+  } rows[] = {{1, 1.0f},   {2, 0.95f},  {3, 0.95f},  {4, 0.85f},  {7, 0.85f},
+              {8, 0.75f},  {16, 0.65f}, {32, 0.55f}, {63, 0.55f}, {64, 0.45f},
+              {89, 0.45f}, {90, kLast}, {200, kLast}};
+  for (const auto& row : rows) {
+    Rgb s{1, 1, 1};
+    shader(&s, row.its);
+    EXPECT_EQ(s.red, row.factor) << "ITS " << row.its;
+  }
+}
+
+TEST(Shader, SlotOneAtFiveIterations) {
+  Rgb s = ORDER[1];
+  shader(&s, 5);
+  expectColour(s, 0, 0.85f, 0);
+  Rgb black{0, 0, 0};
+  shader(&black, 100);
+  expectColour(black, 0, 0, 0);
+}
+
+}  // namespace
+}  // namespace basin

@@ -1,0 +1,159 @@
+// The solver's figures: iteration counts, end points and failures.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "core/newton.h"
+#include "examples/duobasin.h"
+#include "examples/quadbasin.h"
+
+namespace basin {
+namespace {
+
+struct Outcome {
+  int its;
+  int fault;
+  Complex end;
+};
+
+Outcome run(const Variant& variant, float re, float im) {
+  Solver solver(variant);
+  derive(solver);
+  const Complex start{re, im};
+  Complex end{};
+  newton(solver, &start, &end);
+  return Outcome{solver.ITS, solver.FAULT, end};
+}
+
+TEST(Pwrcom, ZeroAndFirstPowers) {
+  const Complex zero{0, 0}, z{3.5f, -2.25f};
+  Complex out{};
+  pwrcom(&out, &zero, 0);
+  EXPECT_EQ(out.re, 1.0f);
+  EXPECT_EQ(out.im, 0.0f);
+  pwrcom(&out, &z, 0);
+  EXPECT_EQ(out.re, 1.0f);
+  EXPECT_EQ(out.im, 0.0f);
+  pwrcom(&out, &z, 1);
+  EXPECT_EQ(out.re, z.re);
+  EXPECT_EQ(out.im, z.im);
+}
+
+TEST(Pwrcom, RoundsEachPartialProduct) {
+  // (1 + 2^-13 i)^2 = 1 - 2^-26 + 2^-12 i: stored, the real part rounds to 1,
+  // so the cube's real part is 1 - 2^-25, a tie that rounds to 1, where the
+  // exact cube 1 - 3 * 2^-26 would round to 1 - 2^-24.
+  const Complex z{1.0f, std::ldexp(1.0f, -13)};
+  Complex out{};
+  pwrcom(&out, &z, 2);
+  EXPECT_EQ(out.re, 1.0f);
+  EXPECT_EQ(out.im, std::ldexp(1.0f, -12));
+  pwrcom(&out, &z, 3);
+  EXPECT_EQ(out.re, 1.0f);
+}
+
+TEST(Complex, DivisionKeepsTheDenominatorInDouble) {
+  // d = 2^-140 * 2 underflows as a float but not as a double.
+  const float tiny = std::ldexp(1.0f, -70);
+  const Complex num{tiny, tiny}, den{tiny, tiny};
+  Complex out{};
+  divcom(&out, &num, &den);
+  EXPECT_EQ(out.re, 1.0f);
+  EXPECT_EQ(out.im, 0.0f);
+}
+
+TEST(Complex, SubnormalsAreKept) {
+  const Complex a{std::ldexp(1.0f, -126), 0}, b{std::ldexp(1.0f, -127), 0};
+  Complex out{};
+  subcom(&out, &a, &b);
+  EXPECT_EQ(out.re, std::ldexp(1.0f, -127));
+  EXPECT_GT(out.re, 0.0f);
+}
+
+TEST(Derivation, FillsDerivativeAndDegree) {
+  Solver duo(DUOBASIN), quad(QUADBASIN);
+  EXPECT_EQ(duo.R2, 0);
+  derive(duo);
+  derive(quad);
+  EXPECT_EQ(duo.DERIV[0].coefficient, 2.0f);
+  EXPECT_EQ(duo.DERIV[0].exponent, 1.0f);
+  EXPECT_EQ(duo.R2, 2);
+  EXPECT_EQ(quad.DERIV[0].coefficient, 4.0f);
+  EXPECT_EQ(quad.DERIV[0].exponent, 3.0f);
+  EXPECT_EQ(quad.R2, 4);
+}
+
+TEST(Duobasin, ConvergesToBothRoots) {
+  Outcome r = run(DUOBASIN, 1, 0);
+  EXPECT_EQ(r.its, 1);
+  EXPECT_EQ(r.fault, 0);
+  EXPECT_EQ(r.end.re, 1.0f);
+  r = run(DUOBASIN, 2, 0);
+  EXPECT_EQ(r.its, 5);
+  EXPECT_EQ(r.fault, 0);
+  EXPECT_EQ(r.end.re, 1.0f);
+  EXPECT_EQ(r.end.im, 0.0f);
+  r = run(DUOBASIN, -2, 0);
+  EXPECT_EQ(r.its, 5);
+  EXPECT_EQ(r.fault, 0);
+  EXPECT_EQ(r.end.re, -1.0f);
+}
+
+TEST(Duobasin, VanishingDerivativeFails) {
+  Outcome r = run(DUOBASIN, 0, 0);
+  EXPECT_EQ(r.its, 1);
+  EXPECT_EQ(r.fault, 1);
+  r = run(DUOBASIN, 0, 1);  // the first step lands exactly on 0
+  EXPECT_EQ(r.its, 2);
+  EXPECT_EQ(r.fault, 1);
+  EXPECT_EQ(r.end.re, 0.0f);
+  EXPECT_EQ(r.end.im, 0.0f);
+}
+
+TEST(Quadbasin, ConvergesInSeven) {
+  Outcome r = run(QUADBASIN, 2, 0);
+  EXPECT_EQ(r.its, 7);
+  EXPECT_EQ(r.fault, 0);
+  EXPECT_EQ(r.end.re, 1.0f);
+  EXPECT_EQ(r.end.im, 0.0f);
+  r = run(QUADBASIN, 0, 2);
+  EXPECT_EQ(r.its, 7);
+  EXPECT_EQ(r.fault, 0);
+  EXPECT_EQ(r.end.re, 0.0f);
+  EXPECT_EQ(r.end.im, 1.0f);
+}
+
+TEST(Quadbasin, DiagonalNeverConverges) {
+  const Outcome r = run(QUADBASIN, 1, 1);
+  EXPECT_EQ(r.its, 201);
+  EXPECT_EQ(r.fault, 1);
+  const Outcome near = run(QUADBASIN, -1.885f, 1.885f);
+  EXPECT_EQ(near.its, 201);
+  EXPECT_EQ(near.fault, 1);
+}
+
+TEST(Quadbasin, OverflowingRunsFail) {
+  // Runs whose iterate overflows would pass the tolerance test on a NaN;
+  // they must end as failures instead, at a finite point.
+  const float row23 = std::nextafter(-1.885f, -2.0f);
+  ASSERT_EQ(row23, -1.88500011f);
+  for (const Complex start :
+       {Complex{1e-4f, 0}, Complex{0, 1e-4f}, Complex{-1e-4f, 1e-4f}, Complex{row23, -row23}}) {
+    const Outcome r = run(QUADBASIN, start.re, start.im);
+    EXPECT_EQ(r.fault, 1) << start.re << "," << start.im;
+    EXPECT_LE(r.its, 200);
+    EXPECT_TRUE(std::isfinite(r.end.re) && std::isfinite(r.end.im));
+  }
+  const Outcome r = run(QUADBASIN, 1e-4f, 0);
+  EXPECT_EQ(r.its, 2);  // f overflows in the second iteration
+}
+
+TEST(Quadbasin, ConvergesJustOutsideTheOverflowRing) {
+  const Outcome r = run(QUADBASIN, 4e-4f, 0);
+  EXPECT_EQ(r.its, 82);
+  EXPECT_EQ(r.fault, 0);
+  EXPECT_NEAR(r.end.re, 1.0f, 1e-5);
+}
+
+}  // namespace
+}  // namespace basin

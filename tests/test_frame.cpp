@@ -1,0 +1,100 @@
+// Whole start-up frames drawn in memory.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "examples/duobasin.h"
+#include "examples/quadbasin.h"
+#include "viewer/frame.h"
+
+namespace basin {
+namespace {
+
+TEST(Frame, SamplePositionsAreAccumulated) {
+  Basin b(DUOBASIN);
+  setup(b);
+  Complex first{}, last{}, column400{};
+  renderFrame(
+      b, GRID,
+      [&](const Sample& s) {
+        if (s.row == 1 && s.column == 1) first = s.pixel;
+        if (s.row == 1 && s.column == 400) column400 = s.pixel;
+        last = s.pixel;
+      },
+      [](int) {});
+  EXPECT_EQ(first.re, -2.0f + 0.005f);
+  EXPECT_EQ(first.im, 2.0f - 0.005f);
+  EXPECT_EQ(last.re, 1.9999965f);
+  EXPECT_EQ(last.im, -1.9999965f);
+  EXPECT_EQ(column400.re, -1.7657876e-6f);
+}
+
+TEST(Frame, DuobasinStartUpIsRedLeftGreenRightNoBlack) {
+  Basin b(DUOBASIN);
+  setup(b);
+  int black = 0, wrongSide = 0;
+  renderFrame(
+      b, GRID,
+      [&](const Sample& s) {
+        const Rgb& c = s.paint;
+        if (c.red == 0 && c.green == 0 && c.blue == 0) ++black;
+        const bool red = c.red > 0 && c.green == 0 && c.blue == 0;
+        const bool green = c.green > 0 && c.red == 0 && c.blue == 0;
+        if ((s.pixel.re < 0 && !red) || (s.pixel.re > 0 && !green)) ++wrongSide;
+      },
+      [](int) {});
+  EXPECT_EQ(black, 0);
+  EXPECT_EQ(wrongSide, 0);
+  EXPECT_EQ(b.registry.store, 2);
+  EXPECT_EQ(b.registry.ROOTS[0].re, -1.0f);
+}
+
+TEST(Frame, QuadbasinStartUpColoursAndBlackAntiDiagonal) {
+  Basin b(QUADBASIN);
+  setup(b);
+  int litOnAntiDiagonal = 0;
+  int firstRowSamplesToFourRoots = 0;
+  renderFrame(
+      b, GRID,
+      [&](const Sample& s) {
+        const bool black = s.paint.red == 0 && s.paint.green == 0 && s.paint.blue == 0;
+        if (s.row == s.column) {
+          EXPECT_EQ(s.pixel.re, -s.pixel.im);
+          if (!black) ++litOnAntiDiagonal;
+        }
+        if (s.row == 1 && s.column <= 14 && b.registry.store == 4 &&
+            firstRowSamplesToFourRoots == 0)
+          firstRowSamplesToFourRoots = s.column;
+      },
+      [](int) {});
+  EXPECT_EQ(litOnAntiDiagonal, 0);  // no overflowed run is painted
+  EXPECT_GT(firstRowSamplesToFourRoots, 0);
+  EXPECT_EQ(b.registry.store, 4);  // no infinity ever takes the fifth slot
+  const float roots[4][2] = {{0, 1}, {0, -1}, {-1, 0}, {1, 0}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_NEAR(b.registry.ROOTS[i].re, roots[i][0], 1e-4) << i;
+    EXPECT_NEAR(b.registry.ROOTS[i].im, roots[i][1], 1e-4) << i;
+  }
+}
+
+TEST(Frame, ResetsPendingWindowAndKeepsColoursAcrossZooms) {
+  Basin b(QUADBASIN);
+  setup(b);
+  renderFrame(
+      b, GRID, [](const Sample&) {}, [](int) {});
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(zoom(b.views, Pointer{400, 400}));
+    applyPending(b.views);
+    ASSERT_TRUE(zoom(b.views, Pointer{10, 10}));  // marked, never applied
+    renderFrame(
+        b, GRID, [](const Sample&) {}, [](int) {});
+    EXPECT_EQ(b.views.NXMIN, b.views.XMIN);
+    for (const Complex& root : b.registry.ROOTS)
+      EXPECT_TRUE(std::isfinite(root.re) && std::isfinite(root.im));
+  }
+  EXPECT_EQ(b.registry.store, 4);
+  EXPECT_NEAR(b.registry.ROOTS[0].im, 1.0f, 1e-4);  // i is still red
+}
+
+}  // namespace
+}  // namespace basin

@@ -1,0 +1,137 @@
+// The view-window arithmetic of the navigation commands.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "viewer/views.h"
+
+namespace basin {
+namespace {
+
+void expectPending(const Views& v, float xmin, float xmax, float ymin, float ymax) {
+  EXPECT_EQ(v.NXMIN, xmin);
+  EXPECT_EQ(v.NXMAX, xmax);
+  EXPECT_EQ(v.NYMIN, ymin);
+  EXPECT_EQ(v.NYMAX, ymax);
+}
+
+TEST(Views, PendingHoldsTheCurrentWindowFromStartUp) {
+  const Views v;
+  expectPending(v, -2, 2, -2, 2);
+}
+
+TEST(Views, ZoomAtTheCentreIsOffByTheColumnWidthRounding) {
+  Views v;
+  ASSERT_TRUE(zoom(v, Pointer{400, 400}));
+  // The pointer maps to (-4.47e-8, 4.47e-8): 0.005 is not exact in float.
+  expectPending(v, -0.6666667f, 0.66666663f, -0.66666663f, 0.6666667f);
+  EXPECT_EQ(v.XMIN, -2.0f);  // only d changes the current window
+}
+
+TEST(Views, ZoomOutAndRecentre) {
+  Views v;
+  ASSERT_TRUE(zoomo(v, Pointer{400, 400}));
+  expectPending(v, -6, 6, -6, 6);
+  ASSERT_TRUE(recent(v, Pointer{400, 400}));
+  expectPending(v, -2, 2, -2, 2);
+  ASSERT_TRUE(recent(v, Pointer{0, 0}));
+  expectPending(v, -4, 0, 0, 4);
+}
+
+TEST(Views, MarksStartFromTheCurrentWindowNotThePendingOne) {
+  Views v;
+  ASSERT_TRUE(zoom(v, Pointer{100, 100}));
+  const float first = v.NXMAX - v.NXMIN;
+  ASSERT_TRUE(zoom(v, Pointer{600, 500}));
+  EXPECT_FLOAT_EQ(v.NXMAX - v.NXMIN, first);
+  EXPECT_NEAR(double(v.NXMAX) - v.NXMIN, 4.0 / 3, 1e-6);
+}
+
+TEST(Views, RestoreMarksHomeAndApplyCommits) {
+  Views v;
+  ASSERT_TRUE(zoom(v, Pointer{200, 600}));
+  applyPending(v);
+  EXPECT_NE(v.XMIN, -2.0f);
+  recordHome(v);  // home stays whatever start-up recorded ...
+  Views fresh;
+  recordHome(fresh);
+  ASSERT_TRUE(zoom(fresh, Pointer{200, 600}));
+  applyPending(fresh);
+  restore(fresh);
+  expectPending(fresh, -2, 2, -2, 2);
+  applyPending(fresh);
+  EXPECT_EQ(fresh.XMIN, -2.0f);
+  EXPECT_EQ(fresh.YMAX, 2.0f);
+}
+
+TEST(Views, FrameResetsThePendingWindow) {
+  Views v;
+  ASSERT_TRUE(zoom(v, Pointer{400, 400}));
+  resetPending(v);
+  expectPending(v, -2, 2, -2, 2);
+}
+
+TEST(Views, PointerMapsByThePresentWindowSize) {
+  // In a window resized to 1600 x 400 the centre is still (800, 200).
+  Views v;
+  ASSERT_TRUE(recent(v, Pointer{800, 200, 1600, 400}));
+  EXPECT_NEAR(v.NXMIN, -2.0f, 1e-6);
+  EXPECT_NEAR(v.NYMAX, 2.0f, 1e-6);
+  ASSERT_TRUE(recent(v, Pointer{1600, 0, 1600, 400}));
+  EXPECT_NEAR(v.NXMIN, 0.0f, 1e-6);
+  EXPECT_NEAR(v.NYMIN, 0.0f, 1e-6);
+}
+
+TEST(Views, ZoomingOutStopsBeforeTheEdgesOverflow) {
+  Views v;
+  int applied = 0;
+  while (zoomo(v, Pointer{400, 400})) {
+    applyPending(v);
+    ++applied;
+    ASSERT_LT(applied, 200);
+  }
+  EXPECT_GT(applied, 70);
+  EXPECT_TRUE(std::isfinite(v.XMIN) && std::isfinite(v.XMAX));
+  const Views before = v;
+  EXPECT_FALSE(zoomo(v, Pointer{400, 400}));
+  EXPECT_EQ(v.NXMIN, before.NXMIN);
+  EXPECT_EQ(v.NXMAX, before.NXMAX);
+}
+
+TEST(Views, ZoomingInStopsWhileSamplesStayDistinct) {
+  for (const Pointer at : {Pointer{400, 400}, Pointer{700, 150}, Pointer{0, 799}}) {
+    Views v;
+    int applied = 0;
+    while (zoom(v, at)) {
+      applyPending(v);
+      ++applied;
+      ASSERT_LT(applied, 200);
+    }
+    EXPECT_GT(applied, 3);
+    EXPECT_TRUE(axisResolves(v.XMIN, v.XMAX));
+    EXPECT_TRUE(axisResolves(v.YMIN, v.YMAX));
+    EXPECT_LT(v.XMIN, v.XMAX);
+  }
+}
+
+TEST(Views, AxisResolvesAtBothSidesOfTheBound) {
+  // Near 1 the float spacing is 2^-23; 800 samples need a step far above it.
+  // Around the origin positions are fine-grained and width can shrink a lot.
+  EXPECT_TRUE(axisResolves(-2, 2));
+  EXPECT_TRUE(axisResolves(-1e-30f, 1e-30f));
+  EXPECT_FALSE(axisResolves(1.0f, std::nextafter(1.0f, 2.0f)));
+  EXPECT_FALSE(axisResolves(1.0f, 1.0f));
+  EXPECT_FALSE(axisResolves(2.0f, 1.0f));
+  EXPECT_FALSE(axisResolves(-INFINITY, 0));
+  EXPECT_FALSE(axisResolves(0, NAN));
+  // Find the narrowest window starting at 1 that resolves, then check one
+  // a little narrower fails and a little wider passes.
+  float width = 1.0f;
+  while (axisResolves(1.0f, 1.0f + width / 2)) width /= 2;
+  EXPECT_TRUE(axisResolves(1.0f, 1.0f + width));
+  EXPECT_FALSE(axisResolves(1.0f, 1.0f + width / 2));
+  EXPECT_GT(width, 800 * std::ldexp(1.0f, -23) / 2);
+}
+
+}  // namespace
+}  // namespace basin

@@ -1,0 +1,33 @@
+#include "viewer/picture.h"
+
+#include <cmath>
+
+namespace basin {
+
+std::uint8_t channel(float component) {
+  if (!(component > 0.0f)) return 0;
+  if (component >= 1.0f) return 255;
+  return static_cast<std::uint8_t>(std::lrint(double(component) * 255.0));
+}
+
+Picture blankPicture(int size) {
+  Picture picture;
+  picture.size = size;
+  picture.rgb.assign(std::size_t(size) * size * 3, 0);
+  return picture;
+}
+
+void renderPicture(Basin& basin, int size, Picture* picture) {
+  if (picture->size != size) *picture = blankPicture(size);
+  renderFrame(
+      basin, size,
+      [picture](const Sample& s) {
+        std::uint8_t* cell = picture->at(s.column - 1, s.row - 1);
+        cell[0] = channel(s.paint.red);
+        cell[1] = channel(s.paint.green);
+        cell[2] = channel(s.paint.blue);
+      },
+      [](int) {});
+}
+
+}  // namespace basin

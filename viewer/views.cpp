@@ -1,0 +1,111 @@
+#include "viewer/views.h"
+
+#include <cmath>
+
+#include "core/complex.h"
+
+namespace basin {
+
+void recordHome(Views& v) {
+  v.OXMAX = v.XMAX;
+  v.OXMIN = v.XMIN;
+  v.OYMAX = v.YMAX;
+  v.OYMIN = v.YMIN;
+}
+
+void resetPending(Views& v) {
+  v.NXMAX = v.XMAX;
+  v.NXMIN = v.XMIN;
+  v.NYMAX = v.YMAX;
+  v.NYMIN = v.YMIN;
+}
+
+void restore(Views& v) {
+  v.NXMAX = v.OXMAX;
+  v.NXMIN = v.OXMIN;
+  v.NYMAX = v.OYMAX;
+  v.NYMIN = v.OYMIN;
+}
+
+void applyPending(Views& v) {
+  v.XMAX = v.NXMAX;
+  v.XMIN = v.NXMIN;
+  v.YMAX = v.NYMAX;
+  v.YMIN = v.NYMIN;
+}
+
+bool axisResolves(float lo, float hi, int samples) {
+  if (!std::isfinite(lo) || !std::isfinite(hi) || !(lo < hi)) return false;
+  // The frame walks each axis by repeated float addition of one step. Every
+  // addition rounds by up to half a unit in the last place, and inside one
+  // binade always the same way, so the error grows with the sample count;
+  // deep zooms also let the step fall below what the positions can resolve.
+  // Replaying the walk answers both exactly: a sample more than half a step
+  // from its place lands in a neighbour's pixel or beyond the window.
+  const double exact = (double(hi) - double(lo)) / samples;
+  const float step = stored(exact);
+  const double tolerance = exact / 2;
+  float rising = lo;
+  float falling = hi;
+  for (int i = 1; i <= samples; ++i) {
+    rising = stored(double(rising) + step);
+    falling = stored(double(falling) - step);
+    if (std::fabs(rising - (double(lo) + i * exact)) > tolerance) return false;
+    if (std::fabs(falling - (double(hi) - i * exact)) > tolerance) return false;
+  }
+  return true;
+}
+
+namespace {
+
+struct Edges {
+  float xmin, xmax, ymin, ymax;
+};
+
+// The pointer in world coordinates, per pixel of the window's present size.
+void toWorld(const Views& v, const Pointer& at, float* xw, float* yw) {
+  const int width = at.width > 0 ? at.width : GRID;
+  const int height = at.height > 0 ? at.height : GRID;
+  const float xstep = stored((double(v.XMAX) - v.XMIN) / width);
+  const float ystep = stored((double(v.YMAX) - v.YMIN) / height);
+  *xw = stored(double(at.x) * xstep + v.XMIN);
+  *yw = stored(v.YMAX - double(at.y) * ystep);
+}
+
+bool mark(Views& v, const Edges& e) {
+  if (!axisResolves(e.xmin, e.xmax) || !axisResolves(e.ymin, e.ymax)) return false;
+  v.NXMAX = e.xmax;
+  v.NXMIN = e.xmin;
+  v.NYMAX = e.ymax;
+  v.NYMIN = e.ymin;
+  return true;
+}
+
+// Marks the window of half-extents half(w) and half(h) around the pointer.
+// Each edge is a double formula of the float pointer position and edges (w
+// and h never rounded), rounded once when stored.
+template <class Half>
+bool markAround(Views& v, const Pointer& at, Half half) {
+  float xw, yw;
+  toWorld(v, at, &xw, &yw);
+  const double hw = half(double(v.XMAX) - v.XMIN);
+  const double hh = half(double(v.YMAX) - v.YMIN);
+  return mark(v, Edges{stored(xw - hw), stored(xw + hw), stored(yw - hh), stored(yw + hh)});
+}
+
+}  // namespace
+
+// The zoom factor is 3 per axis, taken as the square root of 9.
+bool zoom(Views& v, const Pointer& at) {
+  return markAround(v, at, [](double extent) { return extent / (2 * std::sqrt(9.0)); });
+}
+
+bool zoomo(Views& v, const Pointer& at) {
+  return markAround(v, at, [](double extent) { return std::sqrt(9.0) * extent / 2; });
+}
+
+bool recent(Views& v, const Pointer& at) {
+  return markAround(v, at, [](double extent) { return extent / 2; });
+}
+
+}  // namespace basin

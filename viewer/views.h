@@ -1,0 +1,57 @@
+// The three view windows and what the navigation commands do to them.
+//
+// The current window (XMIN ... YMAX) is what a frame draws; the pending
+// window (NXMIN ... NYMAX) is a proposal that the marking commands replace
+// and `changewin` commits; the home window (OXMIN ... OYMAX) is the start-up
+// window, copied once. Nothing here touches GL, so all of it is tested
+// without a display.
+#pragma once
+
+namespace basin {
+
+constexpr int GRID = 800;  // samples a side, and the window's start-up size in pixels
+
+struct Views {
+  float XMIN = -2.0f, XMAX = 2.0f, YMIN = -2.0f, YMAX = 2.0f;
+  // The pending window holds the current one from start-up on, so applying
+  // before the first frame redraws the current window.
+  float NXMIN = -2.0f, NXMAX = 2.0f, NYMIN = -2.0f, NYMAX = 2.0f;
+  float OXMIN = -2.0f, OXMAX = 2.0f, OYMIN = -2.0f, OYMAX = 2.0f;
+};
+
+// A pointer position in window pixels (from the top-left corner, y down)
+// together with the window's present size, so that the mapping to the
+// plane stays right after the user resizes the window.
+struct Pointer {
+  int x;
+  int y;
+  int width = GRID;
+  int height = GRID;
+};
+
+// The home window becomes a copy of the current one.
+void recordHome(Views& views);
+
+// A frame starts by forgetting any mark: pending = current.
+void resetPending(Views& views);
+
+// Mark a pending window one third (zoom), three times (zoomo) or the same
+// size (recent) as the current one, centred on the pointer. Each returns
+// false, leaving the pending window as it was, when the new window could
+// not be drawn: an edge not finite, or too narrow for float to place the
+// grid's samples evenly across it.
+bool zoom(Views& views, const Pointer& at);
+bool zoomo(Views& views, const Pointer& at);
+bool recent(Views& views, const Pointer& at);
+
+// Pending = home.
+void restore(Views& views);
+
+// Current = pending (the caller then sets the projection and redraws).
+void applyPending(Views& views);
+
+// Whether a frame over [lo, hi] places every one of its `samples`
+// accumulated positions within half a step of where it belongs.
+bool axisResolves(float lo, float hi, int samples = GRID);
+
+}  // namespace basin
