@@ -7,12 +7,12 @@
 #include <memory>
 
 #include "viewer/frame.h"
+#include "viewer/keys.h"
 
 namespace basin {
 namespace {
 
 const char* const TITLE = " Basinscope,  By Quorvel ";
-constexpr int ESCAPE = 27;
 // How often a frame in progress is pushed to the screen. Flushing after
 // every row would more than double the frame time under software GL.
 constexpr auto PROGRESS_INTERVAL = std::chrono::milliseconds(100);
@@ -75,37 +75,25 @@ void wipe() {
   glFlush();
 }
 
-void changewin() {
-  applyPending(BASIN->views);
-  projection();
-}
-
+// Runs the key table (viewer/keys.h), which updates the view windows, then
+// draws what the key asks for. For `d` the table has already made the
+// pending window current; the projection follows it before the frame.
 void keyboard(unsigned char key, int x, int y) {
   const Pointer at{x, y, glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT)};
-  Views& v = BASIN->views;
-  switch (key) {
-    case ESCAPE:
+  switch (press(BASIN->views, key, at)) {
+    case Effect::Exit:
       std::exit(0);
-    case 'z':
-      if (zoom(v, at)) box();
+    case Effect::Outline:
+      box();
       break;
-    case 'Z':
-      zoomo(v, at);
-      break;
-    case 'c':
-      if (recent(v, at)) box();
-      break;
-    case 'r':
-      restore(v);
-      break;
-    case 'd':
-      changewin();
+    case Effect::Frame:
+      projection();
       display();
       break;
-    case 'w':
+    case Effect::Wipe:
       wipe();
       break;
-    default:
+    case Effect::None:
       break;
   }
 }

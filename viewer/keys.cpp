@@ -1,0 +1,29 @@
+#include "viewer/keys.h"
+
+namespace basin {
+
+Effect press(Views& views, unsigned char key, const Pointer& at) {
+  switch (key) {
+    case ESCAPE:
+      return Effect::Exit;
+    case 'z':
+      return zoom(views, at) ? Effect::Outline : Effect::None;
+    case 'Z':
+      zoomo(views, at);  // marked, never outlined
+      return Effect::None;
+    case 'c':
+      return recent(views, at) ? Effect::Outline : Effect::None;
+    case 'r':
+      restore(views);
+      return Effect::None;
+    case 'd':
+      applyPending(views);
+      return Effect::Frame;
+    case 'w':
+      return Effect::Wipe;
+    default:
+      return Effect::None;
+  }
+}
+
+}  // namespace basin

@@ -1,0 +1,130 @@
+#include "viewer/replay.h"
+
+#include <cctype>
+#include <cmath>
+#include <utility>
+
+namespace basin {
+namespace {
+
+bool takesPointer(char key) { return key == 'z' || key == 'Z' || key == 'c'; }
+bool takesNothing(char key) { return key == 'r' || key == 'd' || key == 'w'; }
+
+// A whole number of pixels inside the window: digits only, no sign.
+bool parseCoordinate(const std::string& text, int* value) {
+  if (text.empty() || text.size() > 4) return false;
+  int v = 0;
+  for (const char ch : text) {
+    if (!std::isdigit(static_cast<unsigned char>(ch))) return false;
+    v = v * 10 + (ch - '0');
+  }
+  *value = v;
+  return true;
+}
+
+// One token: "r", "d", "w", or "z@X,Y", "Z@X,Y", "c@X,Y".
+bool parseToken(const std::string& token, Command* command, std::string* error) {
+  const char key = token[0];
+  if (!takesPointer(key) && !takesNothing(key)) {
+    *error = "unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w)";
+    return false;
+  }
+  if (takesNothing(key)) {
+    if (token.size() != 1) {
+      *error = std::string(1, key) + " takes no pointer position";
+      return false;
+    }
+    *command = Command{key, 0, 0};
+    return true;
+  }
+  const std::size_t comma = token.find(',');
+  int x = 0, y = 0;
+  if (token.size() < 2 || token[1] != '@' || comma == std::string::npos ||
+      !parseCoordinate(token.substr(2, comma - 2), &x) ||
+      !parseCoordinate(token.substr(comma + 1), &y)) {
+    *error = "expected " + std::string(1, key) + "@X,Y with X and Y whole numbers of pixels";
+    return false;
+  }
+  if (x >= GRID || y >= GRID) {
+    *error = "pointer position outside the 800 x 800 window (0 ... 799)";
+    return false;
+  }
+  *command = Command{key, x, y};
+  return true;
+}
+
+}  // namespace
+
+bool parseKeys(const std::string& text, std::vector<Command>* commands, std::string* error) {
+  std::vector<Command> parsed;
+  std::size_t at = 0;
+  while (true) {
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+    if (at == text.size()) break;
+    std::size_t end = at;
+    while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end]))) ++end;
+    const std::string token = text.substr(at, end - at);
+    Command command;
+    if (!parseToken(token, &command, error)) {
+      *error = "key " + std::to_string(parsed.size() + 1) + " '" + token + "': " + *error;
+      commands->clear();
+      return false;
+    }
+    parsed.push_back(command);
+    at = end;
+  }
+  *commands = std::move(parsed);
+  return true;
+}
+
+void drawFrame(Session& session, int size) { renderPicture(session.basin, size, &session.picture); }
+
+Effect replay(Session& session, const Command& command, int size) {
+  const Pointer at{command.x, command.y, GRID, GRID};
+  const Effect effect = press(session.basin.views, static_cast<unsigned char>(command.key), at);
+  if (effect == Effect::Frame) {
+    drawFrame(session, size);
+  } else if (effect == Effect::Wipe) {
+    session.picture = blankPicture(session.picture.size);
+  }
+  return effect;
+}
+
+const char* windowFault(const Window& w) {
+  if (!std::isfinite(w.xmin) || !std::isfinite(w.xmax) || !std::isfinite(w.ymin) ||
+      !std::isfinite(w.ymax))
+    return "an edge is not finite";
+  if (!(w.xmin < w.xmax)) return "XMIN must be below XMAX";
+  if (!(w.ymin < w.ymax)) return "YMIN must be below YMAX";
+  if (!axisResolves(w.xmin, w.xmax) || !axisResolves(w.ymin, w.ymax))
+    return "the window is too narrow for float to place 800 distinct samples across it";
+  return nullptr;
+}
+
+bool showWindow(Session& session, const Window& w, int size) {
+  if (windowFault(w) != nullptr) return false;
+  Views& v = session.basin.views;
+  v.NXMIN = w.xmin;
+  v.NXMAX = w.xmax;
+  v.NYMIN = w.ymin;
+  v.NYMAX = w.ymax;
+  replay(session, Command{'d', 0, 0}, size);
+  return true;
+}
+
+Picture takeShot(const Variant& variant, const Shot& shot) {
+  // Which frame is the last one: the last `d`, else the window's, else the
+  // start-up frame (index -1 stands for both of the latter).
+  int last = -1;
+  for (int i = 0; i < int(shot.keys.size()); ++i)
+    if (shot.keys[i].key == 'd') last = i;
+  const auto sizeOf = [&](int index) { return index == last ? shot.size : GRID; };
+
+  Session session(variant);
+  drawFrame(session, shot.hasWindow ? GRID : sizeOf(-1));
+  if (shot.hasWindow) showWindow(session, shot.window, sizeOf(-1));
+  for (int i = 0; i < int(shot.keys.size()); ++i) replay(session, shot.keys[i], sizeOf(i));
+  return std::move(session.picture);
+}
+
+}  // namespace basin

@@ -1,0 +1,80 @@
+// The viewer without a screen: key commands as data, replayed on one
+// program's state, each frame drawn into a picture in memory.
+//
+// A script reads as the keys a user would type, the pointer position given
+// with the keys that use it: "z@400,400 d Z@100,700 d r d w". Positions are
+// pixels of the viewer's 800 x 800 window, from its top-left corner, y down.
+// Every command goes through the viewer's own key table (`press`), and every
+// frame through the same walk, solver and colouring, so the view windows and
+// the root registry move exactly as they do on screen. Outlines are not
+// drawn: the picture holds the last frame, black after a wipe.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "viewer/frame.h"
+#include "viewer/keys.h"
+#include "viewer/picture.h"
+
+namespace basin {
+
+struct Command {
+  char key = 'd';  // one of z Z c r d w
+  int x = 0;       // pointer position for z, Z and c, in window pixels
+  int y = 0;
+};
+
+// Parses a whitespace-separated script. Strict: an unknown key, a pointer
+// position that is missing, malformed or outside the window, or one given
+// to a key that takes none, fails the whole script with a one-line reason
+// in *error (and *commands left empty).
+bool parseKeys(const std::string& text, std::vector<Command>* commands, std::string* error);
+
+// One program as the window shows it.
+struct Session {
+  explicit Session(const Variant& variant) : basin(variant) { setup(basin); }
+
+  Basin basin;
+  Picture picture;  // the last frame drawn; empty before the first one
+};
+
+// Draws the current window on a size x size grid into session.picture.
+void drawFrame(Session& session, int size = GRID);
+
+// Runs one command as the viewer would: `d` applies the pending window and
+// draws a frame on a size x size grid, `w` blanks the picture (keeping its
+// size), the others only move the pending window. Pointer positions map
+// through the 800 x 800 window whatever `size` is.
+Effect replay(Session& session, const Command& command, int size = GRID);
+
+struct Window {
+  float xmin, xmax, ymin, ymax;
+};
+
+// Why `window` cannot be drawn (an edge not finite, an axis empty, or too
+// narrow for float to place the grid's samples evenly across it, the bound
+// that the zoom keys keep to), or nullptr when it can.
+const char* windowFault(const Window& window);
+
+// Makes `window` current and draws it, as marking exactly that window and
+// pressing `d` would. A window with a fault changes nothing and gives false.
+bool showWindow(Session& session, const Window& window, int size = GRID);
+
+// A whole headless session.
+struct Shot {
+  std::vector<Command> keys;
+  bool hasWindow = false;
+  Window window{};
+  int size = GRID;
+};
+
+// Draws the start-up frame, then `window` if given, then replays the keys;
+// returns the last frame drawn (black after a final `w`) at shot.size. Only
+// that last frame is drawn at shot.size: the ones before it are drawn on the
+// viewer's 800 x 800 grid, so the registry reaches it exactly as the
+// viewer's does and the colours match the screen at every size. The window
+// must have no fault.
+Picture takeShot(const Variant& variant, const Shot& shot);
+
+}  // namespace basin
