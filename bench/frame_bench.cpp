@@ -1,0 +1,67 @@
+// The cost of a frame in memory, and of the solver alone under it.
+//
+// Both walk the start-up grid of one program with positions accumulated as a
+// frame accumulates them. The frame adds the registry, the shading and the
+// 8-bit picture; its median should stay within 1.1 x the solver's. Every
+// allocation made while a frame runs is counted, and a frame that allocates
+// is reported as an error.
+#include <benchmark/benchmark.h>
+
+#include "bench/allocations.h"
+#include "examples/duobasin.h"
+#include "examples/quadbasin.h"
+#include "viewer/picture.h"
+
+namespace basin {
+namespace {
+
+void solverAlone(benchmark::State& state, const Variant& variant) {
+  Basin basin(variant);
+  setup(basin);
+  const Views& v = basin.views;
+  const float xstep = stored((double(v.XMAX) - v.XMIN) / GRID);
+  const float ystep = stored((double(v.YMAX) - v.YMIN) / GRID);
+  for (auto _ : state) {
+    Complex pixel{v.XMIN, v.YMAX};
+    for (int row = 1; row <= GRID; ++row) {
+      pixel.re = v.XMIN;
+      pixel.im = stored(double(pixel.im) - ystep);
+      for (int column = 1; column <= GRID; ++column) {
+        pixel.re = stored(double(pixel.re) + xstep);
+        Complex root;
+        newton(basin.solver, &pixel, &root);
+        benchmark::DoNotOptimize(root);
+        benchmark::DoNotOptimize(basin.solver.ITS);
+      }
+    }
+  }
+}
+
+void wholeFrame(benchmark::State& state, const Variant& variant) {
+  Basin basin(variant);
+  setup(basin);
+  Picture picture = blankPicture(GRID);
+  long allocations = 0;
+  for (auto _ : state) {
+    const long before = basin::allocations();
+    renderPicture(basin, GRID, &picture);
+    allocations += basin::allocations() - before;
+    benchmark::DoNotOptimize(picture.rgb.data());
+  }
+  state.counters["allocations"] = double(allocations);
+  if (allocations != 0) state.SkipWithError("the frame allocated memory");
+}
+
+void configure(benchmark::internal::Benchmark* b) {
+  b->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true)->UseRealTime();
+}
+
+BENCHMARK_CAPTURE(solverAlone, duobasin, DUOBASIN)->Apply(configure);
+BENCHMARK_CAPTURE(wholeFrame, duobasin, DUOBASIN)->Apply(configure);
+BENCHMARK_CAPTURE(solverAlone, quadbasin, QUADBASIN)->Apply(configure);
+BENCHMARK_CAPTURE(wholeFrame, quadbasin, QUADBASIN)->Apply(configure);
+
+}  // namespace
+}  // namespace basin
+
+BENCHMARK_MAIN();
