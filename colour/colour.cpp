@@ -68,10 +68,13 @@ void findcolor(Registry& registry, Rgb* c, const Complex* r) {
 }
 
 void shader(Rgb* s, int its) {
-  float grad = 0.0f;
+  // The last row whose threshold `its` reaches decides; its percentage is
+  // converted once, not for every row passed on the way.
+  const GradientRow* decides = nullptr;
   for (const GradientRow& row : GRADIENT) {
-    if (double(its) >= row.threshold) grad = stored(double(row.percent) / 100.0);
+    if (double(its) >= row.threshold) decides = &row;
   }
+  const float grad = decides ? stored(double(decides->percent) / 100.0) : 0.0f;
   const double keep = 1.0 - double(grad);
   s->red = stored(keep * s->red);
   s->green = stored(keep * s->green);

@@ -1,13 +1,15 @@
 #include "viewer/picture.h"
 
-#include <cmath>
-
 namespace basin {
 
 std::uint8_t channel(float component) {
   if (!(component > 0.0f)) return 0;
   if (component >= 1.0f) return 255;
-  return static_cast<std::uint8_t>(std::lrint(double(component) * 255.0));
+  // Round to nearest, ties to even, as GL does: adding and taking away 2^52
+  // leaves a double in 0 ... 255 rounded to a whole number, the same value
+  // lrint gives in the default rounding mode without a call into libm.
+  const double scaled = double(component) * 255.0;
+  return static_cast<std::uint8_t>((scaled + 0x1p52) - 0x1p52);
 }
 
 Picture blankPicture(int size) {
