@@ -1,0 +1,86 @@
+// One real program under a private X server, driven the way a person would.
+//
+// A Session starts its own Xvfb on a display it picks itself (-displayfd), so
+// runs side by side never meet; starts the program there; finds its window
+// and moves it to (0, 0), since without a window manager freeglut maps it at
+// (-1, -1) and a capture would lose its top row and left column. Keys go
+// through xdotool with the pointer placed first: with no window manager the
+// focus follows the pointer, and GLUT reports the pointer's real position.
+// Captures come from xwd. Whatever happens, the destructor ends the program
+// and the server; both also die with the test process (PR_SET_PDEATHSIG).
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "viewer/picture.h"
+
+namespace e2e {
+
+// A child process that is ended and reaped when it goes out of scope.
+class Child {
+ public:
+  Child() = default;
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  ~Child();
+
+  // Runs argv[0] (looked up in PATH) with `environment`, its output going
+  // to the file `log`. `keepFd`, if not -1, stays open in the child.
+  void start(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+             const std::string& log, int keepFd = -1);
+  pid_t pid() const { return pid_; }
+  // Waits up to `seconds` for the child to end; true with its wait status.
+  bool wait(double seconds, int* status);
+  bool running();
+  // SIGTERM, a short grace, then SIGKILL; always reaps.
+  void stop();
+
+ private:
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  int status_ = 0;
+};
+
+class Session {
+ public:
+  // Starts Xvfb and `program` (a path) and waits until its window is mapped
+  // at (0, 0). `name` labels the logs. Throws std::runtime_error on failure.
+  Session(const std::string& name, const std::string& program);
+
+  // Waits until the program has used no processor time for a while, after
+  // having used at least `minSeconds` since `sinceTicks` (see cpuTicks):
+  // the frame a key started is then finished. False after `timeout`.
+  bool waitForRest(long sinceTicks = 0, double minSeconds = 0, double timeout = 30);
+
+  // User plus system time of the program so far, in clock ticks.
+  long cpuTicks() const;
+  static double ticksToSeconds(long ticks);
+
+  std::string title();
+
+  // The window's present content, 8-bit RGB, top row first.
+  basin::Picture capture();
+
+  // Moves the pointer to window pixel (x, y), then types `key` (an xdotool
+  // key name such as "z", "Z", "Escape", "space").
+  void pressAt(int x, int y, const std::string& key);
+
+  // Waits up to `seconds` for the program to end; true with its wait status.
+  bool waitForExit(double seconds, int* status) { return program_.wait(seconds, status); }
+  bool running() { return program_.running(); }
+
+ private:
+  std::vector<std::string> environment() const;
+  std::string helper(const std::vector<std::string>& argv);  // stdout; throws on failure
+
+  std::string name_;
+  std::string display_;
+  std::string window_;
+  Child xvfb_;
+  Child program_;
+};
+
+}  // namespace e2e

@@ -1,0 +1,123 @@
+// Navigating with the keyboard: each key typed into the real program with
+// the pointer at a given place, the window checked against the in-memory
+// model taken through the same commands.
+#include <sys/wait.h>
+
+#include "viewer_test.h"
+
+namespace e2e {
+namespace {
+
+using basin::GRID;
+using basin::Picture;
+using basin::Pointer;
+
+class Keys : public EachProgram {};
+
+constexpr int CENTRE = GRID / 2;
+
+TEST_P(Keys, ZoomAtTheCentreOutlinesTheMarkAndNothingElse) {
+  ASSERT_TRUE(press(CENTRE, CENTRE, "z"));
+  ASSERT_TRUE(basin::zoom(model->views, Pointer{CENTRE, CENTRE}));
+  // The mark runs from pixel 266 to 533 on both axes.
+  const Picture marked = expectScreen(expectOutline(model->views, startUp), "z");
+  EXPECT_EQ(marked.at(266, 300)[0], 255);
+  EXPECT_EQ(marked.at(300, 533)[2], 255);
+}
+
+TEST_P(Keys, ZoomAtTheCentreThenApply) {
+  ASSERT_TRUE(press(CENTRE, CENTRE, "z"));
+  ASSERT_TRUE(basin::zoom(model->views, Pointer{CENTRE, CENTRE}));
+  const Picture marked = expectScreen(expectOutline(model->views, startUp), "z");
+  ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
+  basin::applyPending(model->views);
+  expectScreen({frame(marked)}, "z-d");
+}
+
+TEST_P(Keys, ZoomOutAtTheCentreDrawsNoOutlineThenApply) {
+  ASSERT_TRUE(press(CENTRE, CENTRE, "Z"));
+  expectScreen({expectSame(startUp)}, "Z");
+  ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
+  // The mark was made all the same: d draws three times the width.
+  ASSERT_TRUE(basin::zoomo(model->views, Pointer{CENTRE, CENTRE}));
+  basin::applyPending(model->views);
+  EXPECT_EQ(model->views.XMIN, -6.0f);
+  expectScreen({frame(startUp)}, "Z-d");
+}
+
+TEST_P(Keys, RecentreAtTheTopLeftCornerIsOutlinedThenApply) {
+  ASSERT_TRUE(press(0, 0, "c"));
+  ASSERT_TRUE(basin::recent(model->views, Pointer{0, 0}));
+  // The mark (-4, 0) x (0, 4) shows as the two edges inside the window,
+  // along the axes.
+  const Picture marked = expectScreen(expectOutline(model->views, startUp), "c");
+  ASSERT_TRUE(press(0, 0, "d", true));
+  basin::applyPending(model->views);
+  expectScreen({frame(marked)}, "c-d");
+}
+
+TEST_P(Keys, ZoomTwiceThenRestoreAndApplyShowsTheStartUpPictureAgain) {
+  Picture screen = startUp;
+  for (const Pointer at : {Pointer{200, 600}, Pointer{700, 150}}) {
+    ASSERT_TRUE(press(at.x, at.y, "z"));
+    ASSERT_TRUE(press(at.x, at.y, "d", true));
+    ASSERT_TRUE(basin::zoom(model->views, at));
+    basin::applyPending(model->views);
+    screen = expectScreen({frame(screen)}, "z-d");
+  }
+  ASSERT_TRUE(press(CENTRE, CENTRE, "r"));
+  expectScreen({expectSame(screen)}, "r");  // r only marks
+  ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
+  expectScreen({expectSame(startUp)}, "r-d");
+}
+
+TEST_P(Keys, WipeLeavesTheWindowBlack) {
+  ASSERT_TRUE(press(CENTRE, CENTRE, "w"));
+  expectScreen({expectBlack(GRID)}, "w");
+}
+
+TEST_P(Keys, UnlistedKeysChangeNothing) {
+  // Keys are case-sensitive: D, W, R, C and X are not commands.
+  for (const char* key : {"x", "D", "W", "R", "C", "X", "q", "1", "space", "Return", "Tab"})
+    session->pressAt(CENTRE, CENTRE, key);
+  ASSERT_TRUE(session->waitForRest());
+  EXPECT_TRUE(session->running());
+  expectScreen({expectSame(startUp)}, "unlisted");
+  // Nothing was marked either: d redraws the start-up window.
+  ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
+  expectScreen({expectSame(startUp)}, "unlisted-d");
+}
+
+TEST_P(Keys, EscapeEndsTheProgramWithStatusZero) {
+  session->pressAt(CENTRE, CENTRE, "Escape");
+  int status = -1;
+  ASSERT_TRUE(session->waitForExit(5, &status)) << "still running";
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(, Keys, ::testing::Values(DUOBASIN, QUADBASIN),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Quadbasin, ZoomThreeTimesAtTheCentreAndTheRootsKeepTheirColours) {
+  Picture screen = startUp;
+  for (int zoom = 1; zoom <= 3; ++zoom) {
+    ASSERT_TRUE(press(CENTRE, CENTRE, "z"));
+    ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
+    ASSERT_TRUE(basin::zoom(model->views, Pointer{CENTRE, CENTRE}));
+    basin::applyPending(model->views);
+    screen = expectScreen({frame(screen)}, "zoom-" + std::to_string(zoom));
+    // Starts on the axes run to the root on the same axis: up is i, down
+    // -i, left -1, right +1, in their start-up colours.
+    EXPECT_TRUE(red(screen.at(CENTRE, 100))) << "zoom " << zoom;
+    EXPECT_TRUE(green(screen.at(CENTRE, 700))) << "zoom " << zoom;
+    EXPECT_TRUE(blue(screen.at(100, CENTRE))) << "zoom " << zoom;
+    EXPECT_TRUE(yellow(screen.at(700, CENTRE))) << "zoom " << zoom;
+  }
+  ASSERT_TRUE(press(CENTRE, CENTRE, "r"));
+  ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
+  expectScreen({expectSame(startUp)}, "r-d");
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,79 @@
+// Opening each program: the start-up frame, checked against the in-memory
+// picture and by what a person can see without the project's core.
+#include <chrono>
+#include <thread>
+
+#include "viewer_test.h"
+
+namespace e2e {
+namespace {
+
+using basin::GRID;
+using basin::Picture;
+
+class Opening : public EachProgram {};
+
+// Counts the pixels of the square of half-side 4 around (x, y) that fail `is`.
+template <class Is>
+int offColour(const Picture& screen, int x, int y, Is is) {
+  int off = 0;
+  for (int dy = -4; dy <= 4; ++dy)
+    for (int dx = -4; dx <= 4; ++dx) off += !is(screen.at(x + dx, y + dy));
+  return off;
+}
+
+TEST_P(Opening, OpenTheProgramAndSeeTheExpectedPictureInEveryPixel) {
+  // open() has compared the whole start-up frame with the model's; here the
+  // window itself.
+  EXPECT_EQ(session->title(), " Basinscope,  By Quorvel ");
+  EXPECT_EQ(startUp.size, GRID);
+}
+
+TEST_P(Opening, OpenTheProgramAndItRestsOnceTheFrameIsDrawn) {
+  const long before = session->cpuTicks();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  const double used = Session::ticksToSeconds(session->cpuTicks() - before);
+  EXPECT_LE(used, 0.02) << "processor time used in 1.5 s of rest";
+  EXPECT_TRUE(session->running());
+}
+
+INSTANTIATE_TEST_SUITE_P(, Opening, ::testing::Values(DUOBASIN, QUADBASIN),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Duobasin, OpenItAndSeeRedLeftOfTheImaginaryAxisGreenRightAndNoBlack) {
+  // The samples cover pixel columns 1 ... 799; the imaginary axis runs
+  // along the edge between columns 399 and 400, and column 400 shows the
+  // samples just left of it.
+  int blackPixels = 0, wrongSide = 0;
+  for (int y = 0; y < GRID; ++y) {
+    for (int x = 1; x < GRID; ++x) {
+      const std::uint8_t* c = startUp.at(x, y);
+      blackPixels += black(c);
+      if (x < 400) wrongSide += !red(c);
+      if (x > 400) wrongSide += !green(c);
+      if (x == 400) wrongSide += !red(c) && !green(c);
+    }
+  }
+  EXPECT_EQ(blackPixels, 0);
+  EXPECT_EQ(wrongSide, 0);
+  // Darker bands towards the axis: the run from far away needs more steps.
+  EXPECT_LT(startUp.at(390, 400)[0], startUp.at(200, 400)[0]);
+  EXPECT_LT(startUp.at(410, 400)[1], startUp.at(600, 400)[1]);
+}
+
+TEST_F(Quadbasin, OpenItAndSeeTheFourRootsInTheirColoursAndABlackAntiDiagonal) {
+  // The roots i, -i, -1, +1 lie at pixels (400, 200), (400, 600), (200, 400)
+  // and (600, 400).
+  EXPECT_EQ(offColour(startUp, 400, 200, red), 0) << "i";
+  EXPECT_EQ(offColour(startUp, 400, 600, green), 0) << "-i";
+  EXPECT_EQ(offColour(startUp, 200, 400, blue), 0) << "-1";
+  EXPECT_EQ(offColour(startUp, 600, 400, yellow), 0) << "+1";
+  // The samples on the line re = -im are those of row k, column k, which
+  // land in pixel (k, k - 1).
+  int lit = 0;
+  for (int k = 1; k < GRID; ++k) lit += !black(startUp.at(k, k - 1));
+  EXPECT_EQ(lit, 0);
+}
+
+}  // namespace
+}  // namespace e2e

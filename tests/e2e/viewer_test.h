@@ -1,0 +1,116 @@
+// The fixture of the end-to-end tests: a real program under its own X
+// server, next to an in-memory model of the same program that is taken
+// through the same navigation, so each screen can be checked pixel by pixel.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cctype>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "examples/duobasin.h"
+#include "examples/quadbasin.h"
+#include "expect.h"
+#include "session.h"
+#include "viewer/frame.h"
+
+namespace e2e {
+
+struct Program {
+  const char* name;
+  const char* path;  // the built executable, handed over by the build
+  const basin::Variant* variant;
+};
+
+inline const Program DUOBASIN{"duobasin", DUOBASIN_PATH, &basin::DUOBASIN};
+inline const Program QUADBASIN{"quadbasin", QUADBASIN_PATH, &basin::QUADBASIN};
+
+inline std::ostream& operator<<(std::ostream& out, const Program& p) { return out << p.name; }
+
+class ViewerTest : public ::testing::Test {
+ protected:
+  // Opens `program`, waits for its start-up frame and checks it against the
+  // model's in every pixel; `startUp` then holds the screen.
+  void open(const Program& program) {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    // Logs and the pictures of a failed comparison go to e2e-output/.
+    mkdir("e2e-output", 0755);
+    label_ = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& c : label_)
+      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') c = '-';
+    label_ = "e2e-output/" + label_;
+    session = std::make_unique<Session>(label_, program.path);
+    model = std::make_unique<basin::Basin>(*program.variant);
+    basin::setup(*model);
+    // The window starts black, and the frame never draws pixel column 0.
+    ASSERT_TRUE(session->waitForRest(0, MIN_FRAME_SECONDS)) << "the start-up frame never ended";
+    startUp = expectScreen({expectFrame(*model, basin::blankPicture(basin::GRID))}, "start-up");
+  }
+
+  // Moves the pointer to (x, y), types `key` and waits for the program to
+  // rest; a key that draws a frame must first keep it busy for a while.
+  ::testing::AssertionResult press(int x, int y, const std::string& key, bool drawsFrame = false) {
+    const long before = session->cpuTicks();
+    session->pressAt(x, y, key);
+    if (session->waitForRest(before, drawsFrame ? MIN_FRAME_SECONDS : 0))
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "the program did not come to rest after '" << key << "'";
+  }
+
+  // Captures until the screen is one of `options` or time runs out, then
+  // records any difference; returns the last capture.
+  basin::Picture expectScreen(const std::vector<Expected>& options, const std::string& step) {
+    basin::Picture screen = session->capture();
+    for (int attempt = 0; attempt < 10 && !compare(screen, options).empty(); ++attempt) {
+      session->waitForRest();
+      screen = session->capture();
+    }
+    const std::string difference = compare(screen, options, label_ + "-" + step);
+    EXPECT_EQ(difference, "") << "after " << step;
+    return screen;
+  }
+
+  // The model's frame of its current window drawn over `before`.
+  Expected frame(const basin::Picture& before) { return expectFrame(*model, before); }
+
+  // A frame is 640 000 solver runs; none takes less processor time than this.
+  static constexpr double MIN_FRAME_SECONDS = 0.05;
+
+  std::unique_ptr<Session> session;
+  std::unique_ptr<basin::Basin> model;
+  basin::Picture startUp;
+
+ private:
+  std::string label_;
+};
+
+// Colour classes a person tells apart: black, and shades of the palette's
+// first four colours.
+inline bool black(const std::uint8_t* c) { return c[0] == 0 && c[1] == 0 && c[2] == 0; }
+inline bool red(const std::uint8_t* c) { return c[0] > 0 && c[1] == 0 && c[2] == 0; }
+inline bool green(const std::uint8_t* c) { return c[0] == 0 && c[1] > 0 && c[2] == 0; }
+inline bool blue(const std::uint8_t* c) { return c[0] == 0 && c[1] == 0 && c[2] > 0; }
+inline bool yellow(const std::uint8_t* c) { return c[0] > 0 && c[0] == c[1] && c[2] == 0; }
+
+// Tests that hold for both programs.
+class EachProgram : public ViewerTest, public ::testing::WithParamInterface<Program> {
+ protected:
+  void SetUp() override { open(GetParam()); }
+};
+
+class Duobasin : public ViewerTest {
+ protected:
+  void SetUp() override { open(DUOBASIN); }
+};
+
+class Quadbasin : public ViewerTest {
+ protected:
+  void SetUp() override { open(QUADBASIN); }
+};
+
+}  // namespace e2e
