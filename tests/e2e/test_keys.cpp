@@ -35,6 +35,8 @@ TEST_P(Keys, ZoomAtTheCentreThenApply) {
 }
 
 TEST_P(Keys, ZoomOutAtTheCentreDrawsNoOutlineThenApply) {
+  // The mark is three times the window around a point inside it, so its
+  // edges lie outside the window: what a person sees is an unchanged screen.
   ASSERT_TRUE(press(CENTRE, CENTRE, "Z"));
   expectScreen({expectSame(startUp)}, "Z");
   ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
