@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages this project needs to build, test and run,
+# only those not installed yet: the compiler and CMake, freeglut and GL,
+# GoogleTest, Google Benchmark and libpng, and for the programs without a
+# display Xvfb, xdotool, xwd (x11-apps), ImageMagick and valgrind.
+set -euo pipefail
+
+packages=(g++ cmake make freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgtest-dev
+  libbenchmark-dev libpng-dev xvfb xdotool x11-apps imagemagick valgrind)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "installing: ${missing[*]}" >&2
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+"${sudo[@]}" apt-get update
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y "${missing[@]}"
