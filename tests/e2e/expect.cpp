@@ -161,48 +161,59 @@ Colour shown(const Expected& e, int x, int y, int column, int row) {
                                  : colourAt(e.cells, column - 1, row - 1);
 }
 
-// The pixels of `screen` that fit no candidate, choosing for each pixel row
-// the candidate row of samples that fits it best, and likewise for each
-// pixel column with more than one candidate.
-std::vector<std::pair<int, int>> misfits(const Picture& screen, const Expected& e) {
-  const int size = screen.size;
-  const auto fits = [&](int x, int y, int column, int row) {
-    return shown(e, x, y, column, row) == colourAt(screen, x, y);
-  };
-  std::vector<std::pair<int, int>> out;
-  for (int y = 0; y < size; ++y) {
-    std::vector<std::pair<int, int>> best;
-    bool first = true;
-    for (int row : e.rows[y]) {
-      std::vector<std::pair<int, int>> bad;
-      for (int x = 0; x < size; ++x) {
-        bool any = false;
-        for (int column : e.columns[x]) any = any || fits(x, y, column, row);
-        if (!any) bad.emplace_back(x, y);
-      }
-      if (first || bad.size() < best.size()) best = bad;
-      first = false;
-    }
-    out.insert(out.end(), best.begin(), best.end());
+using Pixels = std::vector<std::pair<int, int>>;
+
+// The misfits that the best of `candidates` leaves.
+template <class Misfits>
+Pixels fewest(const std::vector<int>& candidates, Misfits misfitsOf) {
+  Pixels best = misfitsOf(candidates[0]);
+  for (std::size_t i = 1; i < candidates.size() && !best.empty(); ++i) {
+    Pixels other = misfitsOf(candidates[i]);
+    if (other.size() < best.size()) best = std::move(other);
   }
-  if (!out.empty()) return out;
-  for (int x = 0; x < size; ++x) {
+  return best;
+}
+
+// The pixels of `screen` that fit no candidate, choosing for each pixel row
+// the row of samples that fits it best, and then likewise for each pixel
+// column with more than one candidate.
+Pixels misfits(const Picture& screen, const Expected& e) {
+  const int size = screen.size;
+  const auto fits = [&](int x, int y, const std::vector<int>& columns, int row) {
+    for (int column : columns)
+      if (shown(e, x, y, column, row) == colourAt(screen, x, y)) return true;
+    return false;
+  };
+  Pixels out;
+  for (int y = 0; y < size; ++y) {
+    const Pixels bad = fewest(e.rows[y], [&](int row) {
+      Pixels in;
+      for (int x = 0; x < size; ++x)
+        if (!fits(x, y, e.columns[x], row)) in.emplace_back(x, y);
+      return in;
+    });
+    out.insert(out.end(), bad.begin(), bad.end());
+  }
+  for (int x = 0; x < size && out.empty(); ++x) {
     if (e.columns[x].size() < 2) continue;
-    std::vector<std::pair<int, int>> best;
-    bool first = true;
-    for (int column : e.columns[x]) {
-      std::vector<std::pair<int, int>> bad;
+    out = fewest(e.columns[x], [&](int column) {
+      Pixels in;
       for (int y = 0; y < size; ++y) {
         bool any = false;
-        for (int row : e.rows[y]) any = any || fits(x, y, column, row);
-        if (!any) bad.emplace_back(x, y);
+        for (int row : e.rows[y]) any = any || fits(x, y, {column}, row);
+        if (!any) in.emplace_back(x, y);
       }
-      if (first || bad.size() < best.size()) best = bad;
-      first = false;
-    }
-    out.insert(out.end(), best.begin(), best.end());
+      return in;
+    });
   }
   return out;
+}
+
+void writePpm(const Picture& picture, const std::string& path) {
+  std::ofstream file(path, std::ios::binary);
+  file << "P6\n" << picture.size << " " << picture.size << "\n255\n";
+  file.write(reinterpret_cast<const char*>(picture.rgb.data()),
+             std::streamsize(picture.rgb.size()));
 }
 
 // The screen as expected, each pixel row and column taking its first
@@ -220,23 +231,23 @@ Picture firstChoice(const Expected& e) {
 std::string compare(const Picture& screen, const std::vector<Expected>& options,
                     const std::string& label) {
   const Expected* closest = nullptr;
-  std::vector<std::pair<int, int>> fewest;
+  Pixels wrong;
   for (const Expected& e : options) {
     if (e.before.size != screen.size) continue;
-    std::vector<std::pair<int, int>> bad = misfits(screen, e);
+    Pixels bad = misfits(screen, e);
     if (bad.empty()) return "";
-    if (!closest || bad.size() < fewest.size()) {
+    if (!closest || bad.size() < wrong.size()) {
       closest = &e;
-      fewest = std::move(bad);
+      wrong = std::move(bad);
     }
   }
   if (!closest) return "the screen is " + std::to_string(screen.size) + " pixels wide";
 
   std::ostringstream out;
-  out << fewest.size() << " pixels differ from the expected screen";
+  out << wrong.size() << " pixels differ from the expected screen";
   const Picture expected = firstChoice(*closest);
-  for (std::size_t i = 0; i < fewest.size() && i < 8; ++i) {
-    const auto [x, y] = fewest[i];
+  for (std::size_t i = 0; i < wrong.size() && i < 8; ++i) {
+    const auto [x, y] = wrong[i];
     out << "\n  pixel (" << x << ", " << y << ") shows " << describe(colourAt(screen, x, y))
         << ", expected " << describe(colourAt(expected, x, y));
   }
@@ -245,13 +256,6 @@ std::string compare(const Picture& screen, const std::vector<Expected>& options,
   writePpm(expected, label + "-expected.ppm");
   out << "\n  written: " << label << "-screen.ppm, " << label << "-expected.ppm";
   return out.str();
-}
-
-void writePpm(const Picture& picture, const std::string& path) {
-  std::ofstream file(path, std::ios::binary);
-  file << "P6\n" << picture.size << " " << picture.size << "\n255\n";
-  file.write(reinterpret_cast<const char*>(picture.rgb.data()),
-             std::streamsize(picture.rgb.size()));
 }
 
 }  // namespace e2e

@@ -68,7 +68,4 @@ Expected expectBlack(int size);
 std::string compare(const basin::Picture& screen, const std::vector<Expected>& options,
                     const std::string& label = "");
 
-// Writes a picture as a binary PPM.
-void writePpm(const basin::Picture& picture, const std::string& path);
-
 }  // namespace e2e
