@@ -71,7 +71,7 @@ class ViewerTest : public ::testing::Test {
       screen = session->capture();
     }
     const std::string difference = compare(screen, options, label_ + "-" + step);
-    EXPECT_EQ(difference, "") << "after " << step;
+    EXPECT_TRUE(difference.empty()) << "after " << step << ": " << difference;
     return screen;
   }
 
