@@ -244,6 +244,7 @@ int main(int argc, char** argv) {
                                     std::to_string(n) + " picture");
   }
   writePng(picture, fd, options.output);
-  if (rename(TEMPORARY, options.output.c_str()) != 0) failWriting(options.output, std::strerror(errno));
+  if (rename(TEMPORARY, options.output.c_str()) != 0)
+    failWriting(options.output, std::strerror(errno));
   return 0;
 }

@@ -1,11 +1,14 @@
 #include "viewer/replay.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <utility>
 
 namespace basin {
 namespace {
+
+const char* const UNKNOWN = "unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w)";
 
 bool takesPointer(char key) { return key == 'z' || key == 'Z' || key == 'c'; }
 bool takesNothing(char key) { return key == 'r' || key == 'd' || key == 'w'; }
@@ -26,12 +29,12 @@ bool parseCoordinate(const std::string& text, int* value) {
 bool parseToken(const std::string& token, Command* command, std::string* error) {
   const char key = token[0];
   if (!takesPointer(key) && !takesNothing(key)) {
-    *error = "unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w)";
+    *error = UNKNOWN;
     return false;
   }
   if (takesNothing(key)) {
     if (token.size() != 1) {
-      *error = std::string(1, key) + " takes no pointer position";
+      *error = token[1] == '@' ? std::string(1, key) + " takes no pointer position" : UNKNOWN;
       return false;
     }
     *command = Command{key, 0, 0};
@@ -85,7 +88,7 @@ Effect replay(Session& session, const Command& command, int size) {
   if (effect == Effect::Frame) {
     drawFrame(session, size);
   } else if (effect == Effect::Wipe) {
-    session.picture = blankPicture(session.picture.size);
+    std::fill(session.picture.rgb.begin(), session.picture.rgb.end(), std::uint8_t{0});
   }
   return effect;
 }

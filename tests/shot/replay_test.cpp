@@ -1,0 +1,216 @@
+// Key scripts, the shared key table and headless sessions.
+#include "viewer/replay.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "bench/allocations.h"
+#include "examples/duobasin.h"
+#include "examples/quadbasin.h"
+
+namespace basin {
+namespace {
+
+bool sameCell(const Picture& a, int ax, int ay, const Picture& b, int bx, int by) {
+  const std::uint8_t* p = a.at(ax, ay);
+  const std::uint8_t* q = b.at(bx, by);
+  return p[0] == q[0] && p[1] == q[1] && p[2] == q[2];
+}
+
+bool allBlack(const Picture& p) {
+  for (const std::uint8_t v : p.rgb)
+    if (v != 0) return false;
+  return true;
+}
+
+std::vector<Command> keys(const std::string& text) {
+  std::vector<Command> commands;
+  std::string error;
+  EXPECT_TRUE(parseKeys(text, &commands, &error)) << error;
+  return commands;
+}
+
+TEST(ParseKeys, ReadsKeysAndPointerPositions) {
+  const std::vector<Command> c = keys("z@400,400 d\tZ@100,700\n d  r d w c@0,799 z@799,0");
+  ASSERT_EQ(c.size(), 9u);
+  EXPECT_EQ(c[0].key, 'z');
+  EXPECT_EQ(c[0].x, 400);
+  EXPECT_EQ(c[0].y, 400);
+  EXPECT_EQ(c[2].key, 'Z');
+  EXPECT_EQ(c[2].x, 100);
+  EXPECT_EQ(c[2].y, 700);
+  EXPECT_EQ(std::string({c[1].key, c[3].key, c[4].key, c[5].key, c[6].key}), "ddrdw");
+  EXPECT_EQ(c[7].key, 'c');
+  EXPECT_EQ(c[7].y, 799);
+  EXPECT_EQ(c[8].x, 799);
+  EXPECT_TRUE(keys("").empty());
+  EXPECT_TRUE(keys("  \n ").empty());
+}
+
+TEST(ParseKeys, RejectsEveryMalformedKeyNamingIt) {
+  const char* bad[] = {"q",       "D",       "dd",        "z",        "z@",      "z@1",
+                       "z@1,",    "z@,1",    "z@-1,5",    "z@+1,5",   "z@1.5,2", "z@1,2,3",
+                       "z@800,0", "z@0,800", "z@99999,1", "Z400,400", "c@a,b",   "r@1,2",
+                       "w@0,0",   "d@",      "z@0x1,1",   "z@１,1"};
+  for (const char* token : bad) {
+    std::vector<Command> commands{Command{}};
+    std::string error;
+    const std::string script = std::string("r d ") + token + " d";
+    EXPECT_FALSE(parseKeys(script, &commands, &error)) << token;
+    EXPECT_TRUE(commands.empty()) << token;
+    EXPECT_NE(error.find(std::string("key 3 '") + token + "'"), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+  }
+}
+
+TEST(Press, KeyTableMovesWindowsAndSaysWhatToDraw) {
+  Views v;
+  const Pointer centre{400, 400};
+  EXPECT_EQ(press(v, 'z', centre), Effect::Outline);
+  EXPECT_EQ(v.NXMIN, -0.6666667f);
+  EXPECT_EQ(v.XMIN, -2.0f);
+  EXPECT_EQ(press(v, 'Z', centre), Effect::None);  // marked but never outlined
+  EXPECT_EQ(v.NXMAX, 6.0f);
+  EXPECT_EQ(press(v, 'c', Pointer{0, 0}), Effect::Outline);
+  EXPECT_EQ(v.NXMAX, 0.0f);
+  EXPECT_EQ(v.NYMIN, 0.0f);
+  EXPECT_EQ(press(v, 'd', centre), Effect::Frame);
+  EXPECT_EQ(v.XMIN, -4.0f);
+  EXPECT_EQ(v.YMAX, 4.0f);
+  EXPECT_EQ(press(v, 'r', centre), Effect::None);
+  EXPECT_EQ(v.NXMIN, -2.0f);
+  EXPECT_EQ(v.XMIN, -4.0f);  // only d changes the current window
+
+  const Views before = v;
+  for (const unsigned char key : {'w', 'x', 'D', 'R', ' ', '\r'}) {
+    EXPECT_EQ(press(v, key, centre), key == 'w' ? Effect::Wipe : Effect::None) << key;
+    EXPECT_EQ(v.NXMIN, before.NXMIN);
+    EXPECT_EQ(v.XMIN, before.XMIN);
+  }
+  EXPECT_EQ(press(v, ESCAPE, centre), Effect::Exit);
+}
+
+TEST(Press, RefusedMarkDrawsNoOutline) {
+  Views v;
+  while (press(v, 'z', Pointer{123, 456}) == Effect::Outline) press(v, 'd', Pointer{0, 0});
+  const Views deepest = v;
+  EXPECT_EQ(press(v, 'z', Pointer{400, 400}), Effect::None);
+  EXPECT_EQ(v.NXMIN, deepest.NXMIN);
+  EXPECT_EQ(v.NXMAX, deepest.NXMAX);
+  EXPECT_EQ(press(v, 'd', Pointer{0, 0}), Effect::Frame);  // redraws the same window
+  EXPECT_EQ(v.XMIN, deepest.XMIN);
+}
+
+TEST(Replay, RestoreRedrawsTheStartUpPictureAndWipeBlanks) {
+  Session s(QUADBASIN);
+  drawFrame(s);
+  const Picture startUp = s.picture;
+  for (const Command& c : keys("z@400,400 d z@400,400 d z@400,400 d Z@100,700 d w")) {
+    replay(s, c);
+    EXPECT_LT(s.basin.views.XMIN, s.basin.views.XMAX);
+  }
+  EXPECT_EQ(s.picture.size, GRID);
+  EXPECT_TRUE(allBlack(s.picture));
+  for (const Command& c : keys("r d")) replay(s, c);
+  EXPECT_EQ(s.picture.rgb, startUp.rgb);
+  EXPECT_EQ(s.basin.registry.store, 4);
+}
+
+TEST(Replay, PointerPositionsMapThroughTheViewersWindowAtEverySize) {
+  Session small(DUOBASIN), full(DUOBASIN);
+  drawFrame(small, 100);
+  drawFrame(full);
+  for (const Command& c : keys("z@200,600 d c@700,100 d")) {
+    replay(small, c, 100);
+    replay(full, c);
+  }
+  EXPECT_EQ(small.basin.views.XMIN, full.basin.views.XMIN);
+  EXPECT_EQ(small.basin.views.YMAX, full.basin.views.YMAX);
+  EXPECT_EQ(small.picture.size, 100);
+}
+
+TEST(TakeShot, LargerPrintShowsTheSameViewInTheSameColours) {
+  // Cell (2i - 1, 2j - 1) of a 1600 print sits where cell (i - 1, j - 1) of
+  // the 800 picture sits, give or take the rounding of the accumulated
+  // positions, so nearly all of them agree; a shifted or mirrored view, or
+  // colours from another registry, would not.
+  Shot shot;
+  shot.keys = keys("z@400,400 d z@400,400 d z@400,400 d");
+  const Picture normal = takeShot(QUADBASIN, shot);
+  shot.size = 2 * GRID;
+  const Picture large = takeShot(QUADBASIN, shot);
+  ASSERT_EQ(large.size, 2 * GRID);
+  int same = 0;
+  for (int y = 0; y < GRID; ++y)
+    for (int x = 0; x < GRID; ++x) same += sameCell(large, 2 * x + 1, 2 * y + 1, normal, x, y);
+  EXPECT_GT(same, GRID * GRID * 97 / 100);
+}
+
+TEST(TakeShot, WindowOptionMatchesTheKeysThatMarkTheSameWindow) {
+  Shot byKeys;
+  byKeys.keys = keys("c@0,0 d");
+  Shot byWindow;
+  byWindow.hasWindow = true;
+  byWindow.window = Window{-4, 0, 0, 4};
+  EXPECT_EQ(takeShot(DUOBASIN, byKeys).rgb, takeShot(DUOBASIN, byWindow).rgb);
+
+  // Keys after the window start from it.
+  byWindow.keys = keys("c@400,400 d");
+  EXPECT_EQ(takeShot(DUOBASIN, byKeys).rgb, takeShot(DUOBASIN, byWindow).rgb);
+}
+
+TEST(TakeShot, FinalWipeGivesBlackAtTheRequestedSize) {
+  Shot shot;
+  shot.keys = keys("z@300,300 d w");
+  shot.size = 37;
+  const Picture p = takeShot(DUOBASIN, shot);
+  EXPECT_EQ(p.size, 37);
+  EXPECT_EQ(p.rgb.size(), 37u * 37 * 3);
+  EXPECT_TRUE(allBlack(p));
+
+  shot.keys = keys("w d");  // a frame after the wipe draws again
+  EXPECT_FALSE(allBlack(takeShot(DUOBASIN, shot)));
+}
+
+TEST(WindowFault, NamesEachKindOfBadWindow) {
+  EXPECT_EQ(windowFault(Window{-2, 2, -2, 2}), nullptr);
+  EXPECT_EQ(windowFault(Window{-1e-30f, 1e-30f, 5, 6}), nullptr);
+  const std::string nonFinite = "not finite";
+  for (const Window w :
+       {Window{-INFINITY, 2, -2, 2}, Window{-2, NAN, -2, 2}, Window{-2, 2, -2, INFINITY}})
+    EXPECT_NE(std::string(windowFault(w)).find(nonFinite), std::string::npos);
+  EXPECT_NE(std::string(windowFault(Window{1, 1, -2, 2})).find("XMIN"), std::string::npos);
+  EXPECT_NE(std::string(windowFault(Window{-2, 2, 3, -3})).find("YMIN"), std::string::npos);
+  EXPECT_NE(std::string(windowFault(Window{1, std::nextafter(1.0f, 2.0f), -2, 2})).find("narrow"),
+            std::string::npos);
+
+  Session s(DUOBASIN);
+  drawFrame(s);
+  const Picture before = s.picture;
+  EXPECT_FALSE(showWindow(s, Window{1, 1, -2, 2}));
+  EXPECT_EQ(s.basin.views.XMIN, -2.0f);
+  EXPECT_EQ(s.basin.views.NXMIN, -2.0f);
+  EXPECT_EQ(s.picture.rgb, before.rgb);
+}
+
+TEST(Allocation, FramesAllocateNothing) {
+  Session s(QUADBASIN);
+  drawFrame(s);  // sizes the picture
+  const std::vector<Command> script = keys("z@400,400 d w Z@10,10 d r d");
+  long frames = 0;
+  const long before = allocations();
+  for (const Command& c : script) frames += replay(s, c) == Effect::Frame;
+  EXPECT_EQ(allocations() - before, 0);
+  EXPECT_EQ(frames, 3);
+
+  long plotted = 0;
+  const long start = allocations();
+  renderFrame(
+      s.basin, GRID, [&plotted](const Sample&) { ++plotted; }, [](int) {});
+  EXPECT_EQ(allocations() - start, 0);
+  EXPECT_EQ(plotted, long(GRID) * GRID);
+}
+
+}  // namespace
+}  // namespace basin
