@@ -92,7 +92,6 @@ int parseSize(const char* text) {
 // reported by windowFault with the rest of the window's checks.
 float parseEdge(const char* text) {
   char* end = nullptr;
-  errno = 0;
   const float value = std::strtof(text, &end);
   if (*text == '\0' || std::isspace(static_cast<unsigned char>(*text)) || *end != '\0')
     fail(std::string("--window '") + text + "': not a number");
