@@ -1,0 +1,186 @@
+// Long random sessions: thousands of key commands, pointer anywhere in the
+// window, with long runs of zoom-out and zoom-in that push the views to the
+// limits of float. After every command the views must be drawable and the
+// registry must hold only finite roots; at the end, restore and apply must
+// give the start-up picture again, pixel for pixel.
+//
+// Frames during the session are drawn on a coarse grid (BASIN_GRID samples a
+// side, 40 by default): a zoomed-out frame runs every sample to the iteration
+// limit, and thousands of commands at 800 x 800 would take hours. The view
+// windows do not depend on the grid, and the final frame is the viewer's own
+// 800 x 800 one. BASIN_SEED and BASIN_COMMANDS choose the session; a failure
+// prints all three so the same session can be run again.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "examples/duobasin.h"
+#include "examples/quadbasin.h"
+#include "viewer/replay.h"
+
+namespace basin {
+namespace {
+
+unsigned long envNumber(const char* name, unsigned long fallback) {
+  const char* text = std::getenv(name);
+  return text && *text ? std::strtoul(text, nullptr, 10) : fallback;
+}
+
+class Script {
+ public:
+  explicit Script(unsigned long seed) : random_(seed) {}
+
+  // `count` commands: single keys most of the time, now and then a long run
+  // of one zoom applied again and again.
+  std::vector<Command> make(int count, bool longRuns = true) {
+    std::vector<Command> commands;
+    while (int(commands.size()) < count) {
+      const int pick = below(100);
+      if (longRuns && pick < 3) {
+        run(&commands, 'Z', 40 + below(60));
+      } else if (longRuns && pick < 6) {
+        run(&commands, 'z', 10 + below(30));
+      } else {
+        commands.push_back(single());
+      }
+    }
+    commands.resize(count);
+    return commands;
+  }
+
+ private:
+  int below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
+
+  // Edges, corners and the centre are as likely as any other position.
+  int coordinate() {
+    static const int special[] = {0, 1, 399, 400, 798, 799};
+    return below(3) == 0 ? special[below(6)] : below(GRID);
+  }
+
+  Command single() {
+    // `d` is rarer than the marks: every `d` draws a whole frame.
+    static const char keys[] = "zzzZZZcccrrdwqx\x1b";
+    char key = keys[below(sizeof keys - 1)];
+    if (key == '\x1b') key = 'd';  // Escape would end the viewer; not replayed
+    if (key == 'q' || key == 'x') key = 'r';
+    return Command{key, coordinate(), coordinate()};
+  }
+
+  void run(std::vector<Command>* commands, char key, int rounds) {
+    const int x = coordinate(), y = coordinate();
+    for (int i = 0; i < rounds; ++i) {
+      commands->push_back(Command{key, x, y});
+      commands->push_back(Command{'d', 0, 0});
+    }
+  }
+
+  std::mt19937_64 random_;
+};
+
+std::string describe(const Command& c) {
+  std::ostringstream out;
+  out << c.key;
+  if (c.key == 'z' || c.key == 'Z' || c.key == 'c') out << '@' << c.x << ',' << c.y;
+  return out.str();
+}
+
+::testing::AssertionResult drawable(float lo, float hi) {
+  if (std::isfinite(lo) && std::isfinite(hi) && lo < hi) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "edges " << lo << " .. " << hi;
+}
+
+void checkState(const Basin& b) {
+  const Views& v = b.views;
+  EXPECT_TRUE(drawable(v.XMIN, v.XMAX));
+  EXPECT_TRUE(drawable(v.YMIN, v.YMAX));
+  EXPECT_TRUE(drawable(v.NXMIN, v.NXMAX));
+  EXPECT_TRUE(drawable(v.NYMIN, v.NYMAX));
+  EXPECT_TRUE(axisResolves(v.XMIN, v.XMAX) && axisResolves(v.YMIN, v.YMAX));
+  for (int i = 0; i < b.registry.store; ++i)
+    EXPECT_TRUE(std::isfinite(b.registry.ROOTS[i].re) && std::isfinite(b.registry.ROOTS[i].im))
+        << "slot " << i;
+}
+
+void randomSession(const Variant& variant, unsigned long seed, int count) {
+  const int grid = int(envNumber("BASIN_GRID", 40));
+  SCOPED_TRACE("BASIN_SEED=" + std::to_string(seed) + " BASIN_COMMANDS=" + std::to_string(count) +
+               " BASIN_GRID=" + std::to_string(grid));
+  Session start(variant);
+  drawFrame(start);
+
+  Session session(variant);
+  drawFrame(session);
+  const std::vector<Command> commands = Script(seed).make(count);
+  int refusedIn = 0, refusedOut = 0;
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    const Views before = session.basin.views;
+    replay(session, commands[i], grid);
+    const Views& after = session.basin.views;
+    const bool unchanged = before.NXMIN == after.NXMIN && before.NXMAX == after.NXMAX &&
+                           before.NYMIN == after.NYMIN && before.NYMAX == after.NYMAX;
+    if (commands[i].key == 'z' && unchanged) ++refusedIn;
+    if (commands[i].key == 'Z' && unchanged) ++refusedOut;
+    checkState(session.basin);
+    if (::testing::Test::HasFailure()) {
+      ADD_FAILURE() << "after command " << i << ": " << describe(commands[i]);
+      return;
+    }
+  }
+  // The long runs must have reached both limits, or they tested nothing.
+  EXPECT_GT(refusedIn, 0);
+  EXPECT_GT(refusedOut, 0);
+  replay(session, Command{'r', 0, 0});
+  replay(session, Command{'d', 0, 0});
+  EXPECT_TRUE(session.picture.rgb == start.picture.rgb)
+      << "restore and apply did not give the start-up picture";
+  EXPECT_LE(session.basin.registry.store, session.basin.registry.limit);
+}
+
+std::string fileContents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The same kind of session through the basinshot program itself, every frame
+// at full size: fewer commands, since each `d` draws 640 000 samples.
+void basinshotSession(const char* program, unsigned long seed) {
+  SCOPED_TRACE("BASIN_SEED=" + std::to_string(seed));
+  std::string script;
+  for (const Command& c : Script(seed).make(400, false))
+    if (c.key != 'd' || seed++ % 40 == 0) script += describe(c) + ' ';
+  script += "r d";
+  const std::string shot = std::string(BUILD_DIR) + "/basinshot " + program;
+  const std::string home = std::string(BUILD_DIR) + "/robust-" + program + "-home.png";
+  const std::string back = std::string(BUILD_DIR) + "/robust-" + program + "-back.png";
+  ASSERT_EQ(std::system((shot + " -o " + home).c_str()), 0);
+  ASSERT_EQ(std::system((shot + " --keys '" + script + "' -o " + back).c_str()), 0) << script;
+  const std::string expected = fileContents(home);
+  EXPECT_FALSE(expected.empty());
+  EXPECT_TRUE(fileContents(back) == expected) << "keys: " << script;
+}
+
+TEST(RandomSession, BasinshotComesHomeAfterARandomScript) {
+  const unsigned long seed = envNumber("BASIN_SEED", 20261208);
+  basinshotSession("duobasin", seed);
+  basinshotSession("quadbasin", seed + 1);
+}
+
+TEST(RandomSession, DuobasinKeepsDrawingAndComesHome) {
+  randomSession(DUOBASIN, envNumber("BASIN_SEED", 20261208),
+                int(envNumber("BASIN_COMMANDS", 3000)));
+}
+
+TEST(RandomSession, QuadbasinKeepsDrawingAndComesHome) {
+  randomSession(QUADBASIN, envNumber("BASIN_SEED", 20261208) + 1,
+                int(envNumber("BASIN_COMMANDS", 3000)));
+}
+
+}  // namespace
+}  // namespace basin
