@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# GLUT's own command-line options reach glutInit: good ones are taken, and a
+# malformed one ends the program with GLUT's message and status, never with
+# a crash. Usage: glut_options.sh PROGRAM...
+set -u
+exec 3< <(Xvfb -displayfd 4 -screen 0 1024x1024x24 -nolisten tcp 4>&1 2>/dev/null & echo "xvfb $!")
+read -r _ xvfb <&3
+read -r display <&3
+trap 'kill "$xvfb" 2>/dev/null' EXIT
+export DISPLAY=":$display"
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+for program in "$@"; do
+  name=$(basename "$program")
+  # A malformed option: GLUT's own message and its error status.
+  for args in "-geometry" "-display nosuch:99"; do
+    # shellcheck disable=SC2086
+    out=$(timeout 10 "$program" $args 2>&1)
+    status=$?
+    [ "$status" -eq 1 ] || fail "$name $args: status $status, expected 1"
+    grep -q freeglut <<<"$out" || fail "$name $args: no message from GLUT: $out"
+  done
+  # Options GLUT takes: the program keeps running until it is ended.
+  for args in "-geometry 300x200+10+10" "-iconic" "-sync" "-gldebug" "-unknown-option"; do
+    # shellcheck disable=SC2086
+    timeout 3 "$program" $args >/dev/null 2>&1
+    status=$?
+    [ "$status" -eq 124 ] || fail "$name $args: ended with status $status while running"
+  done
+done
+[ "$failures" -eq 0 ] && echo "GLUT options: all passed"
+exit "$failures"
