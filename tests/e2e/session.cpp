@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -125,7 +126,7 @@ std::uint8_t component(std::uint32_t pixel, std::uint32_t mask) {
 // Reads an xwd window dump: a big-endian header of 25 words and the window
 // name, the colour map (12 bytes an entry), then the pixel rows. Handles the
 // true-colour ZPixmaps of a 24-bit screen, 24 or 32 bits a pixel.
-basin::Picture parseXwd(const std::string& bytes) {
+basin::Picture parseXwd(const std::string& bytes, bool oblong) {
   if (bytes.size() < 100) fail("xwd dump too short");
   std::uint32_t h[25];
   for (int i = 0; i < 25; ++i) h[i] = big32(bytes, 4 * std::size_t(i));
@@ -134,11 +135,11 @@ basin::Picture parseXwd(const std::string& bytes) {
   const std::uint32_t red = h[14], green = h[15], blue = h[16], colours = h[19];
   if (format != 2 || (bitsPerPixel != 32 && bitsPerPixel != 24))
     fail("xwd dump is not a 24/32-bit ZPixmap");
-  if (width != height)
+  if (width != height && !oblong)
     fail("window is not square: " + std::to_string(width) + "x" + std::to_string(height));
   const std::size_t start = headerSize + 12 * std::size_t(colours);
   if (bytes.size() < start + std::size_t(bytesPerLine) * height) fail("xwd dump truncated");
-  basin::Picture picture = basin::blankPicture(int(width));
+  basin::Picture picture = basin::blankPicture(int(std::max(width, height)));
   const int bytesPerPixel = int(bitsPerPixel / 8);
   for (std::uint32_t y = 0; y < height; ++y) {
     for (std::uint32_t x = 0; x < width; ++x) {
@@ -319,7 +320,9 @@ bool Session::waitForRest(long sinceTicks, double minSeconds, double timeout) {
   return false;
 }
 
-basin::Picture Session::capture() { return parseXwd(helper({"xwd", "-silent", "-id", window_})); }
+basin::Picture Session::capture(bool oblong) {
+  return parseXwd(helper({"xwd", "-silent", "-id", window_}), oblong);
+}
 
 void Session::pressAt(int x, int y, const std::string& key) {
   // The server handles one client's requests in order, so the pointer is in

@@ -61,8 +61,10 @@ class Session {
 
   std::string title();
 
-  // The window's present content, 8-bit RGB, top row first.
-  basin::Picture capture();
+  // The window's present content, 8-bit RGB, top row first. A window that
+  // is not square fails unless `oblong`; it is then padded with black rows
+  // or columns to a square.
+  basin::Picture capture(bool oblong = false);
 
   // Moves the pointer to window pixel (x, y), then types `key` (an xdotool
   // key name such as "z", "Z", "Escape", "space").
@@ -72,9 +74,12 @@ class Session {
   bool waitForExit(double seconds, int* status) { return program_.wait(seconds, status); }
   bool running() { return program_.running(); }
 
+  const std::string& window() const { return window_; }
+  // Runs a client such as xdotool on the display; its stdout. Throws on failure.
+  std::string helper(const std::vector<std::string>& argv);
+
  private:
   std::vector<std::string> environment() const;
-  std::string helper(const std::vector<std::string>& argv);  // stdout; throws on failure
 
   std::string name_;
   std::string display_;

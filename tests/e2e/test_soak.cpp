@@ -1,0 +1,112 @@
+// Long random sessions and a resized window, in the real program.
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <random>
+
+#include "viewer_test.h"
+
+namespace e2e {
+namespace {
+
+using basin::GRID;
+using basin::Picture;
+
+unsigned long fromEnvironment(const char* name, unsigned long fallback) {
+  const char* value = std::getenv(name);
+  return value && *value ? std::strtoul(value, nullptr, 10) : fallback;
+}
+
+class Soak : public EachProgram {};
+
+// BASIN_SEED and BASIN_XCOMMANDS choose the session. Commands go out in
+// batches of ten per xdotool run without waiting for frames, so keys arrive
+// while frames are drawn; Xvfb auto-repeats a key held over 660 ms, every
+// 40 ms.
+TEST_P(Soak, RandomKeysThenRestoreGivesTheStartUpPicture) {
+  const unsigned long seed = fromEnvironment("BASIN_SEED", std::random_device{}());
+  const unsigned long count = fromEnvironment("BASIN_XCOMMANDS", 300);
+  SCOPED_TRACE("BASIN_SEED=" + std::to_string(seed) + " BASIN_XCOMMANDS=" + std::to_string(count));
+  std::mt19937 random(seed);
+  const auto pick = [&random](std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+  };
+  const std::vector<std::string> keys = {"z", "Z", "c", "r", "d", "w",
+                                         "x", "D", "1", "F1", "space", "Tab"};
+  unsigned long sent = 0;
+  while (sent < count) {
+    std::vector<std::string> batch = {"xdotool"};
+    for (int i = 0; i < 10 && sent < count; ++i, ++sent) {
+      // One coordinate in four on an edge of the window.
+      const auto at = [&pick] {
+        const std::size_t r = pick(8);
+        return std::to_string(r == 0 ? 0 : r == 1 ? GRID - 1 : int(pick(GRID)));
+      };
+      batch.insert(batch.end(), {"mousemove", "--window", session->window(), at(), at()});
+      const std::string key = keys[pick(keys.size())];
+      switch (pick(50)) {
+        case 0:  // held until it repeats
+          batch.insert(batch.end(), {"keydown", key, "sleep", "0.9", "keyup", key});
+          break;
+        case 1: {  // a run of zooms, in or out
+          const std::string zoom = keys[pick(2)];
+          batch.push_back("key");
+          for (std::size_t n = 2 + pick(4); n > 0; --n) batch.insert(batch.end(), {zoom, "d"});
+          break;
+        }
+        case 2:
+          batch.insert(batch.end(), {"key", "d", "d", "d"});
+          break;
+        default:
+          batch.insert(batch.end(), {"key", key});
+      }
+    }
+    session->helper(batch);
+    ASSERT_TRUE(session->running()) << "died after " << sent << " commands";
+  }
+  ASSERT_TRUE(session->waitForRest(0, 0, 120)) << "still busy or dead after the commands";
+  // An outline on the window's left edge may light pixel column 0, which no
+  // frame draws; the wipe gives it back its start-up black.
+  ASSERT_TRUE(press(GRID / 2, GRID / 2, "w"));
+  ASSERT_TRUE(press(GRID / 2, GRID / 2, "r"));
+  ASSERT_TRUE(press(GRID / 2, GRID / 2, "d", true));
+  expectScreen({expectSame(startUp)}, "r-d");
+  session->pressAt(GRID / 2, GRID / 2, "Escape");
+  int status = -1;
+  ASSERT_TRUE(session->waitForExit(10, &status)) << "Escape did not end it";
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(, Soak, ::testing::Values(DUOBASIN, QUADBASIN),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// At 512 x 256 a pixel is 1/128 of the start-up view's width and 1/64 of
+// its height, both exact in float, so re-centring a quarter of the way in
+// from the top-left corner, then three quarters, comes back exactly.
+TEST_F(Quadbasin, AResizedWindowKeepsDrawingAndRecentresWhereItPoints) {
+  session->helper({"xdotool", "windowsize", session->window(), "512", "256"});
+  ASSERT_TRUE(session->waitForRest());
+  ASSERT_TRUE(press(256, 128, "d", true));
+  const Picture drawn = session->capture(true);
+  int lit = 0;
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 512; ++x) lit += !black(drawn.at(x, y));
+  EXPECT_GT(lit, 512 * 256 * 9 / 10);
+  const auto recentre = [this](int x, int y) {
+    EXPECT_TRUE(press(x, y, "c"));
+    EXPECT_TRUE(press(x, y, "d", true));
+    return session->capture(true);
+  };
+  EXPECT_TRUE(recentre(256, 128).rgb == drawn.rgb) << "c at the centre moved the view";
+  // The view is now (-3, 1) x (-1, 3): the origin at pixel (384, 192).
+  const Picture moved = recentre(128, 64);
+  EXPECT_TRUE(red(moved.at(384, 32)));     // 2.5i
+  EXPECT_TRUE(blue(moved.at(64, 192)));    // -2.5
+  EXPECT_TRUE(yellow(moved.at(448, 192)));  // 0.5
+  EXPECT_TRUE(recentre(384, 192).rgb == drawn.rgb) << "c at (0, 0) did not bring the view back";
+  EXPECT_TRUE(session->running());
+}
+
+}  // namespace
+}  // namespace e2e
