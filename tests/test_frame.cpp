@@ -84,7 +84,7 @@ TEST(Frame, ResetsPendingWindowAndKeepsColoursAcrossZooms) {
       b, GRID, [](const Sample&) {}, [](int) {});
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(zoom(b.views, Pointer{400, 400}));
-    applyPending(b.views);
+    changewin(b.views);
     ASSERT_TRUE(zoom(b.views, Pointer{10, 10}));  // marked, never applied
     renderFrame(
         b, GRID, [](const Sample&) {}, [](int) {});

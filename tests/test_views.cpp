@@ -50,16 +50,16 @@ TEST(Views, MarksStartFromTheCurrentWindowNotThePendingOne) {
 TEST(Views, RestoreMarksHomeAndApplyCommits) {
   Views v;
   ASSERT_TRUE(zoom(v, Pointer{200, 600}));
-  applyPending(v);
+  changewin(v);
   EXPECT_NE(v.XMIN, -2.0f);
   recordHome(v);  // home stays whatever start-up recorded ...
   Views fresh;
   recordHome(fresh);
   ASSERT_TRUE(zoom(fresh, Pointer{200, 600}));
-  applyPending(fresh);
+  changewin(fresh);
   restore(fresh);
   expectPending(fresh, -2, 2, -2, 2);
-  applyPending(fresh);
+  changewin(fresh);
   EXPECT_EQ(fresh.XMIN, -2.0f);
   EXPECT_EQ(fresh.YMAX, 2.0f);
 }
@@ -86,7 +86,7 @@ TEST(Views, ZoomingOutStopsBeforeTheEdgesOverflow) {
   Views v;
   int applied = 0;
   while (zoomo(v, Pointer{400, 400})) {
-    applyPending(v);
+    changewin(v);
     ++applied;
     ASSERT_LT(applied, 200);
   }
@@ -103,7 +103,7 @@ TEST(Views, ZoomingInStopsWhileSamplesStayDistinct) {
     Views v;
     int applied = 0;
     while (zoom(v, at)) {
-      applyPending(v);
+      changewin(v);
       ++applied;
       ASSERT_LT(applied, 200);
     }

@@ -17,7 +17,7 @@ Effect press(Views& views, unsigned char key, const Pointer& at) {
       restore(views);
       return Effect::None;
     case 'd':
-      applyPending(views);
+      changewin(views);
       return Effect::Frame;
     case 'w':
       return Effect::Wipe;

@@ -27,7 +27,7 @@ void restore(Views& v) {
   v.NYMIN = v.OYMIN;
 }
 
-void applyPending(Views& v) {
+void changewin(Views& v) {
   v.XMAX = v.NXMAX;
   v.XMIN = v.NXMIN;
   v.YMAX = v.NYMAX;

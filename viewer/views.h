@@ -48,7 +48,7 @@ bool recent(Views& views, const Pointer& at);
 void restore(Views& views);
 
 // Current = pending (the caller then sets the projection and redraws).
-void applyPending(Views& views);
+void changewin(Views& views);
 
 // Whether a frame over [lo, hi] places every one of its `samples`
 // accumulated positions within half a step of where it belongs.

@@ -30,7 +30,7 @@ TEST_P(Keys, ZoomAtTheCentreThenApply) {
   ASSERT_TRUE(basin::zoom(model->views, Pointer{CENTRE, CENTRE}));
   const Picture marked = expectScreen(expectOutline(model->views, startUp), "z");
   ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
-  basin::applyPending(model->views);
+  basin::changewin(model->views);
   expectScreen({frame(marked)}, "z-d");
 }
 
@@ -42,7 +42,7 @@ TEST_P(Keys, ZoomOutAtTheCentreDrawsNoOutlineThenApply) {
   ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
   // The mark was made all the same: d draws three times the width.
   ASSERT_TRUE(basin::zoomo(model->views, Pointer{CENTRE, CENTRE}));
-  basin::applyPending(model->views);
+  basin::changewin(model->views);
   EXPECT_EQ(model->views.XMIN, -6.0f);
   expectScreen({frame(startUp)}, "Z-d");
 }
@@ -54,7 +54,7 @@ TEST_P(Keys, RecentreAtTheTopLeftCornerIsOutlinedThenApply) {
   // along the axes.
   const Picture marked = expectScreen(expectOutline(model->views, startUp), "c");
   ASSERT_TRUE(press(0, 0, "d", true));
-  basin::applyPending(model->views);
+  basin::changewin(model->views);
   expectScreen({frame(marked)}, "c-d");
 }
 
@@ -64,7 +64,7 @@ TEST_P(Keys, ZoomTwiceThenRestoreAndApplyShowsTheStartUpPictureAgain) {
     ASSERT_TRUE(press(at.x, at.y, "z"));
     ASSERT_TRUE(press(at.x, at.y, "d", true));
     ASSERT_TRUE(basin::zoom(model->views, at));
-    basin::applyPending(model->views);
+    basin::changewin(model->views);
     screen = expectScreen({frame(screen)}, "z-d");
   }
   ASSERT_TRUE(press(CENTRE, CENTRE, "r"));
@@ -107,7 +107,7 @@ TEST_F(Quadbasin, ZoomThreeTimesAtTheCentreAndTheRootsKeepTheirColours) {
     ASSERT_TRUE(press(CENTRE, CENTRE, "z"));
     ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
     ASSERT_TRUE(basin::zoom(model->views, Pointer{CENTRE, CENTRE}));
-    basin::applyPending(model->views);
+    basin::changewin(model->views);
     screen = expectScreen({frame(screen)}, "zoom-" + std::to_string(zoom));
     // Starts on the axes run to the root on the same axis: up is i, down
     // -i, left -1, right +1, in their start-up colours.
