@@ -90,13 +90,7 @@ TEST_P(Keys, UnlistedKeysChangeNothing) {
   expectScreen({expectSame(startUp)}, "unlisted-d");
 }
 
-TEST_P(Keys, EscapeEndsTheProgramWithStatusZero) {
-  session->pressAt(CENTRE, CENTRE, "Escape");
-  int status = -1;
-  ASSERT_TRUE(session->waitForExit(5, &status)) << "still running";
-  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-}
+TEST_P(Keys, EscapeEndsTheProgramWithStatusZero) { expectEscapeExitsCleanly(5); }
 
 INSTANTIATE_TEST_SUITE_P(, Keys, ::testing::Values(DUOBASIN, QUADBASIN),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -31,7 +31,7 @@ TEST_P(Soak, RandomKeysThenRestoreGivesTheStartUpPicture) {
   const auto pick = [&random](std::size_t n) {
     return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
   };
-  const std::vector<std::string> keys = {"z", "Z", "c", "r", "d", "w",
+  const std::vector<std::string> keys = {"z", "Z", "c", "r",  "d",     "w",
                                          "x", "D", "1", "F1", "space", "Tab"};
   unsigned long sent = 0;
   while (sent < count) {
@@ -71,11 +71,7 @@ TEST_P(Soak, RandomKeysThenRestoreGivesTheStartUpPicture) {
   ASSERT_TRUE(press(GRID / 2, GRID / 2, "r"));
   ASSERT_TRUE(press(GRID / 2, GRID / 2, "d", true));
   expectScreen({expectSame(startUp)}, "r-d");
-  session->pressAt(GRID / 2, GRID / 2, "Escape");
-  int status = -1;
-  ASSERT_TRUE(session->waitForExit(10, &status)) << "Escape did not end it";
-  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  expectEscapeExitsCleanly(10);
 }
 
 INSTANTIATE_TEST_SUITE_P(, Soak, ::testing::Values(DUOBASIN, QUADBASIN),
@@ -101,8 +97,8 @@ TEST_F(Quadbasin, AResizedWindowKeepsDrawingAndRecentresWhereItPoints) {
   EXPECT_TRUE(recentre(256, 128).rgb == drawn.rgb) << "c at the centre moved the view";
   // The view is now (-3, 1) x (-1, 3): the origin at pixel (384, 192).
   const Picture moved = recentre(128, 64);
-  EXPECT_TRUE(red(moved.at(384, 32)));     // 2.5i
-  EXPECT_TRUE(blue(moved.at(64, 192)));    // -2.5
+  EXPECT_TRUE(red(moved.at(384, 32)));      // 2.5i
+  EXPECT_TRUE(blue(moved.at(64, 192)));     // -2.5
   EXPECT_TRUE(yellow(moved.at(448, 192)));  // 0.5
   EXPECT_TRUE(recentre(384, 192).rgb == drawn.rgb) << "c at (0, 0) did not bring the view back";
   EXPECT_TRUE(session->running());

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cctype>
 #include <memory>
@@ -73,6 +74,15 @@ class ViewerTest : public ::testing::Test {
     const std::string difference = compare(screen, options, label_ + "-" + step);
     EXPECT_TRUE(difference.empty()) << "after " << step << ": " << difference;
     return screen;
+  }
+
+  // Escape with the pointer in the window must end the program, status 0.
+  void expectEscapeExitsCleanly(double seconds) {
+    session->pressAt(basin::GRID / 2, basin::GRID / 2, "Escape");
+    int status = -1;
+    ASSERT_TRUE(session->waitForExit(seconds, &status)) << "Escape did not end it";
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
   }
 
   // The model's frame of its current window drawn over `before`.
