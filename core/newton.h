@@ -13,7 +13,7 @@ namespace basin {
 
 constexpr int MAXITS = 200;
 constexpr double DTOL = 1e-24;  // |f'(z)|^2 at or below this: derivative vanished
-constexpr int MAXTERMS = 8;
+constexpr int MAXTERMS = 19;  // one term for each exponent 0 ... 18
 
 struct Term {
   float coefficient;
