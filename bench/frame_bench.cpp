@@ -21,15 +21,13 @@ void solverAlone(benchmark::State& state, const Variant& variant) {
   Basin basin(variant);
   setup(basin);
   const Views& v = basin.views;
-  const float xstep = stored((double(v.XMAX) - v.XMIN) / GRID);
-  const float ystep = stored((double(v.YMAX) - v.YMIN) / GRID);
   for (auto _ : state) {
-    Complex pixel{v.XMIN, v.YMAX};
+    AxisWalk rows(v.YMIN, v.YMAX, GRID, false);
     for (int row = 1; row <= GRID; ++row) {
-      pixel.re = v.XMIN;
-      pixel.im = stored(double(pixel.im) - ystep);
+      Complex pixel{0, rows.next()};
+      AxisWalk columns(v.XMIN, v.XMAX, GRID, true);
       for (int column = 1; column <= GRID; ++column) {
-        pixel.re = stored(double(pixel.re) + xstep);
+        pixel.re = columns.next();
         Complex root;
         newton(basin.solver, &pixel, &root);
         benchmark::DoNotOptimize(root);

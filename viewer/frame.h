@@ -53,14 +53,13 @@ template <class Plot, class RowDone>
 void renderFrame(Basin& basin, int size, Plot&& plot, RowDone&& rowDone) {
   Views& v = basin.views;
   Sample s{0, 0, Complex{v.XMIN, v.YMAX}, Rgb{}};
-  const float xstep = stored((double(v.XMAX) - v.XMIN) / size);
-  const float ystep = stored((double(v.YMAX) - v.YMIN) / size);
+  AxisWalk rows(v.YMIN, v.YMAX, size, false);
   resetPending(v);
   for (s.row = 1; s.row <= size; ++s.row) {
-    s.pixel.re = v.XMIN;
-    s.pixel.im = stored(double(s.pixel.im) - ystep);
+    s.pixel.im = rows.next();
+    AxisWalk columns(v.XMIN, v.XMAX, size, true);
     for (s.column = 1; s.column <= size; ++s.column) {
-      s.pixel.re = stored(double(s.pixel.re) + xstep);
+      s.pixel.re = columns.next();
       Complex root;
       newton(basin.solver, &s.pixel, &root);
       s.paint = colourOf(basin, root);

@@ -34,6 +34,19 @@ void changewin(Views& v) {
   v.YMIN = v.NYMIN;
 }
 
+AxisWalk::AxisWalk(float lo, float hi, int n, bool rising)
+    : position_(rising ? lo : hi), step_(stored((double(hi) - lo) / n)), rising_(rising) {}
+
+float AxisWalk::next() {
+  position_ = stored(rising_ ? double(position_) + step_ : double(position_) - step_);
+  return position_;
+}
+
+void axisPositions(float lo, float hi, int n, bool rising, float* out) {
+  AxisWalk walk(lo, hi, n, rising);
+  for (int i = 0; i < n; ++i) out[i] = walk.next();
+}
+
 bool axisResolves(float lo, float hi, int samples) {
   if (!std::isfinite(lo) || !std::isfinite(hi) || !(lo < hi)) return false;
   // The frame walks each axis by repeated float addition of one step. Every
@@ -43,15 +56,11 @@ bool axisResolves(float lo, float hi, int samples) {
   // Replaying the walk answers both exactly: a sample more than half a step
   // from its place lands in a neighbour's pixel or beyond the window.
   const double exact = (double(hi) - double(lo)) / samples;
-  const float step = stored(exact);
   const double tolerance = exact / 2;
-  float rising = lo;
-  float falling = hi;
+  AxisWalk rising(lo, hi, samples, true), falling(lo, hi, samples, false);
   for (int i = 1; i <= samples; ++i) {
-    rising = stored(double(rising) + step);
-    falling = stored(double(falling) - step);
-    if (std::fabs(rising - (double(lo) + i * exact)) > tolerance) return false;
-    if (std::fabs(falling - (double(hi) - i * exact)) > tolerance) return false;
+    if (std::fabs(rising.next() - (double(lo) + i * exact)) > tolerance) return false;
+    if (std::fabs(falling.next() - (double(hi) - i * exact)) > tolerance) return false;
   }
   return true;
 }

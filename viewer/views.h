@@ -50,6 +50,25 @@ void restore(Views& views);
 // Current = pending (the caller then sets the projection and redraws).
 void changewin(Views& views);
 
+// The positions a frame samples along one axis of [lo, hi]: n of them, the
+// first at lo + step (rising) or hi - step (falling) with step = (hi - lo) / n
+// stored as a float, each next one the previous plus or minus step, stored.
+// Accumulated, never recomputed from the index, so the rounding drifts along
+// the axis as it always has: the rest of the program samples where this says.
+class AxisWalk {
+ public:
+  AxisWalk(float lo, float hi, int n, bool rising);
+  float next();
+
+ private:
+  float position_;
+  float step_;
+  bool rising_;
+};
+
+// The n positions of AxisWalk(lo, hi, n, rising) into out[0 ... n - 1].
+void axisPositions(float lo, float hi, int n, bool rising, float* out);
+
 // Whether a frame over [lo, hi] places every one of its `samples`
 // accumulated positions within half a step of where it belongs.
 bool axisResolves(float lo, float hi, int samples = GRID);
