@@ -26,4 +26,17 @@ Effect press(Views& views, unsigned char key, const Pointer& at) {
   }
 }
 
+void KeyQueue::push(const KeyPress& press) {
+  if (keys_.size() >= CAPACITY) return;
+  if (press.key == 'd' && !keys_.empty() && keys_.back().key == 'd') return;
+  keys_.push_back(press);
+}
+
+bool KeyQueue::pop(KeyPress* press) {
+  if (keys_.empty()) return false;
+  *press = keys_.front();
+  keys_.pop_front();
+  return true;
+}
+
 }  // namespace basin

@@ -6,6 +6,9 @@
 // this one table a key means the same thing in each.
 #pragma once
 
+#include <cstddef>
+#include <deque>
+
 #include "viewer/views.h"
 
 namespace basin {
@@ -24,5 +27,29 @@ enum class Effect {
 // z: zoom in, Z: zoom out, c: re-centre, all around `at`; r: restore the
 // home window; d: apply the pending window. Keys are case-sensitive.
 Effect press(Views& views, unsigned char key, const Pointer& at);
+
+// A key and the pointer position it was typed at.
+struct KeyPress {
+  unsigned char key;
+  Pointer at;
+};
+
+// Keys waiting their turn while a frame is drawn: they take effect after it,
+// in the order typed, each with its own pointer position. A `d` right behind
+// another `d` is dropped, since the frame of the first has already made its
+// pending window current and the second would draw the same view again; and
+// once CAPACITY keys wait, further ones are dropped, so a flood of keys can
+// never build up more work than a person would wait for.
+class KeyQueue {
+ public:
+  static constexpr std::size_t CAPACITY = 64;
+
+  void push(const KeyPress& press);
+  bool pop(KeyPress* press);
+  bool empty() const { return keys_.empty(); }
+
+ private:
+  std::deque<KeyPress> keys_;
+};
 
 }  // namespace basin

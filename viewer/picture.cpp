@@ -19,17 +19,11 @@ Picture blankPicture(int size) {
   return picture;
 }
 
-void renderPicture(Basin& basin, int size, Picture* picture) {
-  if (picture->size != size) *picture = blankPicture(size);
-  renderFrame(
-      basin, size,
-      [picture](const Sample& s) {
-        std::uint8_t* cell = picture->at(s.column - 1, s.row - 1);
-        cell[0] = channel(s.paint.red);
-        cell[1] = channel(s.paint.green);
-        cell[2] = channel(s.paint.blue);
-      },
-      [](int) {});
+void paintCell(Picture* picture, const Sample& s) {
+  std::uint8_t* cell = picture->at(s.column - 1, s.row - 1);
+  cell[0] = channel(s.paint.red);
+  cell[1] = channel(s.paint.green);
+  cell[2] = channel(s.paint.blue);
 }
 
 }  // namespace basin

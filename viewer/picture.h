@@ -24,8 +24,21 @@ std::uint8_t channel(float component);
 // A black picture of size x size cells.
 Picture blankPicture(int size);
 
+// Stores a sample's colour in its cell.
+void paintCell(Picture* picture, const Sample& sample);
+
 // Renders the current window of `basin` into `picture` (resized to size),
-// advancing the registry exactly as the viewer's frame does.
-void renderPicture(Basin& basin, int size, Picture* picture);
+// advancing the registry exactly as the viewer's frame does; rowDone(rows)
+// after each row, with the number of rows of the picture finished so far.
+template <class RowDone>
+void renderPicture(Basin& basin, int size, Picture* picture, RowDone&& rowDone) {
+  if (picture->size != size) *picture = blankPicture(size);
+  renderFrame(
+      basin, size, [picture](const Sample& s) { paintCell(picture, s); }, rowDone);
+}
+
+inline void renderPicture(Basin& basin, int size, Picture* picture) {
+  renderPicture(basin, size, picture, [](int) {});
+}
 
 }  // namespace basin

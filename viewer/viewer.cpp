@@ -1,27 +1,40 @@
 #include "viewer/viewer.h"
 
-#include <GL/glut.h>
+#define GL_GLEXT_PROTOTYPES  // glWindowPos2i, core since GL 1.4
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
 
 #include "viewer/frame.h"
 #include "viewer/keys.h"
+#include "viewer/picture.h"
 
 namespace basin {
 namespace {
 
 const char* const TITLE = " Basinscope,  By Quorvel ";
-// How often a frame in progress is pushed to the screen. Flushing after
-// every row would more than double the frame time under software GL.
+// How often a frame in progress shows its finished rows and lets the event
+// loop take in keys: often enough that Escape ends a slow frame at once.
 constexpr auto PROGRESS_INTERVAL = std::chrono::milliseconds(100);
 
 // The one process-wide state, created by runViewer before any callback.
-std::unique_ptr<Basin> BASIN;
+struct Viewer {
+  explicit Viewer(const Variant& variant) : basin(variant) { setup(basin); }
+
+  Basin basin;
+  Picture picture = blankPicture(GRID);  // the frame on screen, 8-bit as shown
+  bool drawing = false;                  // a frame is in progress
+  KeyQueue keys;                         // keys waiting for the frame to end
+};
+std::unique_ptr<Viewer> VIEWER;
 
 void projection() {
-  const Views& v = BASIN->views;
+  const Views& v = VIEWER->basin.views;
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   gluOrtho2D(v.XMIN, v.XMAX, v.YMIN, v.YMAX);
@@ -29,35 +42,43 @@ void projection() {
   glLoadIdentity();
 }
 
-void display() {
-  using Clock = std::chrono::steady_clock;
-  auto lastFlush = Clock::now();
-  renderFrame(
-      *BASIN, GRID,
-      [](const Sample& s) {
-        glPointSize(1);
-        glColor3f(s.paint.red, s.paint.green, s.paint.blue);
-        glBegin(GL_POINTS);
-        glVertex2f(s.pixel.re, s.pixel.im);
-        glEnd();
-      },
-      [&lastFlush](int) {
-        const auto now = Clock::now();
-        if (now - lastFlush >= PROGRESS_INTERVAL) {
-          glFlush();
-          lastFlush = now;
-        }
-      });
-  glFlush();
+// Shows the first `rows` rows of the picture, the sample of column i, row j
+// (from 1) in the cell (i - 1, j - 1) of the window's 800 x 800 grid, each
+// cell stretched over its share of a resized window. The image is drawn
+// from the top, so a later, longer prefix covers the earlier one whatever
+// the stretch, and rows not yet finished keep what the window showed.
+void showRows(int rows) {
+  const int width = glutGet(GLUT_WINDOW_WIDTH);
+  const int height = glutGet(GLUT_WINDOW_HEIGHT);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelZoom(float(width) / GRID, -float(height) / GRID);
+  glWindowPos2i(0, height);
+  glDrawPixels(GRID, rows, GL_RGB, GL_UNSIGNED_BYTE, VIEWER->picture.rgb.data());
 }
 
-// The event loop must block while nothing happens, so this routine is kept
-// but never registered: an idle callback, even an empty one, spins a core.
-[[maybe_unused]] void idle() {}
+// Draws the current window. While it runs, the finished rows go to the
+// screen and the event loop runs about ten times a second: keys typed
+// meanwhile wait in the queue (Escape ends the process at once), and a
+// request to draw the window is already being met.
+void frame() {
+  using Clock = std::chrono::steady_clock;
+  VIEWER->drawing = true;
+  auto lastShown = Clock::now();
+  renderPicture(VIEWER->basin, GRID, &VIEWER->picture, [&lastShown](int rows) {
+    if (Clock::now() - lastShown < PROGRESS_INTERVAL) return;
+    showRows(rows);
+    glFlush();
+    glutMainLoopEvent();
+    lastShown = Clock::now();
+  });
+  showRows(GRID);
+  glFlush();
+  VIEWER->drawing = false;
+}
 
 // White outline of the pending window over the picture.
 void box() {
-  const Views& v = BASIN->views;
+  const Views& v = VIEWER->basin.views;
   glColor3f(1, 1, 1);
   glBegin(GL_LINE_STRIP);
   glVertex2f(v.NXMAX, v.NYMAX);
@@ -70,43 +91,74 @@ void box() {
 }
 
 void wipe() {
-  glClear(GL_COLOR_BUFFER_BIT);
   glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT);
   glFlush();
 }
 
-// Runs the key table (viewer/keys.h), which updates the view windows, then
-// draws what the key asks for. For `d` the table has already made the
-// pending window current; the projection follows it before the frame.
-void keyboard(unsigned char key, int x, int y) {
-  const Pointer at{x, y, glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT)};
-  switch (press(BASIN->views, key, at)) {
-    case Effect::Exit:
-      std::exit(0);
-    case Effect::Outline:
-      box();
-      break;
-    case Effect::Frame:
-      projection();
-      display();
-      break;
-    case Effect::Wipe:
-      wipe();
-      break;
-    case Effect::None:
-      break;
+// Runs the waiting keys in order through the key table (viewer/keys.h),
+// which updates the view windows, and draws what each asks for. For `d`
+// the table has already made the pending window current; the projection
+// follows it before the frame. A frame may queue further keys; they run
+// here too, after it.
+void runKeys() {
+  KeyPress press;
+  while (VIEWER->keys.pop(&press)) {
+    switch (basin::press(VIEWER->basin.views, press.key, press.at)) {
+      case Effect::Exit:
+        std::exit(0);
+      case Effect::Outline:
+        box();
+        break;
+      case Effect::Frame:
+        projection();
+        frame();
+        break;
+      case Effect::Wipe:
+        wipe();
+        break;
+      case Effect::None:
+        break;
+    }
   }
+}
+
+void display() {
+  if (VIEWER->drawing) return;  // the frame in progress covers the window
+  frame();
+  runKeys();
+}
+
+void keyboard(unsigned char key, int x, int y) {
+  if (key == ESCAPE) std::exit(0);
+  VIEWER->keys.push(
+      KeyPress{key, Pointer{x, y, glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT)}});
+  if (!VIEWER->drawing) runKeys();
+}
+
+// A window larger than the screen is never seen whole, and the GL driver
+// cannot cope with one of GLUT's largest (a -geometry of 32767x32767 ends
+// the process in the driver): the size GLUT's options ask for is cut down
+// to the screen's before the window is made.
+void fitToScreen() {
+  const int width = glutGet(GLUT_INIT_WINDOW_WIDTH), height = glutGet(GLUT_INIT_WINDOW_HEIGHT);
+  const int screenWidth = glutGet(GLUT_SCREEN_WIDTH), screenHeight = glutGet(GLUT_SCREEN_HEIGHT);
+  if (screenWidth > 0 && screenHeight > 0)
+    glutInitWindowSize(std::min(width, screenWidth), std::min(height, screenHeight));
 }
 
 }  // namespace
 
+// No idle callback is registered: the event loop then sleeps while nothing
+// happens, where even an empty one would keep a processor busy.
 int runViewer(const Variant& variant, int argc, char** argv) {
-  BASIN = std::make_unique<Basin>(variant);
-  setup(*BASIN);
+  VIEWER = std::make_unique<Viewer>(variant);
   glutInitWindowSize(GRID, GRID);  // before glutInit, whose options may replace it
   glutInit(&argc, argv);
   glutInitDisplayMode(GLUT_RGB | GLUT_SINGLE);
+  fitToScreen();
   glutCreateWindow(TITLE);
+  glutIgnoreKeyRepeat(1);  // a held key acts once, it does not queue frames
   glutDisplayFunc(display);
   glutKeyboardFunc(keyboard);
   projection();

@@ -254,13 +254,7 @@ Session::Session(const std::string& name, const std::string& program) : name_(na
 }
 
 std::vector<std::string> Session::environment() const {
-  // Mesa's llvmpipe draws some points through its "linear" fast path, which
-  // converts colours to 8 bits by another rule than its general path (0.95
-  // becomes 243 instead of round(0.95 * 255) = 242, and a few points of the
-  // second pixel column come out one step darker); which path a point takes
-  // depends on how the drawing was batched. Turning the fast path off leaves
-  // one rule, the same one the in-memory picture uses.
-  return environmentWith({"DISPLAY=" + display_, "LP_PERF=no_rast_linear"});
+  return environmentWith({"DISPLAY=" + display_});
 }
 
 std::string Session::helper(const std::vector<std::string>& argv) {

@@ -41,17 +41,14 @@ INSTANTIATE_TEST_SUITE_P(, Opening, ::testing::Values(DUOBASIN, QUADBASIN),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Duobasin, OpenItAndSeeRedLeftOfTheImaginaryAxisGreenRightAndNoBlack) {
-  // The samples cover pixel columns 1 ... 799; the imaginary axis runs
-  // along the edge between columns 399 and 400, and column 400 shows the
-  // samples just left of it.
+  // Every pixel shows a sample, column 0 and row 0 included; the imaginary
+  // axis runs along the edge between pixel columns 399 and 400.
   int blackPixels = 0, wrongSide = 0;
   for (int y = 0; y < GRID; ++y) {
-    for (int x = 1; x < GRID; ++x) {
+    for (int x = 0; x < GRID; ++x) {
       const std::uint8_t* c = startUp.at(x, y);
       blackPixels += black(c);
-      if (x < 400) wrongSide += !red(c);
-      if (x > 400) wrongSide += !green(c);
-      if (x == 400) wrongSide += !red(c) && !green(c);
+      wrongSide += x < 400 ? !red(c) : !green(c);
     }
   }
   EXPECT_EQ(blackPixels, 0);
@@ -68,10 +65,9 @@ TEST_F(Quadbasin, OpenItAndSeeTheFourRootsInTheirColoursAndABlackAntiDiagonal) {
   EXPECT_EQ(offColour(startUp, 400, 600, green), 0) << "-i";
   EXPECT_EQ(offColour(startUp, 200, 400, blue), 0) << "-1";
   EXPECT_EQ(offColour(startUp, 600, 400, yellow), 0) << "+1";
-  // The samples on the line re = -im are those of row k, column k, which
-  // land in pixel (k, k - 1).
+  // The samples on the line re = -im are those of row k, column k.
   int lit = 0;
-  for (int k = 1; k < GRID; ++k) lit += !black(startUp.at(k, k - 1));
+  for (int k = 0; k < GRID; ++k) lit += !black(startUp.at(k, k));
   EXPECT_EQ(lit, 0);
 }
 

@@ -47,9 +47,8 @@ class ViewerTest : public ::testing::Test {
     session = std::make_unique<Session>(label_, program.path);
     model = std::make_unique<basin::Basin>(*program.variant);
     basin::setup(*model);
-    // The window starts black, and the frame never draws pixel column 0.
     ASSERT_TRUE(session->waitForRest(0, MIN_FRAME_SECONDS)) << "the start-up frame never ended";
-    startUp = expectScreen({expectFrame(*model, basin::blankPicture(basin::GRID))}, "start-up");
+    startUp = expectScreen({expectFrame(*model)}, "start-up");
   }
 
   // Moves the pointer to (x, y), types `key` and waits for the program to
@@ -65,7 +64,7 @@ class ViewerTest : public ::testing::Test {
 
   // Captures until the screen is one of `options` or time runs out, then
   // records any difference; returns the last capture.
-  basin::Picture expectScreen(const std::vector<Expected>& options, const std::string& step) {
+  basin::Picture expectScreen(const std::vector<basin::Picture>& options, const std::string& step) {
     basin::Picture screen = session->capture();
     for (int attempt = 0; attempt < 10 && !compare(screen, options).empty(); ++attempt) {
       session->waitForRest();
@@ -85,8 +84,8 @@ class ViewerTest : public ::testing::Test {
     EXPECT_EQ(WEXITSTATUS(status), 0);
   }
 
-  // The model's frame of its current window drawn over `before`.
-  Expected frame(const basin::Picture& before) { return expectFrame(*model, before); }
+  // The model's frame of its current window.
+  basin::Picture frame() { return expectFrame(*model); }
 
   // A frame is 640 000 solver runs; none takes less processor time than this.
   static constexpr double MIN_FRAME_SECONDS = 0.05;

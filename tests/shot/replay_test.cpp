@@ -102,6 +102,23 @@ TEST(Press, RefusedMarkDrawsNoOutline) {
   EXPECT_EQ(v.XMIN, deepest.XMIN);
 }
 
+TEST(KeyQueue, KeepsKeysInOrderDropsARepeatedApplyAndIsBounded) {
+  KeyQueue queue;
+  for (const unsigned char key : {'z', 'd', 'd', 'c', 'd', 'w', 'd', 'd', 'd'})
+    queue.push(KeyPress{key, Pointer{key, 0}});
+  std::string order;
+  KeyPress press{};
+  while (queue.pop(&press)) {
+    EXPECT_EQ(press.at.x, press.key);  // each key keeps its own pointer
+    order += char(press.key);
+  }
+  EXPECT_EQ(order, "zdcdwd");
+  for (int i = 0; i < 1000; ++i) queue.push(KeyPress{'z', Pointer{0, 0}});
+  int waiting = 0;
+  while (queue.pop(&press)) ++waiting;
+  EXPECT_EQ(waiting, int(KeyQueue::CAPACITY));
+}
+
 TEST(Replay, RestoreRedrawsTheStartUpPictureAndWipeBlanks) {
   Session s(QUADBASIN);
   drawFrame(s);
