@@ -3,16 +3,18 @@
 # runs every test: the unit tests and the end-to-end tests, which start each
 # program under its own Xvfb; then builds the numeric code again under
 # AddressSanitizer and UndefinedBehaviorSanitizer and runs the unit tests,
-# basinshot's tests and the long random sessions there. Exits non-zero on any
-# failure.
+# basinshot's tests and the long random sessions there; last builds without
+# the viewers, as on a machine with no OpenGL, and checks that basinshot
+# links no GL library. Exits non-zero on any failure.
 #
-#   bash tools/test.sh          # builds in build/ and build-sanitize/
-#   BASIN_BUILD=dir BASIN_SANITIZE_BUILD=dir2 bash tools/test.sh
+#   bash tools/test.sh          # builds in build/, build-sanitize/ and build-headless/
+#   BASIN_BUILD=dir BASIN_SANITIZE_BUILD=dir2 BASIN_HEADLESS_BUILD=dir3 bash tools/test.sh
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BASIN_BUILD:-$root/build}
 sanitize=${BASIN_SANITIZE_BUILD:-$root/build-sanitize}
+headless=${BASIN_HEADLESS_BUILD:-$root/build-headless}
 
 bash "$root/tools/install-deps.sh"
 cmake -S "$root" -B "$build" -DBASIN_WERROR=ON
@@ -27,3 +29,16 @@ cmake --build "$sanitize" -j "$(nproc)" \
   --target unit_tests replay_tests basinshot basinshot_tests random_sessions
 cd "$sanitize"
 ctest --output-on-failure -j "$(nproc)" -L 'unit|cli|robust'
+
+# Without the viewers: configuring must not look for OpenGL or GLUT (a
+# disabled package that is still searched for fails the configure step),
+# and basinshot must link none of their libraries.
+cmake -S "$root" -B "$headless" -DBASIN_WERROR=ON -DBASIN_VIEWER=OFF \
+  -DCMAKE_DISABLE_FIND_PACKAGE_OpenGL=ON -DCMAKE_DISABLE_FIND_PACKAGE_GLUT=ON
+cmake --build "$headless" -j "$(nproc)"
+if ldd "$headless/basinshot" | grep -E 'lib(GL|OpenGL|glut)'; then
+  echo "the headless basinshot links a GL library" >&2
+  exit 1
+fi
+cd "$headless"
+ctest --output-on-failure -j "$(nproc)" -L 'unit|install'

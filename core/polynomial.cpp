@@ -1,0 +1,208 @@
+#include "core/polynomial.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace basin {
+namespace {
+
+constexpr int MAXDEGREE = MAXTERMS - 1;
+constexpr int END = -1;  // what the reader sees past the last character
+
+// A term as written: its coefficient, its exponent and where it starts.
+struct Written {
+  float coefficient;
+  int exponent;
+  std::size_t at;
+};
+
+bool isDigit(int c) { return c >= '0' && c <= '9'; }
+bool isLetter(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// One byte as it may be shown on a terminal: printable ASCII as it is, the
+// quote and the backslash escaped, anything else as \t, \n, \r or \xNN.
+std::string escaped(unsigned char c) {
+  static const char HEX[] = "0123456789abcdef";
+  if (c == '\\' || c == '\'') return std::string{'\\', char(c)};
+  if (c >= 0x20 && c < 0x7f) return std::string(1, char(c));
+  if (c == '\t') return "\\t";
+  if (c == '\n') return "\\n";
+  if (c == '\r') return "\\r";
+  return std::string{'\\', 'x', HEX[c >> 4], HEX[c & 15]};
+}
+
+std::string found(int c) {
+  return c == END ? "the end of the text" : "'" + escaped(static_cast<unsigned char>(c)) + "'";
+}
+
+// The text and a position in it, with the first error met.
+struct Reader {
+  const std::string& text;
+  std::size_t at = 0;
+  PolynomialError error{0, ""};
+
+  int peek() const { return at < text.size() ? static_cast<unsigned char>(text[at]) : END; }
+  void skipBlanks() {
+    while (peek() == ' ' || peek() == '\t') ++at;
+  }
+  bool fail(std::size_t where, const std::string& message) {
+    error = PolynomialError{int(where) + 1, message};
+    return false;
+  }
+  // The character at `at` is not what `expected` says should come there.
+  bool unexpected(const std::string& expected) {
+    if (isLetter(peek()) && peek() != 'z')
+      return fail(at, "unknown variable " + found(peek()) + ": the variable is z");
+    return fail(at, "expected " + expected + ", found " + found(peek()));
+  }
+};
+
+// "e3", "E-7" after a number's digits.
+bool readExponentPart(Reader& r) {
+  if (r.peek() != 'e' && r.peek() != 'E') return true;
+  ++r.at;
+  if (r.peek() == '+' || r.peek() == '-') ++r.at;
+  if (!isDigit(r.peek())) return r.fail(r.at, "expected the digits of a power of ten");
+  while (isDigit(r.peek())) ++r.at;
+  return true;
+}
+
+// A decimal number: digits with an optional point (at least one digit in
+// all) and an optional exponent. strtof rounds the decimal to the nearest
+// float directly; going through double would round twice.
+bool readNumber(Reader& r, float* value) {
+  const std::size_t start = r.at;
+  std::size_t digits = 0;
+  for (; isDigit(r.peek()); ++r.at) ++digits;
+  if (r.peek() == '.')
+    for (++r.at; isDigit(r.peek()); ++r.at) ++digits;
+  if (digits == 0) return r.unexpected("a digit after '.'");
+  if (!readExponentPart(r)) return false;
+  const std::string number = r.text.substr(start, r.at - start);
+  // strtof reads the point in the C locale, which the programs never leave.
+  char* end = nullptr;
+  *value = std::strtof(number.c_str(), &end);
+  if (*end != '\0') return r.fail(start, "cannot read the number " + number);
+  if (std::isinf(*value))
+    return r.fail(start, "coefficient " + number + " is too large for a float");
+  return true;
+}
+
+// "^N" after z: N in decimal digits, 0 ... 18.
+bool readExponent(Reader& r, int* exponent) {
+  r.skipBlanks();
+  if (!isDigit(r.peek())) return r.unexpected("a whole number from 0 to 18 after '^'");
+  const std::size_t start = r.at;
+  int value = 0;
+  for (; isDigit(r.peek()); ++r.at)
+    if (value <= MAXDEGREE) value = value * 10 + (r.peek() - '0');
+  if (r.peek() == '.') return r.fail(r.at, "the exponent must be a whole number");
+  if (value > MAXDEGREE)
+    return r.fail(start, "exponent " + r.text.substr(start, r.at - start) + " is above " +
+                             std::to_string(MAXDEGREE) + ", the highest degree");
+  *exponent = value;
+  return true;
+}
+
+// z with its exponent, the reader on the z.
+bool readPower(Reader& r, int* exponent) {
+  ++r.at;
+  r.skipBlanks();
+  *exponent = 1;
+  if (isDigit(r.peek())) return r.fail(r.at, "write the exponent after '^', as in z^3");
+  if (r.peek() != '^') return true;
+  ++r.at;
+  return readExponent(r, exponent);
+}
+
+// One term after its sign (+1 or -1): a coefficient, z, or both.
+bool readTerm(Reader& r, float sign, Written* term) {
+  term->at = r.at;
+  term->coefficient = sign;
+  term->exponent = 0;
+  const bool number = isDigit(r.peek()) || r.peek() == '.';
+  if (number) {
+    float value = 0;
+    if (!readNumber(r, &value)) return false;
+    term->coefficient = sign * value;  // a sign change is exact
+    r.skipBlanks();
+    if (r.peek() == '*') {
+      ++r.at;
+      r.skipBlanks();
+      if (r.peek() != 'z') return r.unexpected("z after '*'");
+    }
+  }
+  if (r.peek() == 'z') {
+    if (!readPower(r, &term->exponent)) return false;
+  } else if (!number) {
+    return r.unexpected("a number or z");
+  }
+  if (term->exponent > 0 && term->coefficient == 0)
+    return r.fail(term->at, "a term in z with coefficient 0 (as a float): leave it out");
+  return true;
+}
+
+// The signed terms one after the other, each exponent once, at least one
+// of them in z.
+bool readTerms(Reader& r, Written* terms, int* count) {
+  bool seen[MAXDEGREE + 1] = {};
+  *count = 0;
+  r.skipBlanks();
+  const std::size_t first = r.at;
+  if (r.peek() == END) return r.fail(r.at, "no polynomial: expected a term such as z^3 - 1");
+  while (r.peek() != END) {
+    float sign = 1;
+    if (r.peek() == '+' || r.peek() == '-') {
+      sign = r.peek() == '-' ? -1 : 1;
+      ++r.at;
+      r.skipBlanks();
+    } else if (*count > 0) {
+      if (r.peek() == '^') return r.fail(r.at, "'^' must follow z");
+      return r.unexpected("'+' or '-' before the next term");
+    }
+    Written term;
+    if (!readTerm(r, sign, &term)) return false;
+    if (seen[term.exponent])
+      return r.fail(term.at, term.exponent == 0
+                                 ? "a second constant term"
+                                 : "exponent " + std::to_string(term.exponent) + " appears twice");
+    seen[term.exponent] = true;
+    terms[(*count)++] = term;
+    r.skipBlanks();
+  }
+  if (*count == 1 && terms[0].exponent == 0)
+    return r.fail(first, "a polynomial of degree 0: it needs a term in z");
+  return true;
+}
+
+}  // namespace
+
+bool parsePolynomial(const std::string& text, Polynomial* out, PolynomialError* error) {
+  Reader r{text};
+  Written terms[MAXTERMS];
+  int count = 0;
+  if (!readTerms(r, terms, &count)) {
+    if (error != nullptr) *error = r.error;
+    return false;
+  }
+  Polynomial table;
+  Term constant{0, 0};
+  for (int i = 0; i < count; ++i) {
+    const Term term{terms[i].coefficient, float(terms[i].exponent)};
+    if (terms[i].exponent == 0)
+      constant = term;
+    else
+      table.POLY[table.terms++] = term;
+  }
+  table.POLY[table.terms++] = constant;
+  *out = table;
+  return true;
+}
+
+std::string describeError(const std::string& text, const PolynomialError& error) {
+  std::string line = "'";
+  for (const char c : text) line += escaped(static_cast<unsigned char>(c));
+  return line + "': column " + std::to_string(error.column) + ": " + error.message;
+}
+
+}  // namespace basin

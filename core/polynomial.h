@@ -1,0 +1,45 @@
+// A real polynomial in z written as a user would, read into a term table.
+//
+// Accepted: terms joined by '+' or '-' ("z^3 - 2z + 2", "-0.5z^4 + z^2 - 0.25",
+// "2*z^5 + 1"), the first term optionally signed; blanks (spaces, tabs)
+// anywhere between tokens. A term is a coefficient, z, or a coefficient
+// followed by z, with an optional '*' between them. z may carry an exponent
+// "^N", N a whole number 0 ... 18 in decimal digits; z alone is z^1 and z^0
+// is a constant. A coefficient is a decimal number (digits with an optional
+// point, an optional exponent such as 1e-3), rounded to float once; it is 1
+// (or -1 after a minus) when left out.
+//
+// The table keeps the terms in the written order, which is the order the
+// solver sums them in, except the constant, which goes last because the
+// derivation drops the last term; without a constant the table ends with a
+// zero constant. Each exponent may appear once; the degree (the largest
+// exponent) must be at least 1; a term in z may not have a zero coefficient,
+// which would give the table a degree the polynomial does not have.
+#pragma once
+
+#include <string>
+
+#include "core/newton.h"
+
+namespace basin {
+
+struct Polynomial {
+  Term POLY[MAXTERMS] = {};
+  int terms = 0;
+};
+
+struct PolynomialError {
+  int column;  // of the offending character, from 1; one past the end for "too short"
+  std::string message;
+};
+
+// Reads `text` into *out and returns true, or leaves *out alone, fills
+// *error (when not null) and returns false.
+bool parsePolynomial(const std::string& text, Polynomial* out, PolynomialError* error);
+
+// One line for stderr: the text quoted, bytes outside printable ASCII
+// escaped, then the column and the message, e.g.
+//   'z^3 + z^3': column 7: exponent 3 appears twice
+std::string describeError(const std::string& text, const PolynomialError& error);
+
+}  // namespace basin
