@@ -42,17 +42,16 @@ void deriv(const Solver& solver, Complex* out, const Complex* in) {
   evaluate(solver.DERIV, solver.terms - 1, out, in);
 }
 
-void newton(Solver& solver, const Complex* start, Complex* end) {
+Outcome solve(const Solver& solver, Complex start) {
   const double ftol = solver.FTOL;
-  Complex point = *start;
-  solver.FAULT = 1;
-  int its = 1;
-  for (; its <= MAXITS; ++its) {
+  Outcome run{start, 1, 1};
+  Complex& point = run.end;
+  for (; run.its <= MAXITS; ++run.its) {
     Complex result2;
     func(solver, &result2, &point);
     const double fmag = norm2(result2);
     if (fmag <= ftol) {
-      solver.FAULT = 0;
+      run.fault = 0;
       break;
     }
     // |f|^2 of finite floats cannot overflow a double, so a non-finite
@@ -66,8 +65,14 @@ void newton(Solver& solver, const Complex* start, Complex* end) {
     divcom(&result1, &result2, &result3);
     subcom(&point, &point, &result1);
   }
-  solver.ITS = its;
-  *end = point;
+  return run;
+}
+
+void newton(Solver& solver, const Complex* start, Complex* end) {
+  const Outcome run = solve(solver, *start);
+  solver.ITS = run.its;
+  solver.FAULT = run.fault;
+  *end = run.end;
 }
 
 }  // namespace basin

@@ -5,6 +5,7 @@
 // derivative's table DERIV and the degree R2 once; `newton` then runs from
 // any number of start points, leaving the outcome of the last run in ITS
 // (the iteration at which it stopped, from 1) and FAULT (1 = no root).
+// `solve` is the same run as a pure function of the tables and the start.
 #pragma once
 
 #include "core/complex.h"
@@ -13,7 +14,7 @@ namespace basin {
 
 constexpr int MAXITS = 200;
 constexpr double DTOL = 1e-24;  // |f'(z)|^2 at or below this: derivative vanished
-constexpr int MAXTERMS = 19;  // one term for each exponent 0 ... 18
+constexpr int MAXTERMS = 19;    // one term for each exponent 0 ... 18
 
 struct Term {
   float coefficient;
@@ -50,10 +51,22 @@ void derive(Solver& solver);
 void func(const Solver& solver, Complex* out, const Complex* in);
 void deriv(const Solver& solver, Complex* out, const Complex* in);
 
-// Runs the iteration from *start and writes where it stopped to *end.
-// FAULT 0: |f|^2 <= FTOL in iteration ITS. FAULT 1: the derivative vanished,
-// f or the iterate stopped being finite (an overflow or a NaN), or the
-// iteration limit passed (ITS 201).
+// Where one run stopped: the iterate `end`, the iteration `its` (from 1) and
+// `fault`. fault 0: |f|^2 <= FTOL in iteration its. fault 1: the derivative
+// vanished, f or the iterate stopped being finite (an overflow or a NaN), or
+// the iteration limit passed (its 201).
+struct Outcome {
+  Complex end;
+  int its;
+  int fault;
+};
+
+// The run from `start`. It reads the solver's tables and nothing else, so
+// any number of threads may share one solver.
+Outcome solve(const Solver& solver, Complex start);
+
+// The same run, its outcome left where the program has always kept it: the
+// end point in *end, ITS and FAULT in the solver.
 void newton(Solver& solver, const Complex* start, Complex* end);
 
 }  // namespace basin

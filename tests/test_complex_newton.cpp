@@ -10,19 +10,14 @@
 namespace basin {
 namespace {
 
-struct Outcome {
-  int its;
-  int fault;
-  Complex end;
-};
-
+// The run through `newton`, with ITS and FAULT read back from the solver.
 Outcome run(const Variant& variant, float re, float im) {
   Solver solver(variant);
   derive(solver);
   const Complex start{re, im};
   Complex end{};
   newton(solver, &start, &end);
-  return Outcome{solver.ITS, solver.FAULT, end};
+  return Outcome{end, solver.ITS, solver.FAULT};
 }
 
 TEST(Pwrcom, ZeroAndFirstPowers) {
