@@ -2,9 +2,11 @@
 // CPU supports.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -132,6 +134,37 @@ TEST(Lanes, RowsShorterThanTheLanesAndRaggedEnds) {
     compareRow(solver, xs + 395, 1e-4f, n, allPaths(), counts, firsts);
     for (LanePath path : allPaths()) {
       EXPECT_EQ(counts[int(path)], 0) << laneName(path) << " n " << n << ": " << firsts[int(path)];
+    }
+  }
+}
+
+// Rows on the real axis, where the sign of a zero decides end-point bits;
+// starts at zero, infinity, NaN and the tolerance itself; and the one start
+// found in 3e8 duobasin steps whose quotient would change if divided by
+// multiplying with 1 / d (in its fifth step; FTOL 1e-7 ends the run on the
+// iterate it moves).
+TEST(Lanes, SignedZerosAndSpecialStartsMatchTheScalarRun) {
+  // |f(2)|^2 is 9 exactly: the run from 2 converges at once only if the
+  // tolerance test lets equality pass.
+  const Variant tie{"z^2 - 1, FTOL 9", {{1, 2}, {-1, 0}}, 2, 9.0f, 1e-8f, 0};
+  const Variant early{"z^2 - 1, FTOL 1e-7", {{1, 2}, {-1, 0}}, 2, 1e-7f, 1e-8f, 0};
+  const float inf = INFINITY, nan = NAN;
+  const float specials[] = {2,      -2,     1,       -1,  0,    -0.0f, 1e-4f,
+                            -1e-4f, 1e-40f, 3.4e38f, inf, -inf, nan,   -0x1.b541f8p-1f};
+  float xs[GRID];
+  axisPositions(-2, 2, GRID, true, xs);
+  for (int i = 0; i < int(std::size(specials)); ++i) xs[i * 61] = specials[i];
+  for (const Variant* variant : {&QUADBASIN, &DUOBASIN, &CUBIC, &NO_CONSTANT, &tie, &early}) {
+    Solver solver(*variant);
+    derive(solver);
+    for (float y : {0.0f, -0.0f, 2.0f, nan, -0x1.e92446p+0f}) {
+      int counts[4] = {};
+      std::string firsts[4];
+      compareRow(solver, xs, y, GRID, VECTOR_PATHS, counts, firsts);
+      for (LanePath path : VECTOR_PATHS) {
+        EXPECT_EQ(counts[int(path)], 0) << variant->name << " row " << y << " on " << laneName(path)
+                                        << ": " << firsts[int(path)];
+      }
     }
   }
 }
