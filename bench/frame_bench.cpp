@@ -5,11 +5,19 @@
 // 8-bit picture; its median should stay within 1.1 x the solver's. Every
 // allocation made while a frame runs is counted, and a frame that allocates
 // is reported as an error.
+//
+// solverLanes runs the same grid a row at a time through solveRow on each
+// path this CPU supports (single thread), for both programs and for z^3 - 1,
+// whose iterations should cost no more than those of z^4 - 1. Every solver
+// benchmark reports `per_step`, the time per Newton iteration (the sum of
+// ITS over the frame).
 #include <benchmark/benchmark.h>
 
+#include <string>
 #include <vector>
 
 #include "bench/allocations.h"
+#include "core/lanes.h"
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
 #include "viewer/picture.h"
@@ -17,10 +25,19 @@
 namespace basin {
 namespace {
 
+const Variant CUBE{"cube", {{1, 3}, {-1, 0}}, 2, 1e-10f, 1e-8f, 1};
+
+// Time per Newton iteration, from the iterations all runs made.
+benchmark::Counter perStep(long iterations) {
+  return benchmark::Counter(double(iterations),
+                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 void solverAlone(benchmark::State& state, const Variant& variant) {
   Basin basin(variant);
   setup(basin);
   const Views& v = basin.views;
+  long steps = 0;
   for (auto _ : state) {
     AxisWalk rows(v.YMIN, v.YMAX, GRID, false);
     for (int row = 1; row <= GRID; ++row) {
@@ -31,10 +48,30 @@ void solverAlone(benchmark::State& state, const Variant& variant) {
         Complex root;
         newton(basin.solver, &pixel, &root);
         benchmark::DoNotOptimize(root);
-        benchmark::DoNotOptimize(basin.solver.ITS);
+        steps += basin.solver.ITS;
       }
     }
   }
+  state.counters["per_step"] = perStep(steps);
+}
+
+void solverLanes(benchmark::State& state, const Variant& variant, LanePath path) {
+  Solver solver(variant);
+  derive(solver);
+  const Views v;
+  float xs[GRID], ys[GRID];
+  axisPositions(v.XMIN, v.XMAX, GRID, true, xs);
+  axisPositions(v.YMIN, v.YMAX, GRID, false, ys);
+  std::vector<Outcome> row(GRID);
+  long steps = 0;
+  for (auto _ : state) {
+    for (float y : ys) {
+      solveRow(solver, xs, y, GRID, row.data(), path);
+      for (const Outcome& run : row) steps += run.its;
+    }
+    benchmark::DoNotOptimize(row.data());
+  }
+  state.counters["per_step"] = perStep(steps);
 }
 
 void wholeFrame(benchmark::State& state, const Variant& variant) {
@@ -61,10 +98,21 @@ BENCHMARK_CAPTURE(wholeFrame, duobasin, DUOBASIN)->Apply(configure);
 BENCHMARK_CAPTURE(solverAlone, quadbasin, QUADBASIN)->Apply(configure);
 BENCHMARK_CAPTURE(wholeFrame, quadbasin, QUADBASIN)->Apply(configure);
 
+// One solverLanes benchmark per program and supported path.
+void registerLanes() {
+  for (const Variant* variant : {&DUOBASIN, &QUADBASIN, &CUBE}) {
+    for (LanePath path : {LanePath::Scalar, LanePath::Sse2, LanePath::Avx2, LanePath::Avx512}) {
+      if (!laneSupported(path)) continue;
+      const std::string name = std::string("solverLanes/") + variant->name + "/" + laneName(path);
+      benchmark::RegisterBenchmark(name.c_str(), solverLanes, *variant, path)->Apply(configure);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace basin
 
-// Repetitions of the four benchmarks run interleaved in random order, so a
+// Repetitions of all benchmarks run interleaved in random order, so a
 // change in the machine's load over the run touches the solver and the
 // frame alike and their ratio stays fair.
 int main(int argc, char** argv) {
@@ -72,6 +120,7 @@ int main(int argc, char** argv) {
   char interleave[] = "--benchmark_enable_random_interleaving=true";
   args.insert(args.begin() + 1, interleave);
   int count = int(args.size());
+  basin::registerLanes();
   benchmark::Initialize(&count, args.data());
   if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
   benchmark::RunSpecifiedBenchmarks();

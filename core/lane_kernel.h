@@ -1,0 +1,55 @@
+// What the vector kernels share with the code that dispatches to them.
+//
+// core/lane_kernel.cpp is compiled once per instruction set (SSE2, AVX2,
+// AVX-512), each copy into its own namespace. LaneTables is the solver's
+// term tables made ready for the lanes: it holds plain data only, so a
+// kernel compiled for a wider instruction set never supplies an inline
+// function that baseline code could end up calling.
+#pragma once
+
+#include "core/newton.h"
+
+namespace basin {
+
+// The highest power of z a lane keeps: enough for every exponent 0 ... 18.
+constexpr int MAXPOWER = 18;
+
+// One term as the lanes use it: coefficient * z^power, with power the
+// exponent truncated (a negative one acts as 1, as pwrcom copies its input
+// for every n other than 0 that leaves its loop empty). A power-0 term is
+// the same (coefficient * 1, coefficient * 0) in every run, kept ready in
+// `constant` as the float stores would leave it. `exact` marks a coefficient
+// of 1 or -1, whose product with a float is that float or its negation:
+// storing it rounds nothing.
+struct LaneTerm {
+  double coefficient;
+  int power;
+  bool exact;
+  double constant[2];
+};
+
+struct LaneTables {
+  LaneTerm poly[MAXTERMS];
+  int polyTerms;
+  LaneTerm deriv[MAXTERMS];
+  int derivTerms;
+  int highest;  // the highest power either table uses, at least 1
+  double ftol;
+};
+
+// Fills *tables from the solver; false when an exponent lies beyond
+// MAXPOWER (or is no number), which only the scalar run handles.
+bool prepareLanes(const Solver& solver, LaneTables* tables);
+
+// One row of runs as solveRow describes it, one namespace per vector width.
+namespace lanes_sse2 {
+void solveRow(const LaneTables& tables, const float* xs, float y, int n, Outcome* out);
+}
+namespace lanes_avx2 {
+void solveRow(const LaneTables& tables, const float* xs, float y, int n, Outcome* out);
+}
+namespace lanes_avx512 {
+void solveRow(const LaneTables& tables, const float* xs, float y, int n, Outcome* out);
+}
+
+}  // namespace basin
