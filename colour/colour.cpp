@@ -48,23 +48,25 @@ double distance2(const Complex& a, const Complex& b) {
 
 }  // namespace
 
-void findcolor(Registry& registry, Rgb* c, const Complex* r) {
+int findslot(Registry& registry, const Complex* r) {
   // A root is a finite point; an overflowed end point must neither match a
   // slot (a NaN distance would) nor take one.
-  if (!std::isfinite(r->re) || !std::isfinite(r->im)) return;
+  if (!std::isfinite(r->re) || !std::isfinite(r->im)) return -1;
   const double rtol = registry.RTOL;
   for (int i = 0; i < registry.store; ++i) {
     if (distance2(*r, registry.ROOTS[i]) <= rtol) {
-      *c = ORDER[i];
       registry.ROOTS[i] = *r;  // each slot follows its latest end point
-      return;
+      return i;
     }
   }
-  if (registry.store < registry.limit) {
-    *c = ORDER[registry.store];
-    registry.ROOTS[registry.store] = *r;
-    ++registry.store;
-  }
+  if (registry.store >= registry.limit) return -1;
+  registry.ROOTS[registry.store] = *r;
+  return registry.store++;
+}
+
+void findcolor(Registry& registry, Rgb* c, const Complex* r) {
+  const int slot = findslot(registry, r);
+  if (slot >= 0) *c = ORDER[slot];
 }
 
 void shader(Rgb* s, int its) {
@@ -79,6 +81,42 @@ void shader(Rgb* s, int its) {
   s->red = stored(keep * s->red);
   s->green = stored(keep * s->green);
   s->blue = stored(keep * s->blue);
+}
+
+std::uint8_t channel(float component) {
+  if (!(component > 0.0f)) return 0;
+  if (component >= 1.0f) return 255;
+  // Round to nearest, ties to even, as GL does: adding and taking away 2^52
+  // leaves a double in 0 ... 255 rounded to a whole number, the same value
+  // lrint gives in the default rounding mode without a call into libm.
+  const double scaled = double(component) * 255.0;
+  return static_cast<std::uint8_t>((scaled + 0x1p52) - 0x1p52);
+}
+
+namespace {
+
+struct ShadeTable {
+  std::uint8_t rgb[SLOTS][MAXITS + 1][3];
+
+  ShadeTable() {
+    for (int slot = 0; slot < SLOTS; ++slot)
+      for (int its = 1; its <= MAXITS; ++its) {
+        Rgb c = ORDER[slot];
+        shader(&c, its);
+        std::uint8_t* cell = rgb[slot][its];
+        cell[0] = channel(c.red);
+        cell[1] = channel(c.green);
+        cell[2] = channel(c.blue);
+      }
+  }
+};
+
+}  // namespace
+
+const std::uint8_t* shade8(int slot, int its) {
+  static const ShadeTable table;
+  assert(slot >= 0 && slot < SLOTS && its >= 1 && its <= MAXITS);
+  return table.rgb[slot][its];
 }
 
 }  // namespace basin

@@ -3,6 +3,8 @@
 // colour, and the shading, which darkens a colour by the iteration count.
 #pragma once
 
+#include <cstdint>
+
 #include "core/complex.h"
 #include "core/newton.h"
 
@@ -35,6 +37,12 @@ struct Registry {
 // Sets the slot limit from the degree the start-up derivation found.
 void openRegistry(Registry& registry, const Variant& variant, int degree);
 
+// The slot whose colour r takes: the first whose root lies within RTOL
+// (squared distance, equality matching), which then takes r as its root, or
+// the next free one, where r is registered; -1 when r takes none (r not
+// finite, or the registry full).
+int findslot(Registry& registry, const Complex* r);
+
 // c must be black on entry. The first slot whose root lies within RTOL
 // (squared distance, equality matching) gives c its colour and takes r as
 // its root; an unmatched r is registered in the next free slot; with the
@@ -44,5 +52,14 @@ void findcolor(Registry& registry, Rgb* c, const Complex* r);
 // Darkens s in place by the fraction of the last GRADIENT row whose
 // threshold `its` reaches.
 void shader(Rgb* s, int its);
+
+// A colour component in 0 ... 1 as an 8-bit channel value: round(c * 255),
+// ties to even, as GL converts it.
+std::uint8_t channel(float component);
+
+// The 8-bit colour of a run that converged to the root of `slot` in
+// iteration `its` (1 ... MAXITS): ORDER[slot] through shader and channel,
+// looked up in a table filled once.
+const std::uint8_t* shade8(int slot, int its);
 
 }  // namespace basin

@@ -29,6 +29,7 @@ struct Variant {
   float FTOL;      // convergence tolerance on |f(z)|^2
   float RTOL;      // root-match tolerance on squared distance
   int EXTRASLOTS;  // registry slots beyond the degree
+  const char* formula = "";  // the polynomial as a person writes it: "z^2 - 1"
 };
 
 struct Solver {

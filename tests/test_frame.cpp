@@ -6,6 +6,7 @@
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
 #include "viewer/frame.h"
+#include "viewer/picture.h"
 
 namespace basin {
 namespace {
@@ -94,6 +95,36 @@ TEST(Frame, ResetsPendingWindowAndKeepsColoursAcrossZooms) {
   }
   EXPECT_EQ(b.registry.store, 4);
   EXPECT_NEAR(b.registry.ROOTS[0].im, 1.0f, 1e-4);  // i is still red
+}
+
+// The picture of the solved rows, coloured in order, is the picture of the
+// sample walk, and leaves the registry where the walk leaves it, whatever
+// the number of threads solving rows.
+TEST(Frame, RowsSolvedOnSeveralThreadsGiveTheWalksPictureAndRegistry) {
+  RowSolver three(3);
+  for (const Variant* variant : {&QUADBASIN, &DUOBASIN}) {
+    Basin walked(*variant), solved(*variant);
+    setup(walked);
+    setup(solved);
+    Picture reference = blankPicture(GRID), picture;
+    for (int zoom = 0; zoom <= 3; ++zoom) {
+      if (zoom > 0)
+        for (Basin* b : {&walked, &solved}) {
+          ASSERT_TRUE(basin::zoom(b->views, Pointer{400, 400}));
+          changewin(b->views);
+        }
+      renderFrame(
+          walked, GRID, [&](const Sample& s) { paintCell(&reference, s); }, [](int) {});
+      renderPicture(
+          solved, GRID, &picture, [](int) {}, three);
+      EXPECT_TRUE(picture.rgb == reference.rgb) << variant->name << ", zoom " << zoom;
+      ASSERT_EQ(solved.registry.store, walked.registry.store);
+      for (int i = 0; i < walked.registry.store; ++i) {
+        EXPECT_EQ(solved.registry.ROOTS[i].re, walked.registry.ROOTS[i].re);
+        EXPECT_EQ(solved.registry.ROOTS[i].im, walked.registry.ROOTS[i].im);
+      }
+    }
+  }
 }
 
 }  // namespace

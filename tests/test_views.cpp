@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "viewer/views.h"
 
@@ -98,39 +99,53 @@ TEST(Views, ZoomingOutStopsBeforeTheEdgesOverflow) {
   EXPECT_EQ(v.NXMAX, before.NXMAX);
 }
 
-TEST(Views, ZoomingInStopsWhileSamplesStayDistinct) {
-  for (const Pointer at : {Pointer{400, 400}, Pointer{700, 150}, Pointer{0, 799}}) {
+TEST(Views, ZoomingInStopsWhereFloatCanNoLongerSampleTheWindow) {
+  // Floats are coarser far from the origin: at x = 1 seven zooms fit, at the
+  // centre (the pointer maps to -4.47e-8) twenty-four.
+  const struct {
+    Pointer at;
+    int zooms;
+  } cases[] = {{Pointer{600, 400}, 7}, {Pointer{400, 400}, 24}};
+  for (const auto& c : cases) {
     Views v;
     int applied = 0;
-    while (zoom(v, at)) {
+    while (zoom(v, c.at)) {
       changewin(v);
       ++applied;
       ASSERT_LT(applied, 200);
     }
-    EXPECT_GT(applied, 3);
+    EXPECT_EQ(applied, c.zooms) << c.at.x;
     EXPECT_TRUE(axisResolves(v.XMIN, v.XMAX));
     EXPECT_TRUE(axisResolves(v.YMIN, v.YMAX));
-    EXPECT_LT(v.XMIN, v.XMAX);
+    const char* why = nullptr;
+    const Views before = v;
+    EXPECT_FALSE(zoom(v, c.at, &why));
+    EXPECT_NE(std::string(why).find("too narrow"), std::string::npos);
+    EXPECT_EQ(v.NXMIN, before.NXMIN);
   }
 }
 
 TEST(Views, AxisResolvesAtBothSidesOfTheBound) {
   // Near 1 the float spacing is 2^-23; 800 samples need a step far above it.
   // Around the origin positions are fine-grained and width can shrink a lot.
+  const float ulp = std::ldexp(1.0f, -23);
   EXPECT_TRUE(axisResolves(-2, 2));
   EXPECT_TRUE(axisResolves(-1e-30f, 1e-30f));
-  EXPECT_FALSE(axisResolves(1.0f, std::nextafter(1.0f, 2.0f)));
+  EXPECT_FALSE(axisResolves(1.0f, 1.0f + ulp));
   EXPECT_FALSE(axisResolves(1.0f, 1.0f));
   EXPECT_FALSE(axisResolves(2.0f, 1.0f));
   EXPECT_FALSE(axisResolves(-INFINITY, 0));
   EXPECT_FALSE(axisResolves(0, NAN));
+  // A step of 0.4 units in the last place never moves the position: four
+  // samples drift only four steps, within the bound, but all sit at 1.
+  EXPECT_FALSE(axisResolves(1.0f, 1.0f + 1.6f * ulp, 4));
   // Find the narrowest window starting at 1 that resolves, then check one
   // a little narrower fails and a little wider passes.
   float width = 1.0f;
   while (axisResolves(1.0f, 1.0f + width / 2)) width /= 2;
   EXPECT_TRUE(axisResolves(1.0f, 1.0f + width));
   EXPECT_FALSE(axisResolves(1.0f, 1.0f + width / 2));
-  EXPECT_GT(width, 800 * std::ldexp(1.0f, -23) / 2);
+  EXPECT_GT(width, 800 * ulp / 2);
 }
 
 }  // namespace

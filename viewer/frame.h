@@ -9,6 +9,8 @@
 // memory.
 #pragma once
 
+#include <vector>
+
 #include "colour/colour.h"
 #include "core/newton.h"
 #include "viewer/views.h"
@@ -22,6 +24,7 @@ struct Basin {
   Solver solver;
   Registry registry;
   Views views;
+  std::vector<float> columns, rows;  // the frame's sample positions, kept between frames
 };
 
 // Start-up: derive the derivative and degree, size the registry, and record

@@ -2,17 +2,16 @@
 
 namespace basin {
 
-Effect press(Views& views, unsigned char key, const Pointer& at) {
+Effect press(Views& views, unsigned char key, const Pointer& at, const char** why) {
   switch (key) {
     case ESCAPE:
       return Effect::Exit;
     case 'z':
-      return zoom(views, at) ? Effect::Outline : Effect::None;
+      return zoom(views, at, why) ? Effect::Outline : Effect::Refused;
     case 'Z':
-      zoomo(views, at);  // marked, never outlined
-      return Effect::None;
+      return zoomo(views, at, why) ? Effect::None : Effect::Refused;  // never outlined
     case 'c':
-      return recent(views, at) ? Effect::Outline : Effect::None;
+      return recent(views, at, why) ? Effect::Outline : Effect::Refused;
     case 'r':
       restore(views);
       return Effect::None;
@@ -23,6 +22,19 @@ Effect press(Views& views, unsigned char key, const Pointer& at) {
       return Effect::Wipe;
     default:
       return Effect::None;
+  }
+}
+
+const char* keyName(unsigned char key) {
+  switch (key) {
+    case 'z':
+      return "zoom-in";
+    case 'Z':
+      return "zoom-out";
+    case 'c':
+      return "re-centre";
+    default:
+      return "key";
   }
 }
 

@@ -17,7 +17,8 @@ constexpr unsigned char ESCAPE = 27;
 
 // What a key leaves for the screen once the view windows are updated.
 enum class Effect {
-  None,     // nothing to draw: a refused mark, `Z`, `r`, an unlisted key
+  None,     // nothing to draw: `Z`, `r`, an unlisted key
+  Refused,  // a mark (`z`, `Z`, `c`) refused: its window cannot be drawn
   Outline,  // outline the new pending window (`z`, `c`)
   Frame,    // the pending window is now current: set the projection, draw a frame (`d`)
   Wipe,     // clear the window to black (`w`)
@@ -25,8 +26,12 @@ enum class Effect {
 };
 
 // z: zoom in, Z: zoom out, c: re-centre, all around `at`; r: restore the
-// home window; d: apply the pending window. Keys are case-sensitive.
-Effect press(Views& views, unsigned char key, const Pointer& at);
+// home window; d: apply the pending window. Keys are case-sensitive. For a
+// refused mark, *why (if given) says why.
+Effect press(Views& views, unsigned char key, const Pointer& at, const char** why = nullptr);
+
+// What a key is called in a message: "zoom-in" for `z`, and so on.
+const char* keyName(unsigned char key);
 
 // A key and the pointer position it was typed at.
 struct KeyPress {

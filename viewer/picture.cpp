@@ -2,16 +2,6 @@
 
 namespace basin {
 
-std::uint8_t channel(float component) {
-  if (!(component > 0.0f)) return 0;
-  if (component >= 1.0f) return 255;
-  // Round to nearest, ties to even, as GL does: adding and taking away 2^52
-  // leaves a double in 0 ... 255 rounded to a whole number, the same value
-  // lrint gives in the default rounding mode without a call into libm.
-  const double scaled = double(component) * 255.0;
-  return static_cast<std::uint8_t>((scaled + 0x1p52) - 0x1p52);
-}
-
 Picture blankPicture(int size) {
   Picture picture;
   picture.size = size;
@@ -24,6 +14,17 @@ void paintCell(Picture* picture, const Sample& s) {
   cell[0] = channel(s.paint.red);
   cell[1] = channel(s.paint.green);
   cell[2] = channel(s.paint.blue);
+}
+
+void colourRow(Registry& registry, const Outcome* row, int n, std::uint8_t* rgb) {
+  static const std::uint8_t BLACK[3] = {0, 0, 0};
+  for (int i = 0; i < n; ++i, rgb += 3) {
+    const int slot = row[i].fault == 0 ? findslot(registry, &row[i].end) : -1;
+    const std::uint8_t* colour = slot >= 0 ? shade8(slot, row[i].its) : BLACK;
+    rgb[0] = colour[0];
+    rgb[1] = colour[1];
+    rgb[2] = colour[2];
+  }
 }
 
 }  // namespace basin

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/rows.h"
 #include "viewer/frame.h"
 
 namespace basin {
@@ -18,23 +19,37 @@ struct Picture {
   const std::uint8_t* at(int x, int y) const { return &rgb[3 * (std::size_t(y) * size + x)]; }
 };
 
-// A colour component in 0 ... 1 as an 8-bit channel value.
-std::uint8_t channel(float component);
-
 // A black picture of size x size cells.
 Picture blankPicture(int size);
 
 // Stores a sample's colour in its cell.
 void paintCell(Picture* picture, const Sample& sample);
 
+// Colours one row of solved samples into n cells of 8-bit RGB, left to
+// right, through the registry: a converged run in its root's shade, any
+// other black.
+void colourRow(Registry& registry, const Outcome* row, int n, std::uint8_t* rgb);
+
 // Renders the current window of `basin` into `picture` (resized to size),
-// advancing the registry exactly as the viewer's frame does; rowDone(rows)
+// advancing the registry exactly as the viewer's frame does: the rows are
+// solved on every core and coloured in order on this thread; rowDone(rows)
 // after each row, with the number of rows of the picture finished so far.
+// The same picture, bit for bit, as the frame walk of viewer/frame.h.
 template <class RowDone>
-void renderPicture(Basin& basin, int size, Picture* picture, RowDone&& rowDone) {
+void renderPicture(Basin& basin, int size, Picture* picture, RowDone&& rowDone,
+                   RowSolver& solver = sharedRows()) {
   if (picture->size != size) *picture = blankPicture(size);
-  renderFrame(
-      basin, size, [picture](const Sample& s) { paintCell(picture, s); }, rowDone);
+  const Views& v = basin.views;
+  basin.columns.resize(std::size_t(size));
+  basin.rows.resize(std::size_t(size));
+  axisPositions(v.XMIN, v.XMAX, size, true, basin.columns.data());
+  axisPositions(v.YMIN, v.YMAX, size, false, basin.rows.data());
+  resetPending(basin.views);
+  solver.solve(basin.solver, basin.columns.data(), basin.rows.data(), size, size, lanePath(),
+               [&](int row, const Outcome* outcomes) {
+                 colourRow(basin.registry, outcomes, size, picture->at(0, row));
+                 rowDone(row + 1);
+               });
 }
 
 inline void renderPicture(Basin& basin, int size, Picture* picture) {

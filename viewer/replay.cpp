@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 namespace basin {
@@ -93,15 +94,12 @@ Effect replay(Session& session, const Command& command, int size) {
   return effect;
 }
 
-const char* windowFault(const Window& w) {
-  if (!std::isfinite(w.xmin) || !std::isfinite(w.xmax) || !std::isfinite(w.ymin) ||
-      !std::isfinite(w.ymax))
-    return "an edge is not finite";
-  if (!(w.xmin < w.xmax)) return "XMIN must be below XMAX";
-  if (!(w.ymin < w.ymax)) return "YMIN must be below YMAX";
-  if (!axisResolves(w.xmin, w.xmax) || !axisResolves(w.ymin, w.ymax))
-    return "the window is too narrow for float to place 800 distinct samples across it";
-  return nullptr;
+std::string shotCommand(const Basin& basin) {
+  const Views& v = basin.views;
+  char edges[128];
+  std::snprintf(edges, sizeof edges, "%.9g %.9g %.9g %.9g", double(v.XMIN), double(v.XMAX),
+                double(v.YMIN), double(v.YMAX));
+  return std::string("basinshot ") + basin.variant.name + " --window " + edges + " -o view.png";
 }
 
 bool showWindow(Session& session, const Window& w, int size) {

@@ -48,14 +48,10 @@ void drawFrame(Session& session, int size = GRID);
 // through the 800 x 800 window whatever `size` is.
 Effect replay(Session& session, const Command& command, int size = GRID);
 
-struct Window {
-  float xmin, xmax, ymin, ymax;
-};
-
-// Why `window` cannot be drawn (an edge not finite, an axis empty, or too
-// narrow for float to place the grid's samples evenly across it, the bound
-// that the zoom keys keep to), or nullptr when it can.
-const char* windowFault(const Window& window);
+// The basinshot command that draws the current window of `basin` as its
+// program's last frame: "basinshot quadbasin --window XMIN XMAX YMIN YMAX
+// -o view.png", each edge printed so that it reads back as the same float.
+std::string shotCommand(const Basin& basin);
 
 // Makes `window` current and draws it, as marking exactly that window and
 // pressing `d` would. A window with a fault changes nothing and gives false.

@@ -7,12 +7,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "viewer/frame.h"
 #include "viewer/keys.h"
 #include "viewer/picture.h"
+#include "viewer/replay.h"
 
 namespace basin {
 namespace {
@@ -96,6 +99,12 @@ void wipe() {
   glFlush();
 }
 
+// A refused mark draws nothing; the person who typed it is told why.
+void refused(const KeyPress& press, const char* why) {
+  std::fprintf(stderr, "%s: %s at (%d, %d) refused: %s\n", VIEWER->basin.variant.name,
+               keyName(press.key), press.at.x, press.at.y, why);
+}
+
 // Runs the waiting keys in order through the key table (viewer/keys.h),
 // which updates the view windows, and draws what each asks for. For `d`
 // the table has already made the pending window current; the projection
@@ -104,7 +113,8 @@ void wipe() {
 void runKeys() {
   KeyPress press;
   while (VIEWER->keys.pop(&press)) {
-    switch (basin::press(VIEWER->basin.views, press.key, press.at)) {
+    const char* why = nullptr;
+    switch (basin::press(VIEWER->basin.views, press.key, press.at, &why)) {
       case Effect::Exit:
         std::exit(0);
       case Effect::Outline:
@@ -113,6 +123,12 @@ void runKeys() {
       case Effect::Frame:
         projection();
         frame();
+        // The view just drawn, as the command that prints it at any size.
+        std::printf("%s\n", shotCommand(VIEWER->basin).c_str());
+        std::fflush(stdout);
+        break;
+      case Effect::Refused:
+        refused(press, why);
         break;
       case Effect::Wipe:
         wipe();
@@ -149,9 +165,40 @@ void fitToScreen() {
 
 }  // namespace
 
+void printHelp(const Variant& variant) {
+  std::printf(
+      "usage: %s [GLUT options]\n"
+      "\n"
+      "Draws the basins of attraction of Newton's method for %s in an 800 x 800\n"
+      "window: every sample point of the plane in the colour of the root its run\n"
+      "settles on, darker the more steps the run needed; runs that fail are black.\n"
+      "\n"
+      "Keys, typed with the mouse pointer in the window:\n"
+      "  z       mark a region a third of the window's size around the pointer\n"
+      "          (a x3 zoom-in), outlined in white\n"
+      "  Z       mark a region three times the window's size around the pointer\n"
+      "          (a x3 zoom-out)\n"
+      "  c       mark a region of the window's size centred on the pointer\n"
+      "  r       mark the start-up view\n"
+      "  d       apply the mark: draw the marked region\n"
+      "  w       wipe the window to black\n"
+      "  Escape  quit\n"
+      "\n"
+      "After each frame drawn by d, the view is printed on standard output as a\n"
+      "basinshot command that draws it at any size. Every other argument goes to\n"
+      "GLUT (-geometry WxH+X+Y, -display DISPLAY, -iconic, ...; see the freeglut\n"
+      "documentation).\n",
+      variant.name, variant.formula);
+}
+
 // No idle callback is registered: the event loop then sleeps while nothing
 // happens, where even an empty one would keep a processor busy.
 int runViewer(const Variant& variant, int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--help") == 0) {
+      printHelp(variant);
+      return 0;
+    }
   VIEWER = std::make_unique<Viewer>(variant);
   glutInitWindowSize(GRID, GRID);  // before glutInit, whose options may replace it
   glutInit(&argc, argv);

@@ -49,27 +49,38 @@ void axisPositions(float lo, float hi, int n, bool rising, float* out) {
 
 bool axisResolves(float lo, float hi, int samples) {
   if (!std::isfinite(lo) || !std::isfinite(hi) || !(lo < hi)) return false;
-  // The frame walks each axis by repeated float addition of one step. Every
-  // addition rounds by up to half a unit in the last place, and inside one
-  // binade always the same way, so the error grows with the sample count;
-  // deep zooms also let the step fall below what the positions can resolve.
-  // Replaying the walk answers both exactly: a sample more than half a step
-  // from its place lands in a neighbour's pixel or beyond the window.
+  // Every addition of the walk rounds by up to half a unit in the last
+  // place, and inside one binade always the same way, so the error grows
+  // with the sample count; in deep zooms the step also falls below what
+  // the positions can resolve, and they stall. Replaying the walk in both
+  // directions answers both exactly.
   const double exact = (double(hi) - double(lo)) / samples;
-  const double tolerance = exact / 2;
+  const double tolerance = RESOLVE_STEPS * exact;
   AxisWalk rising(lo, hi, samples, true), falling(lo, hi, samples, false);
+  float up = lo, down = hi;
   for (int i = 1; i <= samples; ++i) {
-    if (std::fabs(rising.next() - (double(lo) + i * exact)) > tolerance) return false;
-    if (std::fabs(falling.next() - (double(hi) - i * exact)) > tolerance) return false;
+    const float nextUp = rising.next(), nextDown = falling.next();
+    if (!(nextUp > up) || !(nextDown < down)) return false;
+    if (std::fabs(nextUp - (double(lo) + i * exact)) > tolerance) return false;
+    if (std::fabs(nextDown - (double(hi) - i * exact)) > tolerance) return false;
+    up = nextUp;
+    down = nextDown;
   }
   return true;
 }
 
-namespace {
+const char* windowFault(const Window& w) {
+  if (!std::isfinite(w.xmin) || !std::isfinite(w.xmax) || !std::isfinite(w.ymin) ||
+      !std::isfinite(w.ymax))
+    return "an edge is not finite (beyond the range of float)";
+  if (!(w.xmin < w.xmax)) return "XMIN must be below XMAX";
+  if (!(w.ymin < w.ymax)) return "YMIN must be below YMAX";
+  if (!axisResolves(w.xmin, w.xmax) || !axisResolves(w.ymin, w.ymax))
+    return "the window is too narrow for float to place 800 samples across it";
+  return nullptr;
+}
 
-struct Edges {
-  float xmin, xmax, ymin, ymax;
-};
+namespace {
 
 // The pointer in world coordinates, per pixel of the window's present size.
 void toWorld(const Views& v, const Pointer& at, float* xw, float* yw) {
@@ -81,8 +92,10 @@ void toWorld(const Views& v, const Pointer& at, float* xw, float* yw) {
   *yw = stored(v.YMAX - double(at.y) * ystep);
 }
 
-bool mark(Views& v, const Edges& e) {
-  if (!axisResolves(e.xmin, e.xmax) || !axisResolves(e.ymin, e.ymax)) return false;
+bool mark(Views& v, const Window& e, const char** why) {
+  const char* fault = windowFault(e);
+  if (why) *why = fault;
+  if (fault) return false;
   v.NXMAX = e.xmax;
   v.NXMIN = e.xmin;
   v.NYMAX = e.ymax;
@@ -94,27 +107,27 @@ bool mark(Views& v, const Edges& e) {
 // Each edge is a double formula of the float pointer position and edges (w
 // and h never rounded), rounded once when stored.
 template <class Half>
-bool markAround(Views& v, const Pointer& at, Half half) {
+bool markAround(Views& v, const Pointer& at, const char** why, Half half) {
   float xw, yw;
   toWorld(v, at, &xw, &yw);
   const double hw = half(double(v.XMAX) - v.XMIN);
   const double hh = half(double(v.YMAX) - v.YMIN);
-  return mark(v, Edges{stored(xw - hw), stored(xw + hw), stored(yw - hh), stored(yw + hh)});
+  return mark(v, Window{stored(xw - hw), stored(xw + hw), stored(yw - hh), stored(yw + hh)}, why);
 }
 
 }  // namespace
 
 // The zoom factor is 3 per axis, taken as the square root of 9.
-bool zoom(Views& v, const Pointer& at) {
-  return markAround(v, at, [](double extent) { return extent / (2 * std::sqrt(9.0)); });
+bool zoom(Views& v, const Pointer& at, const char** why) {
+  return markAround(v, at, why, [](double extent) { return extent / (2 * std::sqrt(9.0)); });
 }
 
-bool zoomo(Views& v, const Pointer& at) {
-  return markAround(v, at, [](double extent) { return std::sqrt(9.0) * extent / 2; });
+bool zoomo(Views& v, const Pointer& at, const char** why) {
+  return markAround(v, at, why, [](double extent) { return std::sqrt(9.0) * extent / 2; });
 }
 
-bool recent(Views& v, const Pointer& at) {
-  return markAround(v, at, [](double extent) { return extent / 2; });
+bool recent(Views& v, const Pointer& at, const char** why) {
+  return markAround(v, at, why, [](double extent) { return extent / 2; });
 }
 
 }  // namespace basin

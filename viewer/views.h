@@ -35,14 +35,22 @@ void recordHome(Views& views);
 // A frame starts by forgetting any mark: pending = current.
 void resetPending(Views& views);
 
+// A rectangle of the plane.
+struct Window {
+  float xmin, xmax, ymin, ymax;
+};
+
+// Why `window` cannot be drawn (an edge not finite, an axis empty, or too
+// narrow for float to sample it, see axisResolves), or nullptr when it can.
+const char* windowFault(const Window& window);
+
 // Mark a pending window one third (zoom), three times (zoomo) or the same
 // size (recent) as the current one, centred on the pointer. Each returns
-// false, leaving the pending window as it was, when the new window could
-// not be drawn: an edge not finite, or too narrow for float to place the
-// grid's samples evenly across it.
-bool zoom(Views& views, const Pointer& at);
-bool zoomo(Views& views, const Pointer& at);
-bool recent(Views& views, const Pointer& at);
+// false, leaving the pending window as it was and saying why in *why if
+// given, when the new window could not be drawn (windowFault).
+bool zoom(Views& views, const Pointer& at, const char** why = nullptr);
+bool zoomo(Views& views, const Pointer& at, const char** why = nullptr);
+bool recent(Views& views, const Pointer& at, const char** why = nullptr);
 
 // Pending = home.
 void restore(Views& views);
@@ -69,8 +77,13 @@ class AxisWalk {
 // The n positions of AxisWalk(lo, hi, n, rising) into out[0 ... n - 1].
 void axisPositions(float lo, float hi, int n, bool rising, float* out);
 
-// Whether a frame over [lo, hi] places every one of its `samples`
-// accumulated positions within half a step of where it belongs.
+// Whether a frame can sample [lo, hi] with `samples` accumulated
+// positions: each one further along than the one before, and none more
+// than RESOLVE_STEPS steps (one per cent of the window) from its exact
+// place. Each sample is drawn in its own pixel wherever its position lies,
+// so drift only moves where a column samples the plane; this bound keeps
+// that within one per cent and refuses views where the positions collapse.
+constexpr int RESOLVE_STEPS = 8;
 bool axisResolves(float lo, float hi, int samples = GRID);
 
 }  // namespace basin

@@ -95,7 +95,9 @@ TEST(Press, RefusedMarkDrawsNoOutline) {
   Views v;
   while (press(v, 'z', Pointer{123, 456}) == Effect::Outline) press(v, 'd', Pointer{0, 0});
   const Views deepest = v;
-  EXPECT_EQ(press(v, 'z', Pointer{400, 400}), Effect::None);
+  const char* why = nullptr;
+  EXPECT_EQ(press(v, 'z', Pointer{400, 400}, &why), Effect::Refused);
+  EXPECT_NE(std::string(why).find("too narrow"), std::string::npos);
   EXPECT_EQ(v.NXMIN, deepest.NXMIN);
   EXPECT_EQ(v.NXMAX, deepest.NXMAX);
   EXPECT_EQ(press(v, 'd', Pointer{0, 0}), Effect::Frame);  // redraws the same window

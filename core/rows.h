@@ -1,0 +1,83 @@
+// The rows of a frame solved on every core, handed back in order.
+//
+// A RowSolver keeps a few worker threads. For each frame they take rows
+// from a shared counter, solve each with the vector solver (core/lanes.h)
+// into a ring of row buffers, and the calling thread takes the finished
+// rows strictly in order, row 0 first, so whatever it does with them (the
+// root registry, the shading, the drawing) sees the samples in the same
+// order as a single thread walking the frame would. Workers run at most the
+// ring's depth ahead of the caller, so memory stays bounded for any size.
+//
+// Only the calling thread touches the results; workers read the solver's
+// tables and the sample positions, which must not change during `solve`.
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "core/lanes.h"
+#include "core/newton.h"
+
+namespace basin {
+
+class RowSolver {
+ public:
+  explicit RowSolver(int threads);
+  ~RowSolver();
+  RowSolver(const RowSolver&) = delete;
+  RowSolver& operator=(const RowSolver&) = delete;
+
+  int threads() const { return int(workers_.size()); }
+
+  // Solves `rows` rows of `width` samples, row j at imaginary part ys[j]
+  // and real parts xs[0 ... width - 1], and calls take(j, outcomes) on the
+  // calling thread for j = 0, 1, ... in order; the outcomes are valid until
+  // take returns. Allocates only when the frame is wider than any before.
+  template <class Take>
+  void solve(const Solver& solver, const float* xs, const float* ys, int width, int rows,
+             LanePath path, Take&& take) {
+    begin(Job{&solver, xs, ys, width, rows, path});
+    for (int j = 0; j < rows; ++j) {
+      take(j, static_cast<const Outcome*>(waitFor(j)));
+      release(j);
+    }
+  }
+
+ private:
+  struct Job {
+    const Solver* solver = nullptr;
+    const float* xs = nullptr;
+    const float* ys = nullptr;
+    int width = 0;
+    int rows = 0;
+    LanePath path = LanePath::Scalar;
+  };
+
+  void begin(const Job& job);
+  const Outcome* waitFor(int row);
+  void release(int row);
+  void work();
+  Outcome* slotOf(int row) { return &ring_[std::size_t(row % depth_) * job_.width]; }
+
+  std::vector<std::thread> workers_;
+  std::mutex mutex_;
+  std::condition_variable jobs_;   // a new job, or stopping
+  std::condition_variable solved_;  // a row is ready for the caller
+  std::condition_variable space_;   // the caller has taken a row
+  Job job_;
+  int depth_;                 // rows the ring holds
+  std::vector<Outcome> ring_;
+  std::vector<int> held_;     // the row each ring slot holds, or -1
+  int next_ = 0;              // the next row a worker takes
+  int taken_ = 0;             // rows the caller has taken
+  long generation_ = 0;       // counts jobs
+  bool stopping_ = false;
+};
+
+// The process's row solver: as many threads as the environment variable
+// BASIN_THREADS says (1 ... 64), else one for each processor.
+RowSolver& sharedRows();
+
+}  // namespace basin
