@@ -133,6 +133,7 @@ void describeOptions(CLI::App& app, Options& o) {
   app.add_option_function<std::string>(
          "program", [&o](const std::string& name) { readProgram(name, o); },
          "duobasin or quadbasin")
+      ->type_name("")
       ->required();
   app.add_option_function<std::string>(
          "--keys", [&o](const std::string& text) { readKeys(text, o); }, KEYS_HELP)
