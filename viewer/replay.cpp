@@ -121,9 +121,16 @@ Picture takeShot(const Variant& variant, const Shot& shot) {
     if (shot.keys[i].key == 'd') last = i;
   const auto sizeOf = [&](int index) { return index == last ? shot.size : GRID; };
 
+  // The start-up frame always goes over the viewer's grid first: the
+  // registry gives the roots their colours in the order that grid meets
+  // them. When it is also the last frame, it is drawn again at shot.size.
   Session session(variant);
-  drawFrame(session, shot.hasWindow ? GRID : sizeOf(-1));
-  if (shot.hasWindow) showWindow(session, shot.window, sizeOf(-1));
+  drawFrame(session);
+  if (shot.hasWindow) {
+    showWindow(session, shot.window, sizeOf(-1));
+  } else if (sizeOf(-1) != GRID) {
+    drawFrame(session, sizeOf(-1));
+  }
   for (int i = 0; i < int(shot.keys.size()); ++i) replay(session, shot.keys[i], sizeOf(i));
   return std::move(session.picture);
 }

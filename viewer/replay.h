@@ -69,8 +69,9 @@ struct Shot {
 // returns the last frame drawn (black after a final `w`) at shot.size. Only
 // that last frame is drawn at shot.size: the ones before it are drawn on the
 // viewer's 800 x 800 grid, so the registry reaches it exactly as the
-// viewer's does and the colours match the screen at every size. The window
-// must have no fault.
+// viewer's does and the colours match the screen at every size. The
+// start-up frame is always drawn on that grid, and drawn again at shot.size
+// when it is the last frame. The window must have no fault.
 Picture takeShot(const Variant& variant, const Shot& shot);
 
 }  // namespace basin

@@ -1,9 +1,14 @@
 // The basinshot program from outside: its pictures, its errors, and that no
 // failed or interrupted run leaves a file behind.
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,24 +46,29 @@ std::string slurp(int fd) {
   return text;
 }
 
-// Starts basinshot with `args`; a positive `fileLimit` caps the size of any
-// file it writes (RLIMIT_FSIZE), as a full disk would.
-pid_t start(const std::vector<std::string>& args, int* outFd, int* errFd, long fileLimit = 0) {
+// How a run starts beyond its arguments.
+struct Launch {
+  long fileLimit = 0;     // caps any file it writes (RLIMIT_FSIZE), as a full disk would
+  int stdoutFd = -1;      // its standard output, in place of the pipe read into Outcome::out
+  bool asNobody = false;  // runs as user nobody, whom root's rights do not cover
+};
+
+// Starts basinshot with `args`. Everything the child needs is made before
+// the fork: a test may have a second thread running.
+pid_t start(const std::vector<std::string>& args, int* outFd, int* errFd, Launch launch = {}) {
+  std::vector<char*> argv{const_cast<char*>(BASINSHOT.c_str())};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const rlimit limit{rlim_t(launch.fileLimit), rlim_t(launch.fileLimit)};
   int out[2], err[2];
   if (pipe(out) != 0 || pipe(err) != 0) return -1;
   const pid_t pid = fork();
   if (pid == 0) {
-    dup2(out[1], 1);
+    dup2(launch.stdoutFd >= 0 ? launch.stdoutFd : out[1], 1);
     dup2(err[1], 2);
-    close(out[0]);
-    close(err[0]);
-    if (fileLimit > 0) {
-      const rlimit limit{rlim_t(fileLimit), rlim_t(fileLimit)};
-      setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    std::vector<char*> argv{const_cast<char*>(BASINSHOT.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
+    if (launch.fileLimit > 0) setrlimit(RLIMIT_FSIZE, &limit);
+    if (launch.asNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(126);
     execv(argv[0], argv.data());
     _exit(127);
   }
@@ -80,10 +90,15 @@ Outcome finish(pid_t pid, int outFd, int errFd) {
   return r;
 }
 
-Outcome run(const std::vector<std::string>& args, long fileLimit = 0) {
+Outcome run(const std::vector<std::string>& args, Launch launch = {}) {
   int out, err;
-  const pid_t pid = start(args, &out, &err, fileLimit);
+  const pid_t pid = start(args, &out, &err, launch);
   return finish(pid, out, err);
+}
+
+std::string contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 class Basinshot : public ::testing::Test {
@@ -110,6 +125,8 @@ class Basinshot : public ::testing::Test {
     EXPECT_TRUE(r.out.empty());
     EXPECT_EQ(r.err.rfind("basinshot: ", 0), 0u) << r.err;
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    for (std::size_t i = 0; i + 1 < r.err.size(); ++i)
+      EXPECT_GE(static_cast<unsigned char>(r.err[i]), 0x20) << "raw control character: " << r.err;
     EXPECT_NE(r.err.find(fragment), std::string::npos) << r.err;
   }
 
@@ -148,8 +165,9 @@ TEST_F(Basinshot, WritesTheReplayedPictureAsPng) {
 }
 
 TEST_F(Basinshot, HelpPrintsTheUsage) {
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--help"}, {"quadbasin", "-h", "-o", dir + "/x.png"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
+                                               {"quadbasin", "-h", "-o", dir + "/x.png"},
+                                               {"octobasin", "--size", "0", "-h"}}) {
     const Outcome r = run(args);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("usage: basinshot duobasin|quadbasin", 0), 0u) << r.out;
@@ -165,30 +183,36 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
     const char* says;
   } cases[] = {
       {{"octobasin", "-o", out}, "unknown program 'octobasin'"},
-      {{"-o", out}, "no program"},
-      {{"duobasin"}, "no output file"},
-      {{"duobasin", "-o"}, "-o needs a value"},
-      {{"duobasin", "-o", out, "--verbose"}, "unknown option '--verbose'"},
-      {{"duobasin", "quadbasin", "-o", out}, "unexpected argument 'quadbasin'"},
-      {{"duobasin", "--size", "9", "--size", "9", "-o", out}, "--size given twice"},
+      {{"du\x1b[2Jo\nbasin", "-o", out}, "unknown program 'du\\x1b[2Jo\\x0abasin'"},
+      {{"duobasin", "-o", out + "\x9b\xc2\x9b/x"}, "p.png\\x9b\\xc2\\x9b/x'"},
+      {{"-o", out}, "program is required"},
+      {{"duobasin"}, "--output is required"},
+      {{"duobasin", "-o"}, "--output: 1 required FILE missing"},
+      {{"duobasin", "-o", ""}, "needs a file name"},
+      {{"duobasin", "-o", out, "--verbose"}, "not expected: --verbose"},
+      {{"duobasin", "quadbasin", "-o", out}, "not expected: quadbasin"},
+      {{"duobasin", "--size", "9", "--size=9", "-o", out}, "--size: At Most 1"},
       {{"duobasin", "--keys", "z@400,400 x d", "-o", out}, "key 2 'x': unknown key"},
       {{"duobasin", "--keys", "z@4OO,400", "-o", out}, "expected z@X,Y"},
       {{"duobasin", "--keys", "c@800,0", "-o", out}, "outside the 800 x 800 window"},
       {{"duobasin", "--keys", "d@1,1", "-o", out}, "d takes no pointer position"},
-      {{"duobasin", "-o", out, "--window", "-1", "1", "-1"}, "--window needs four values"},
+      {{"duobasin", "--keys", "-o", out}, "key 1 '-o'"},
+      {{"duobasin", "-o", out, "--window", "-1", "1", "-1"}, "--window: 4 required"},
       {{"duobasin", "--window", "-1", "1", "-1", "1x", "-o", out}, "'1x': not a number"},
       {{"duobasin", "--window", "-1", "", "-1", "1", "-o", out}, "'': not a number"},
       {{"duobasin", "--window", " 1", "2", "-1", "1", "-o", out}, "not a number"},
       {{"duobasin", "--window", "-1", "inf", "-1", "1", "-o", out}, "not finite"},
-      {{"duobasin", "--window", "nan", "1", "-1", "1", "-o", out}, "not finite"},
+      {{"duobasin", "--window", "-nan", "1", "-1", "1", "-o", out}, "not finite"},
       {{"duobasin", "--window", "-1", "1", "-1", "1e39", "-o", out}, "not finite"},
       {{"duobasin", "--window", "1", "1", "-1", "1", "-o", out}, "XMIN must be below XMAX"},
       {{"duobasin", "--window", "-1", "1", "2", "-2", "-o", out}, "YMIN must be below YMAX"},
       {{"duobasin", "--window", "1", "1.0000001", "-1", "1", "-o", out}, "too narrow"},
-      {{"duobasin", "--size", "0", "-o", out}, "from 1 to 16384"},
-      {{"duobasin", "--size", "16385", "-o", out}, "from 1 to 16384"},
+      {{"duobasin", "--size", "0", "-o", out}, "'0': expected a whole number from 1 to 16384"},
+      {{"duobasin", "--size=16385", "-o", out}, "from 1 to 16384"},
       {{"duobasin", "--size", "-5", "-o", out}, "from 1 to 16384"},
       {{"duobasin", "--size", "8.5", "-o", out}, "from 1 to 16384"},
+      {{"duobasin", "--size", "0x10", "-o", out}, "from 1 to 16384"},
+      {{"duobasin", "--size", "010", "-o", out}, "from 1 to 16384"},
       {{"duobasin", "--size", "", "-o", out}, "from 1 to 16384"},
       {{"duobasin", "-o", dir + "/missing/p.png"}, "No such file or directory"},
       {{"duobasin", "-o", dir}, "is a folder"},
@@ -210,31 +234,113 @@ TEST_F(Basinshot, WriteFailingMidwayLeavesTheOldPictureAlone) {
   std::ofstream(out) << "old";
   // The picture is tens of kilobytes; a 4 KiB file limit stops the write
   // part way, as a full disk would.
-  expectFailure(run({"quadbasin", "-o", out}, 4096), "cannot write '" + out + "'");
+  expectFailure(run({"quadbasin", "-o", out}, Launch{4096}), "cannot write '" + out + "'");
   EXPECT_EQ(files(), std::vector<std::string>{"p.png"});
-  std::ifstream in(out);
-  std::string content;
-  in >> content;
-  EXPECT_EQ(content, "old");
+  EXPECT_EQ(contents(out), "old");
 }
 
-TEST_F(Basinshot, InterruptedRunLeavesNoFile) {
+TEST_F(Basinshot, WritesEachKindOfTargetReplacingOnlyRegularFiles) {
+  if (geteuid() != 0) GTEST_SKIP() << "mknod and a second user need root";
+  const Outcome piped = run({"duobasin", "-o", "-"});
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  const std::string png = piped.out;
+  std::ofstream(dir + "/piped.png") << png;
+  EXPECT_EQ(readPng(dir + "/piped.png").rgb, expected(DUOBASIN, "").rgb);
+
+  const auto at = [this](const std::string& name) { return dir + "/" + name; };
+  ASSERT_EQ(mknod(at("null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+  ASSERT_EQ(mknod(at("full").c_str(), S_IFCHR | 0666, makedev(1, 7)), 0);
+  ASSERT_EQ(mkfifo(at("fifo").c_str(), 0644), 0);
+  // The reader's end, and a writer of the test's own that holds its end of
+  // file off until the runs are over, so the reader stops even if no run
+  // ever writes to the FIFO.
+  const int fifoIn = open(at("fifo").c_str(), O_RDONLY | O_NONBLOCK);
+  const int fifoHeld = open(at("fifo").c_str(), O_WRONLY);
+  ASSERT_EQ(fcntl(fifoIn, F_SETFL, 0), 0);
+  std::string fromFifo;
+  std::thread reader([&] { fromFifo = slurp(fifoIn); });
+  for (const char* name : {"real.png", "ro.png"}) std::ofstream(at(name)) << "old";
+  fs::permissions(at("real.png"), fs::perms(0640));
+  fs::permissions(at("ro.png"), fs::perms(0444));
+  fs::permissions(dir, fs::perms::all);  // the folder would let nobody rename over ro.png
+  fs::create_symlink("real.png", at("link"));
+  fs::create_symlink("made.png", at("dangling"));
+  const std::string longest(255, 'n');
+  fs::current_path(dir);  // so that "-o --help" names a file here
+
+  const struct {
+    std::string target;
+    int status;
+    const char* says;
+    Launch launch;
+  } cases[] = {
+      {at("null"), 0, "", {}},     {at("full"), 2, "No space left on device", {}},
+      {at("fifo"), 0, "", {}},     {at("link"), 0, "", {}},
+      {at("dangling"), 0, "", {}}, {at("ro.png"), 2, "Permission denied", {0, -1, true}},
+      {at(longest), 0, "", {}},    {"--help", 0, "", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    const Outcome r = run({"duobasin", "-o", c.target}, c.launch);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+  }
+  close(fifoHeld);
+  reader.join();
+  fs::current_path("/");
+
+  EXPECT_TRUE(fs::is_character_file(at("null")) && fs::is_character_file(at("full")));
+  EXPECT_TRUE(fs::is_fifo(at("fifo")));
+  EXPECT_EQ(fromFifo, png);
+  EXPECT_EQ(fs::read_symlink(at("link")), "real.png");
+  EXPECT_EQ(fs::read_symlink(at("dangling")), "made.png");
+  EXPECT_EQ(fs::status(at("real.png")).permissions(), fs::perms(0640));
+  for (const char* made : {"real.png", "made.png", "--help"}) EXPECT_EQ(contents(at(made)), png);
+  EXPECT_EQ(contents(at(longest)), png);
+  EXPECT_EQ(contents(at("ro.png")), "old");
+  EXPECT_EQ(files(),
+            (std::vector<std::string>{"--help", "dangling", "fifo", "full", "link", "made.png",
+                                      longest, "null", "piped.png", "real.png", "ro.png"}));
+
+  // Standard output on a terminal: refused.
+  const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_TRUE(terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0);
+  const int side = open(ptsname(terminal), O_RDWR | O_NOCTTY);
+  expectFailure(run({"duobasin", "-o", "-"}, Launch{0, side}), "terminal");
+  close(side);
+  close(terminal);
+}
+
+TEST_F(Basinshot, KilledRunLeavesNoFile) {
+  // While computing, killed by any signal: there is no file yet.
+  for (const int sig : {SIGKILL, SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    int out, err;
+    const pid_t pid = start({"quadbasin", "--size", "8000", "-o", dir + "/p.png"}, &out, &err);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    kill(pid, sig);
+    EXPECT_EQ(finish(pid, out, err).signal, sig);
+    EXPECT_TRUE(files().empty());
+  }
+  // While writing the temporary file, which takes about a tenth of a
+  // second here: the signal comes as soon as the file is created.
+  const int watch = inotify_init1(IN_CLOEXEC);
+  ASSERT_GE(inotify_add_watch(watch, dir.c_str(), IN_CREATE), 0);
   for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(sig);
     int out, err;
-    // About a hundred frames' work: still rendering when the signal comes.
-    const pid_t pid = start({"quadbasin", "--size", "8000", "-o", dir + "/p.png"}, &out, &err);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (files().empty() && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_EQ(files().size(), 1u) << "the temporary file never appeared";
-    EXPECT_EQ(files()[0].rfind(".p.png.", 0), 0u) << files()[0];
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const pid_t pid = start({"duobasin", "--window", "0.9", "1.1", "-0.1", "0.1", "--size", "4000",
+                             "-o", dir + "/p.png"},
+                            &out, &err);
+    pollfd created{watch, POLLIN, 0};
+    ASSERT_EQ(poll(&created, 1, 30000), 1);
     kill(pid, sig);
-    const Outcome r = finish(pid, out, err);
-    EXPECT_EQ(r.signal, sig);  // ended by the signal, as it asked
+    char events[4096];
+    EXPECT_GT(read(watch, events, sizeof events), 0);
+    EXPECT_EQ(finish(pid, out, err).signal, sig);
     EXPECT_TRUE(files().empty());
   }
+  close(watch);
 }
 
 }  // namespace

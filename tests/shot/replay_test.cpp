@@ -166,6 +166,38 @@ TEST(TakeShot, LargerPrintShowsTheSameViewInTheSameColours) {
   EXPECT_GT(same, GRID * GRID * 97 / 100);
 }
 
+// Which palette colour a cell shows, whatever its shade: red, green, blue,
+// yellow or black.
+std::string hue(const Picture& p, int x, int y) {
+  const std::uint8_t* c = p.at(x, y);
+  const char* const names[] = {"black", "red", "green", "yellow", "blue"};
+  return names[(c[0] > 0) + 2 * (c[1] > 0) + 4 * (c[2] > 0)];
+}
+
+TEST(TakeShot, StartUpPictureKeepsTheViewersColoursAtEverySize) {
+  // At a size divisible by 4, cells at a quarter and three quarters of the
+  // width and height hold samples on the roots themselves.
+  for (const int size : {4, 400, 1600}) {
+    SCOPED_TRACE(size);
+    Shot shot;
+    shot.size = size;
+    const int q = size / 4 - 1, h = size / 2 - 1, t = 3 * size / 4 - 1;
+    const Picture quad = takeShot(QUADBASIN, shot);
+    EXPECT_EQ(hue(quad, h, q), "red");  // i at the top
+    EXPECT_EQ(hue(quad, h, t), "green");
+    EXPECT_EQ(hue(quad, q, h), "blue");  // -1 on the left
+    EXPECT_EQ(hue(quad, t, h), "yellow");
+    const Picture duo = takeShot(DUOBASIN, shot);
+    EXPECT_EQ(hue(duo, q, h) + " " + hue(duo, t, h), "red green");
+  }
+  Shot one;
+  one.size = 1;  // its one sample, at 2 - 2i, runs to +1
+  EXPECT_EQ(hue(takeShot(DUOBASIN, one), 0, 0), "green");
+  Session plain(QUADBASIN);
+  drawFrame(plain);
+  EXPECT_EQ(takeShot(QUADBASIN, Shot{}).rgb, plain.picture.rgb);
+}
+
 TEST(TakeShot, WindowOptionMatchesTheKeysThatMarkTheSameWindow) {
   Shot byKeys;
   byKeys.keys = keys("c@0,0 d");

@@ -1,0 +1,53 @@
+// Where basinshot's picture goes, and how it fails.
+//
+// A target is settled before the picture is computed, so a target that
+// cannot be written is reported at once:
+// - "-" is standard output, refused when that is a terminal;
+// - an existing target that is not a regular file (a device, a FIFO, what
+//   /dev/stdout leads to) is opened and written in place, never renamed
+//   over or removed;
+// - otherwise the regular file at the end of any chain of symbolic links is
+//   created or replaced: the picture goes to a temporary file beside it,
+//   made only once the picture is computed and renamed over it when
+//   complete, so no run, failed, interrupted or killed, leaves a partial
+//   file behind. A replaced file keeps its permission bits (and its owner,
+//   where the process may set it); one the user may not write is refused,
+//   as cp would refuse it, whatever its folder allows.
+//
+// Every failure ends the program with one line on stderr and exit status 2.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <string>
+
+#include "viewer/picture.h"
+
+namespace basin {
+
+constexpr int FAILED = 2;
+
+// Ends the program: "basinshot: MESSAGE" on stderr, on one line with its
+// control characters escaped, and exit status FAILED.
+[[noreturn]] void fail(const std::string& message);
+
+// `text` with its control characters (C0, DEL and C1) written as \xHH, so
+// that quoted input can neither break a message's line nor send a terminal
+// commands; valid UTF-8 text otherwise stays as it is.
+std::string escaped(const std::string& text);
+
+struct Output {
+  std::string name;  // as the user gave it, for messages
+  int fd = -1;       // a target written in place, already open
+  std::string path;  // otherwise the regular file to create or replace
+  bool replaces = false;
+  struct stat old {};  // the file being replaced
+};
+
+// Settles the target named by -o, or fails.
+Output openOutput(const std::string& name);
+
+// Writes `picture` as an 8-bit RGB PNG to `output`, or fails.
+void writeOutput(const Output& output, const Picture& picture);
+
+}  // namespace basin
