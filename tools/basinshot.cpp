@@ -6,11 +6,16 @@
 // the last frame drawn (black after a final w). Bad input gets one line on
 // stderr and exit status 2 before anything is computed; where the picture
 // goes, and how it is written without harm, is tools/output.h's part.
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <array>
 #include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -61,10 +66,17 @@ const char* const FOOTER =
     "Exit status: 0 when the picture is written, 2 on bad input or when it cannot\n"
     "be written (then no file is left behind).";
 
+const char* const KEYS_FILE_HELP =
+    "read the keys from FILE (- for standard input): the\n"
+    "words of --keys, separated by any blanks or newlines;\n"
+    "# starts a comment that runs to the end of the line";
+
 struct Options {
   const basin::Variant* variant = nullptr;
   basin::Shot shot;
   std::string output;
+  bool quiet = false;
+  bool verbose = false;
 };
 
 // CLI11's help under the usage line above: the program is a choice of two
@@ -108,9 +120,23 @@ void readProgram(const std::string& name, Options& o) {
     throw CLI::ValidationError("unknown program '" + name + "' (expected duobasin or quadbasin)");
 }
 
-void readKeys(const std::string& text, Options& o) {
+void readKeys(const std::string& text, Options& o, const char* option = "--keys") {
   std::string error;
-  if (!basin::parseKeys(text, &o.shot.keys, &error)) throw CLI::ValidationError("--keys", error);
+  if (!basin::parseKeys(text, &o.shot.keys, &error)) throw CLI::ValidationError(option, error);
+}
+
+void readKeysFile(const std::string& name, Options& o) {
+  std::FILE* file = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
+  if (file == nullptr)
+    throw CLI::ValidationError("--keys-file", "'" + name + "': " + std::strerror(errno));
+  std::string text;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  const bool failed = std::ferror(file) != 0;
+  if (file != stdin) std::fclose(file);
+  if (failed) throw CLI::ValidationError("--keys-file", "'" + name + "': cannot be read");
+  readKeys(text, o, "--keys-file");
 }
 
 void readWindow(const std::array<std::string, 4>& edges, Options& o) {
@@ -135,9 +161,14 @@ void describeOptions(CLI::App& app, Options& o) {
          "duobasin or quadbasin")
       ->type_name("")
       ->required();
+  CLI::Option* keys =
+      app.add_option_function<std::string>(
+             "--keys", [&o](const std::string& text) { readKeys(text, o); }, KEYS_HELP)
+          ->type_name("KEYS");
   app.add_option_function<std::string>(
-         "--keys", [&o](const std::string& text) { readKeys(text, o); }, KEYS_HELP)
-      ->type_name("KEYS");
+         "--keys-file", [&o](const std::string& name) { readKeysFile(name, o); }, KEYS_FILE_HELP)
+      ->type_name("FILE")
+      ->excludes(keys);
   app.add_option_function<std::array<std::string, 4>>(
          "--window", [&o](const std::array<std::string, 4>& edges) { readWindow(edges, o); },
          WINDOW_HELP)
@@ -148,6 +179,10 @@ void describeOptions(CLI::App& app, Options& o) {
       ->required()
       ->check(CLI::Validator(
           [](std::string& name) { return name.empty() ? "needs a file name" : ""; }, "", ""));
+  app.add_flag("-q,--quiet", o.quiet, "no progress line, even on a terminal");
+  app.add_flag("-v,--verbose", o.verbose,
+               "report every refused mark on stderr (a terminal\n"
+               "hears of them anyway)");
 }
 
 Options parseArguments(int argc, char** argv) {
@@ -169,16 +204,58 @@ Options parseArguments(int argc, char** argv) {
 
 }  // namespace
 
+// One line on a terminal's stderr that says how far the work has come:
+// shown once it has taken a second, redrawn a few times a second, and
+// cleared at the end.
+class Progress {
+ public:
+  void update(long done, long total) {
+    const Clock::time_point now = Clock::now();
+    if (now - shown_ < std::chrono::milliseconds(250) || now - start_ < std::chrono::seconds(1))
+      return;
+    shown_ = now;
+    const double elapsed = std::chrono::duration<double>(now - start_).count();
+    const double left = elapsed * double(total - done) / double(done);
+    std::fprintf(stderr, "\rbasinshot: %ld of %ld rows, %.0f s, about %.0f s left\033[K", done,
+                 total, elapsed, left);
+    visible_ = true;
+  }
+
+  // Clears the line, so that what follows on stderr starts at its left.
+  void clear() {
+    if (visible_) std::fputs("\r\033[K", stderr);
+    visible_ = false;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point start_ = Clock::now();
+  Clock::time_point shown_{};
+  bool visible_ = false;
+};
+
 int main(int argc, char** argv) {
   const Options options = parseArguments(argc, argv);
   const basin::Output output = basin::openOutput(options.output);
+  const bool terminal = isatty(STDERR_FILENO) != 0;
+  Progress progress;
+  basin::ShotReport report;
+  if (terminal && !options.quiet)
+    report.progress = [&progress](long done, long total) { progress.update(done, total); };
+  if (options.verbose || (terminal && !options.quiet))
+    report.refused = [&progress](const basin::Command& c, const char* why) {
+      progress.clear();
+      std::fprintf(stderr, "basinshot: %s at (%d, %d) refused: %s\n",
+                   basin::keyName(static_cast<unsigned char>(c.key)), c.x, c.y, why);
+    };
   basin::Picture picture;
   try {
-    picture = basin::takeShot(*options.variant, options.shot);
+    picture = basin::takeShot(*options.variant, options.shot, report);
   } catch (const std::bad_alloc&) {
     const std::string n = std::to_string(options.shot.size);
     fail("not enough memory for a " + n + " x " + n + " picture");
   }
+  progress.clear();
   basin::writeOutput(output, picture);
   return 0;
 }

@@ -60,17 +60,28 @@ bool parseToken(const std::string& token, Command* command, std::string* error) 
 }  // namespace
 
 bool parseKeys(const std::string& text, std::vector<Command>* commands, std::string* error) {
+  const bool lines = text.find('\n') != std::string::npos;
   std::vector<Command> parsed;
   std::size_t at = 0;
+  int line = 1;
   while (true) {
-    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+    while (at < text.size() &&
+           (std::isspace(static_cast<unsigned char>(text[at])) || text[at] == '#')) {
+      if (text[at] == '#') at = std::min(text.find('\n', at), text.size());
+      if (at < text.size() && text[at] == '\n') ++line;
+      if (at < text.size()) ++at;
+    }
     if (at == text.size()) break;
     std::size_t end = at;
-    while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end]))) ++end;
+    while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end])) &&
+           text[end] != '#')
+      ++end;
     const std::string token = text.substr(at, end - at);
     Command command;
     if (!parseToken(token, &command, error)) {
-      *error = "key " + std::to_string(parsed.size() + 1) + " '" + token + "': " + *error;
+      const std::string where = lines ? " on line " + std::to_string(line) : "";
+      *error =
+          "key " + std::to_string(parsed.size() + 1) + " '" + token + "'" + where + ": " + *error;
       commands->clear();
       return false;
     }
@@ -81,11 +92,15 @@ bool parseKeys(const std::string& text, std::vector<Command>* commands, std::str
   return true;
 }
 
-void drawFrame(Session& session, int size) { renderPicture(session.basin, size, &session.picture); }
+void drawFrame(Session& session, int size) {
+  if (!session.rowDone) return renderPicture(session.basin, size, &session.picture);
+  renderPicture(session.basin, size, &session.picture, session.rowDone);
+}
 
-Effect replay(Session& session, const Command& command, int size) {
+Effect replay(Session& session, const Command& command, int size, const char** why) {
   const Pointer at{command.x, command.y, GRID, GRID};
-  const Effect effect = press(session.basin.views, static_cast<unsigned char>(command.key), at);
+  const Effect effect =
+      press(session.basin.views, static_cast<unsigned char>(command.key), at, why);
   if (effect == Effect::Frame) {
     drawFrame(session, size);
   } else if (effect == Effect::Wipe) {
@@ -113,7 +128,7 @@ bool showWindow(Session& session, const Window& w, int size) {
   return true;
 }
 
-Picture takeShot(const Variant& variant, const Shot& shot) {
+Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report) {
   // Which frame is the last one: the last `d`, else the window's, else the
   // start-up frame (index -1 stands for both of the latter).
   int last = -1;
@@ -121,17 +136,30 @@ Picture takeShot(const Variant& variant, const Shot& shot) {
     if (shot.keys[i].key == 'd') last = i;
   const auto sizeOf = [&](int index) { return index == last ? shot.size : GRID; };
 
+  Session session(variant);
+  if (report.progress) {
+    // Rows of every frame: the start-up frame, a second one for the window
+    // or for the start-up frame at its own size, then one for each `d`.
+    long total = GRID, done = 0;
+    if (shot.hasWindow || sizeOf(-1) != GRID) total += sizeOf(-1);
+    for (int i = 0; i < int(shot.keys.size()); ++i)
+      if (shot.keys[i].key == 'd') total += sizeOf(i);
+    session.rowDone = [&report, &done, total](int) { report.progress(++done, total); };
+  }
   // The start-up frame always goes over the viewer's grid first: the
   // registry gives the roots their colours in the order that grid meets
   // them. When it is also the last frame, it is drawn again at shot.size.
-  Session session(variant);
   drawFrame(session);
   if (shot.hasWindow) {
     showWindow(session, shot.window, sizeOf(-1));
   } else if (sizeOf(-1) != GRID) {
     drawFrame(session, sizeOf(-1));
   }
-  for (int i = 0; i < int(shot.keys.size()); ++i) replay(session, shot.keys[i], sizeOf(i));
+  for (int i = 0; i < int(shot.keys.size()); ++i) {
+    const char* why = nullptr;
+    if (replay(session, shot.keys[i], sizeOf(i), &why) == Effect::Refused && report.refused)
+      report.refused(shot.keys[i], why);
+  }
   return std::move(session.picture);
 }
 

@@ -10,6 +10,7 @@
 // drawn: the picture holds the last frame, black after a wipe.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,10 +26,12 @@ struct Command {
   int y = 0;
 };
 
-// Parses a whitespace-separated script. Strict: an unknown key, a pointer
-// position that is missing, malformed or outside the window, or one given
-// to a key that takes none, fails the whole script with a one-line reason
-// in *error (and *commands left empty).
+// Parses a script of keys separated by any whitespace, newlines included;
+// `#` starts a comment that runs to the end of its line. Strict: an unknown
+// key, a pointer position that is missing, malformed or outside the window,
+// or one given to a key that takes none, fails the whole script with a
+// one-line reason in *error naming the key, and its line when the script
+// has more than one (and *commands left empty).
 bool parseKeys(const std::string& text, std::vector<Command>* commands, std::string* error);
 
 // One program as the window shows it.
@@ -36,7 +39,8 @@ struct Session {
   explicit Session(const Variant& variant) : basin(variant) { setup(basin); }
 
   Basin basin;
-  Picture picture;  // the last frame drawn; empty before the first one
+  Picture picture;                   // the last frame drawn; empty before the first one
+  std::function<void(int)> rowDone;  // if set, called after each row drawn
 };
 
 // Draws the current window on a size x size grid into session.picture.
@@ -45,8 +49,10 @@ void drawFrame(Session& session, int size = GRID);
 // Runs one command as the viewer would: `d` applies the pending window and
 // draws a frame on a size x size grid, `w` blanks the picture (keeping its
 // size), the others only move the pending window. Pointer positions map
-// through the 800 x 800 window whatever `size` is.
-Effect replay(Session& session, const Command& command, int size = GRID);
+// through the 800 x 800 window whatever `size` is. A refused mark says why
+// in *why, if given.
+Effect replay(Session& session, const Command& command, int size = GRID,
+              const char** why = nullptr);
 
 // The basinshot command that draws the current window of `basin` as its
 // program's last frame: "basinshot quadbasin --window XMIN XMAX YMIN YMAX
@@ -72,6 +78,14 @@ struct Shot {
 // viewer's does and the colours match the screen at every size. The
 // start-up frame is always drawn on that grid, and drawn again at shot.size
 // when it is the last frame. The window must have no fault.
-Picture takeShot(const Variant& variant, const Shot& shot);
+//
+// `progress`, if set, hears after every row drawn how many rows of all the
+// session's frames are done and how many there are in all; `refused`, if
+// set, hears of every mark refused and why.
+struct ShotReport {
+  std::function<void(long done, long total)> progress;
+  std::function<void(const Command& command, const char* why)> refused;
+};
+Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report = {});
 
 }  // namespace basin

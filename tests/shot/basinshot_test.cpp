@@ -51,7 +51,11 @@ struct Launch {
   long fileLimit = 0;     // caps any file it writes (RLIMIT_FSIZE), as a full disk would
   int stdoutFd = -1;      // its standard output, in place of the pipe read into Outcome::out
   bool asNobody = false;  // runs as user nobody, whom root's rights do not cover
+  int stderrFd = -1;      // its standard error, in place of the pipe read into Outcome::err
+  std::vector<std::string> environment = {};  // NAME=value entries added to the test's own
 };
+
+extern "C" char** environ;
 
 // Starts basinshot with `args`. Everything the child needs is made before
 // the fork: a test may have a second thread running.
@@ -60,16 +64,20 @@ pid_t start(const std::vector<std::string>& args, int* outFd, int* errFd, Launch
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   const rlimit limit{rlim_t(launch.fileLimit), rlim_t(launch.fileLimit)};
+  std::vector<char*> envp;
+  for (char** e = environ; *e; ++e) envp.push_back(*e);
+  for (const std::string& e : launch.environment) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
   int out[2], err[2];
   if (pipe(out) != 0 || pipe(err) != 0) return -1;
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(launch.stdoutFd >= 0 ? launch.stdoutFd : out[1], 1);
-    dup2(err[1], 2);
+    dup2(launch.stderrFd >= 0 ? launch.stderrFd : err[1], 2);
     if (launch.fileLimit > 0) setrlimit(RLIMIT_FSIZE, &limit);
     if (launch.asNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
       _exit(126);
-    execv(argv[0], argv.data());
+    execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
   close(out[1]);
@@ -100,6 +108,30 @@ std::string contents(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
+
+// A pseudo-terminal: `side` is the end a program writes to, and all it
+// wrote comes back from `text` once it has ended.
+struct Terminal {
+  Terminal() {
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    EXPECT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    side = open(ptsname(master), O_RDWR | O_NOCTTY);
+  }
+  ~Terminal() {
+    if (side >= 0) close(side);
+    close(master);
+  }
+  std::string text() {
+    close(side);
+    side = -1;
+    std::string all;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(master, buffer, sizeof buffer)) > 0) all.append(buffer, std::size_t(n));
+    return all;
+  }
+  int master, side;
+};
 
 class Basinshot : public ::testing::Test {
  protected:
@@ -303,12 +335,45 @@ TEST_F(Basinshot, WritesEachKindOfTargetReplacingOnlyRegularFiles) {
                                       longest, "null", "piped.png", "real.png", "ro.png"}));
 
   // Standard output on a terminal: refused.
-  const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_TRUE(terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0);
-  const int side = open(ptsname(terminal), O_RDWR | O_NOCTTY);
-  expectFailure(run({"duobasin", "-o", "-"}, Launch{0, side}), "terminal");
-  close(side);
-  close(terminal);
+  Terminal terminal;
+  expectFailure(run({"duobasin", "-o", "-"}, Launch{0, terminal.side}), "terminal");
+}
+
+// Two and a half seconds of work on one thread without the vector lanes, run
+// three times side by side: on a terminal, on a pipe, and quietly.
+TEST_F(Basinshot, OnATerminalShowsProgressAndSaysWhyAMarkWasRefused) {
+  const std::vector<std::string> slow = {"BASIN_THREADS=1", "BASIN_LANES=scalar"};
+  const auto args = [this](const char* name) {
+    return std::vector<std::string>{"quadbasin", "--size", "3000", "-o", dir + "/" + name};
+  };
+  std::vector<std::string> quiet = args("quiet.png");
+  quiet.push_back("--quiet");
+  Terminal terminal, second;
+  int fds[3][2];
+  const pid_t runs[3] = {
+      start(args("a.png"), &fds[0][0], &fds[0][1], Launch{0, -1, false, terminal.side, slow}),
+      start(args("b.png"), &fds[1][0], &fds[1][1], Launch{0, -1, false, -1, slow}),
+      start(quiet, &fds[2][0], &fds[2][1], Launch{0, -1, false, second.side, slow})};
+  for (int i = 0; i < 3; ++i) {
+    const Outcome r = finish(runs[i], fds[i][0], fds[i][1]);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "") << "progress on a pipe";
+  }
+  const std::string shown = terminal.text();
+  EXPECT_NE(shown.find(" of 3800 rows, "), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" s left"), std::string::npos) << shown;
+  EXPECT_EQ(shown.substr(shown.size() - 4), "\r\x1b[K") << "the line is not cleared";
+  EXPECT_EQ(second.text(), "") << "progress with --quiet";
+
+  // The 25th zoom at the centre is refused: one line with --verbose, and
+  // the picture is still written.
+  std::string zooms;
+  for (int i = 0; i < 25; ++i) zooms += "z@400,400 d ";
+  const Outcome r = run({"quadbasin", "--keys", zooms, "--size", "8", "-o", dir + "/p.png", "-v"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err,
+            "basinshot: zoom-in at (400, 400) refused: the window is too narrow for float to place "
+            "800 samples across it\n");
 }
 
 TEST_F(Basinshot, KilledRunLeavesNoFile) {

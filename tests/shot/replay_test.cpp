@@ -64,6 +64,17 @@ TEST(ParseKeys, RejectsEveryMalformedKeyNamingIt) {
   }
 }
 
+TEST(ParseKeys, ReadsAKeyFileWithCommentsAndNamesTheLineOfAnError) {
+  const std::vector<Command> c = keys("# zoom twice\nz@400,400 d#first\n\n  z@1,2\td # again\n#");
+  ASSERT_EQ(c.size(), 4u);
+  EXPECT_EQ(c[2].x, 1);
+  EXPECT_EQ(c[3].key, 'd');
+  std::vector<Command> commands;
+  std::string error;
+  EXPECT_FALSE(parseKeys("z@1,1 d\n# q is no key\n\nr q\n", &commands, &error));
+  EXPECT_EQ(error.substr(0, 24), "key 4 'q' on line 4: unk") << error;
+}
+
 TEST(Press, KeyTableMovesWindowsAndSaysWhatToDraw) {
   Views v;
   const Pointer centre{400, 400};
