@@ -38,6 +38,22 @@ const char* keyName(unsigned char key) {
   }
 }
 
+namespace {
+
+unsigned char physical(unsigned char key) {
+  return key >= 'A' && key <= 'Z' ? static_cast<unsigned char>(key - 'A' + 'a') : key;
+}
+
+}  // namespace
+
+bool HeldKeys::press(unsigned char key) {
+  if (down_.test(physical(key))) return false;
+  down_.set(physical(key));
+  return true;
+}
+
+void HeldKeys::release(unsigned char key) { down_.reset(physical(key)); }
+
 void KeyQueue::push(const KeyPress& press) {
   if (keys_.size() >= CAPACITY) return;
   if (press.key == 'd' && !keys_.empty() && keys_.back().key == 'd') return;

@@ -6,6 +6,7 @@
 // this one table a key means the same thing in each.
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <deque>
 
@@ -32,6 +33,24 @@ Effect press(Views& views, unsigned char key, const Pointer& at, const char** wh
 
 // What a key is called in a message: "zoom-in" for `z`, and so on.
 const char* keyName(unsigned char key);
+
+// The keys held down, told apart from the presses a keyboard repeats while
+// a key is held: each of those would otherwise be a new command, and a held
+// `d` would queue frame after frame. It goes by the order of the events,
+// not by the keyboard's state when they are handled, so keys typed fast
+// during a frame all count. A letter counts as one key whatever its case,
+// since shift may change while it is held.
+class HeldKeys {
+ public:
+  // True for a new press, false for a repeat of a key still held.
+  bool press(unsigned char key);
+  void release(unsigned char key);
+  // Forgets them all: the keyboard's releases go elsewhere from now on.
+  void releaseAll() { down_.reset(); }
+
+ private:
+  std::bitset<256> down_;
+};
 
 // A key and the pointer position it was typed at.
 struct KeyPress {

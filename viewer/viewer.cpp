@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 
+#include "viewer/autorepeat.h"
 #include "viewer/frame.h"
 #include "viewer/keys.h"
 #include "viewer/picture.h"
@@ -33,6 +34,8 @@ struct Viewer {
   Picture picture = blankPicture(GRID);  // the frame on screen, 8-bit as shown
   bool drawing = false;                  // a frame is in progress
   KeyQueue keys;                         // keys waiting for the frame to end
+  HeldKeys held;                         // keys down, to tell repeats from presses
+  bool repeatsSeen = false;              // the server marks repeats as presses alone
 };
 std::unique_ptr<Viewer> VIEWER;
 
@@ -147,9 +150,33 @@ void display() {
 
 void keyboard(unsigned char key, int x, int y) {
   if (key == ESCAPE) std::exit(0);
+  if (VIEWER->repeatsSeen && !VIEWER->held.press(key)) return;  // held, not typed again
   VIEWER->keys.push(
       KeyPress{key, Pointer{x, y, glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT)}});
   if (!VIEWER->drawing) runKeys();
+}
+
+void keyboardUp(unsigned char key, int, int) { VIEWER->held.release(key); }
+
+// With the pointer gone, so is the focus (there may be no window manager),
+// and with it the releases of the keys held.
+void entry(int state) {
+  if (state == GLUT_LEFT) VIEWER->held.releaseAll();
+}
+
+// A held key counts once. GLUT's own way to ignore repeats reads the
+// keyboard's state when it handles a release, so a key typed again before
+// a busy program sees the first release swallows the next key typed. The X
+// server can instead mark repeats itself, as presses with no release in
+// between, which HeldKeys tells apart in the order the events come.
+void ignoreRepeats() {
+  VIEWER->repeatsSeen = serverMarksRepeats();
+  if (VIEWER->repeatsSeen) {
+    glutKeyboardUpFunc(keyboardUp);
+    glutEntryFunc(entry);
+  } else {
+    glutIgnoreKeyRepeat(1);
+  }
 }
 
 // A window larger than the screen is never seen whole, and the GL driver
@@ -205,7 +232,7 @@ int runViewer(const Variant& variant, int argc, char** argv) {
   glutInitDisplayMode(GLUT_RGB | GLUT_SINGLE);
   fitToScreen();
   glutCreateWindow(TITLE);
-  glutIgnoreKeyRepeat(1);  // a held key acts once, it does not queue frames
+  ignoreRepeats();
   glutDisplayFunc(display);
   glutKeyboardFunc(keyboard);
   projection();

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -211,7 +212,9 @@ void Child::stop() {
   ended_ = true;
 }
 
-Session::Session(const std::string& name, const std::string& program) : name_(name) {
+Session::Session(const std::string& name, const std::string& program,
+                 const std::vector<std::string>& environment)
+    : name_(name), extra_(environment) {
   // Xvfb writes the number of the display it found free to the given fd.
   int numberPipe[2];
   if (pipe2(numberPipe, O_CLOEXEC) != 0) fail("pipe failed");
@@ -234,7 +237,7 @@ Session::Session(const std::string& name, const std::string& program) : name_(na
     fail("Xvfb did not start (is it installed? see " + name + ".xvfb.log)");
   display_ = ":" + number.substr(0, number.find('\n'));
 
-  program_.start({program}, environment(), name + ".program.log");
+  program_.start({program}, this->environment(), name + ".program.log");
   const std::string pid = std::to_string(program_.pid());
   while (window_.empty()) {
     if (Clock::now() > deadline) fail(program + " opened no window (see " + name + ".program.log)");
@@ -254,7 +257,32 @@ Session::Session(const std::string& name, const std::string& program) : name_(na
 }
 
 std::vector<std::string> Session::environment() const {
-  return environmentWith({"DISPLAY=" + display_});
+  std::vector<std::string> set = extra_;
+  set.push_back("DISPLAY=" + display_);
+  return environmentWith(set);
+}
+
+std::string Session::output() const {
+  std::ifstream log(name_ + ".program.log", std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(log), {});
+}
+
+int Session::framesPrinted() const {
+  const std::string text = "\n" + output();
+  int frames = 0;
+  for (std::size_t at = text.find("\nbasinshot "); at != std::string::npos;
+       at = text.find("\nbasinshot ", at + 1))
+    ++frames;
+  return frames;
+}
+
+bool Session::waitForFrames(int frames, double timeout) {
+  const Clock::time_point deadline = after(timeout);
+  while (framesPrinted() < frames) {
+    if (Clock::now() > deadline || !program_.running()) return false;
+    pause(10);
+  }
+  return true;
 }
 
 std::string Session::helper(const std::vector<std::string>& argv) {

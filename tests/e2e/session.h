@@ -46,9 +46,18 @@ class Child {
 
 class Session {
  public:
-  // Starts Xvfb and `program` (a path) and waits until its window is mapped
-  // at (0, 0). `name` labels the logs. Throws std::runtime_error on failure.
-  Session(const std::string& name, const std::string& program);
+  // Starts Xvfb and `program` (a path, with `environment` entries NAME=value
+  // added to the test's own) and waits until its window is mapped at (0, 0).
+  // `name` labels the logs. Throws std::runtime_error on failure.
+  Session(const std::string& name, const std::string& program,
+          const std::vector<std::string>& environment = {});
+
+  // What the program has written so far, standard output and error.
+  std::string output() const;
+  // The views it has printed, one after each frame drawn by `d`.
+  int framesPrinted() const;
+  // Waits up to `timeout` for the program to have printed `frames` views.
+  bool waitForFrames(int frames, double timeout = 30);
 
   // Waits until the program has used no processor time for a while, after
   // having used at least `minSeconds` since `sinceTicks` (see cpuTicks):
@@ -82,6 +91,7 @@ class Session {
   std::vector<std::string> environment() const;
 
   std::string name_;
+  std::vector<std::string> extra_;
   std::string display_;
   std::string window_;
   Child xvfb_;

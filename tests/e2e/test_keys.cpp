@@ -99,6 +99,24 @@ TEST_P(Keys, UnlistedKeysChangeNothing) {
 
 TEST_P(Keys, EscapeEndsTheProgramWithStatusZero) { expectEscapeExitsCleanly(5); }
 
+// Twenty-four zooms at the centre leave a window float can barely sample;
+// the next mark is refused, said so on stderr, and draws no outline.
+TEST_F(Duobasin, ARefusedMarkIsExplainedAndDrawsNothing) {
+  std::vector<std::string> keys = {"xdotool", "mousemove", "--window", session->window(),
+                                   std::to_string(CENTRE), std::to_string(CENTRE), "key"};
+  for (int i = 0; i < 24; ++i) keys.insert(keys.end(), {"z", "d"});
+  session->helper(keys);
+  ASSERT_TRUE(session->waitForFrames(24));
+  ASSERT_TRUE(session->waitForRest());
+  const Picture deepest = session->capture();
+  ASSERT_TRUE(press(CENTRE, CENTRE, "z"));
+  expectScreen({deepest}, "refused");
+  EXPECT_NE(session->output().find("duobasin: zoom-in at (400, 400) refused: the window is too "
+                                   "narrow for float to place 800 samples across it\n"),
+            std::string::npos)
+      << session->output();
+}
+
 INSTANTIATE_TEST_SUITE_P(, Keys, ::testing::Values(DUOBASIN, QUADBASIN),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -35,8 +35,9 @@ inline std::ostream& operator<<(std::ostream& out, const Program& p) { return ou
 class ViewerTest : public ::testing::Test {
  protected:
   // Opens `program`, waits for its start-up frame and checks it against the
-  // model's in every pixel; `startUp` then holds the screen.
-  void open(const Program& program) {
+  // model's in every pixel; `startUp` then holds the screen. `environment`
+  // entries NAME=value go to the program.
+  void open(const Program& program, const std::vector<std::string>& environment = {}) {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     // Logs and the pictures of a failed comparison go to e2e-output/.
     mkdir("e2e-output", 0755);
@@ -44,7 +45,7 @@ class ViewerTest : public ::testing::Test {
     for (char& c : label_)
       if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') c = '-';
     label_ = "e2e-output/" + label_;
-    session = std::make_unique<Session>(label_, program.path);
+    session = std::make_unique<Session>(label_, program.path, environment);
     model = std::make_unique<basin::Basin>(*program.variant);
     basin::setup(*model);
     ASSERT_TRUE(session->waitForRest(0, MIN_FRAME_SECONDS)) << "the start-up frame never ended";
@@ -52,12 +53,14 @@ class ViewerTest : public ::testing::Test {
   }
 
   // Moves the pointer to (x, y), types `key` and waits for the program to
-  // rest; a key that draws a frame must first keep it busy for a while.
+  // rest; for a key that draws a frame, first for the view it prints once
+  // the frame is on the screen.
   ::testing::AssertionResult press(int x, int y, const std::string& key, bool drawsFrame = false) {
-    const long before = session->cpuTicks();
+    const int frames = session->framesPrinted();
     session->pressAt(x, y, key);
-    if (session->waitForRest(before, drawsFrame ? MIN_FRAME_SECONDS : 0))
-      return ::testing::AssertionSuccess();
+    if (drawsFrame && !session->waitForFrames(frames + 1))
+      return ::testing::AssertionFailure() << "no frame was drawn after '" << key << "'";
+    if (session->waitForRest()) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
            << "the program did not come to rest after '" << key << "'";
   }
@@ -87,7 +90,8 @@ class ViewerTest : public ::testing::Test {
   // The model's frame of its current window.
   basin::Picture frame() { return expectFrame(*model); }
 
-  // A frame is 640 000 solver runs; none takes less processor time than this.
+  // Opening a window and drawing the first frame takes at least this much
+  // processor time.
   static constexpr double MIN_FRAME_SECONDS = 0.05;
 
   std::unique_ptr<Session> session;

@@ -13,6 +13,12 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 for program in "$@"; do
   name=$(basename "$program")
+  # --help needs no display: it is answered before any window opens.
+  out=$(env -u DISPLAY "$program" --help 2>&1)
+  status=$?
+  [ "$status" -eq 0 ] || fail "$name --help: status $status"
+  grep -q "^usage: $name" <<<"$out" && grep -q "Escape  quit" <<<"$out" ||
+    fail "$name --help: no usage and key table: $out"
   # A malformed option: GLUT's own message and its error status.
   for args in "-geometry" "-display nosuch:99"; do
     # shellcheck disable=SC2086

@@ -132,6 +132,20 @@ TEST(KeyQueue, KeepsKeysInOrderDropsARepeatedApplyAndIsBounded) {
   EXPECT_EQ(waiting, int(KeyQueue::CAPACITY));
 }
 
+TEST(HeldKeys, RepeatsOfAHeldKeyAreNotNewPresses) {
+  HeldKeys held;
+  EXPECT_TRUE(held.press('d'));
+  EXPECT_FALSE(held.press('d'));  // repeated while held
+  EXPECT_TRUE(held.press('z'));   // another key meanwhile
+  held.release('d');
+  EXPECT_TRUE(held.press('d'));
+  EXPECT_TRUE(held.press('Z') == false);  // shift pressed while z is held
+  held.release('Z');                      // and z released after shift
+  EXPECT_TRUE(held.press('z'));
+  held.releaseAll();
+  EXPECT_TRUE(held.press('d') && held.press('z'));
+}
+
 TEST(Replay, RestoreRedrawsTheStartUpPictureAndWipeBlanks) {
   Session s(QUADBASIN);
   drawFrame(s);
