@@ -30,6 +30,7 @@ struct Variant {
   float RTOL;      // root-match tolerance on squared distance
   int EXTRASLOTS;  // registry slots beyond the degree
   const char* formula = "";  // the polynomial as a person writes it: "z^2 - 1"
+  bool fromUser = false;     // written by the user, not one of the named programs
 };
 
 struct Solver {

@@ -1,5 +1,6 @@
 #include "core/polynomial.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -203,6 +204,39 @@ std::string describeError(const std::string& text, const PolynomialError& error)
   std::string line = "'";
   for (const char c : text) line += escaped(static_cast<unsigned char>(c));
   return line + "': column " + std::to_string(error.column) + ": " + error.message;
+}
+
+int degreeOf(const Polynomial& polynomial) {
+  int degree = 0;
+  for (int i = 0; i < polynomial.terms; ++i)
+    degree = std::max(degree, int(polynomial.POLY[i].exponent));
+  return degree;
+}
+
+const char* tolerancesFault(const Polynomial& polynomial, const Tolerances& tolerances) {
+  if (!(tolerances.FTOL >= 0) || !std::isfinite(tolerances.FTOL))
+    return "--ftol must be a finite number, 0 or more";
+  if (!(tolerances.RTOL >= 0) || !std::isfinite(tolerances.RTOL))
+    return "--rtol must be a finite number, 0 or more";
+  if (tolerances.EXTRASLOTS < 0 || tolerances.EXTRASLOTS > maxExtraSlots(degreeOf(polynomial)))
+    return "--extra must lie from 0 to 19 less the degree, so the palette never runs out";
+  return nullptr;
+}
+
+bool readTolerance(const std::string& text, float* value) {
+  if (text.empty() || !(isDigit(text[0]) || text[0] == '.')) return false;
+  char* end = nullptr;
+  *value = std::strtof(text.c_str(), &end);
+  return *end == '\0' && std::isfinite(*value);
+}
+
+Variant polynomialVariant(const Polynomial& polynomial, const char* text,
+                          const Tolerances& tolerances) {
+  Variant variant{"polybasin", {}, polynomial.terms, tolerances.FTOL, tolerances.RTOL,
+                  tolerances.EXTRASLOTS, text};
+  for (int i = 0; i < polynomial.terms; ++i) variant.POLY[i] = polynomial.POLY[i];
+  variant.fromUser = true;
+  return variant;
 }
 
 }  // namespace basin

@@ -42,4 +42,32 @@ bool parsePolynomial(const std::string& text, Polynomial* out, PolynomialError* 
 //   'z^3 + z^3': column 7: exponent 3 appears twice
 std::string describeError(const std::string& text, const PolynomialError& error);
 
+// How a user's polynomial is drawn: the convergence and root-match
+// tolerances and the registry slots beyond the degree (quadbasin's by
+// default).
+struct Tolerances {
+  float FTOL = 1e-10f;
+  float RTOL = 1e-8f;
+  int EXTRASLOTS = 1;
+};
+
+// The largest exponent of the table.
+int degreeOf(const Polynomial& polynomial);
+
+// The most extra slots a polynomial of `degree` may have: its slots then
+// take the palette's colours up to the last but one, never its black.
+inline int maxExtraSlots(int degree) { return 19 - degree; }
+
+// Why `tolerances` cannot go with `polynomial`, or nullptr.
+const char* tolerancesFault(const Polynomial& polynomial, const Tolerances& tolerances);
+
+// A tolerance as a user writes it: a decimal number, the whole text, rounded
+// to the nearest float, finite and not negative.
+bool readTolerance(const std::string& text, float* value);
+
+// The parameter set that draws `polynomial`, written `text` by the user
+// (kept as a pointer: it must outlive the variant).
+Variant polynomialVariant(const Polynomial& polynomial, const char* text,
+                          const Tolerances& tolerances);
+
 }  // namespace basin

@@ -8,6 +8,7 @@
 #include "core/polynomial.h"
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
+#include "viewer/replay.h"
 
 namespace basin {
 namespace {
@@ -114,6 +115,56 @@ TEST(Polynomial, ErrorLineQuotesTheTextEscaped) {
   EXPECT_EQ(describeError(text, error),
             "'z\\x1b[2J\\n\\'\\\\': column 2: expected '+' or '-' before the next term, found "
             "'\\x1b'");
+}
+
+// The parameter set of a polynomial written by the user.
+Variant userVariant(const char* text, const Tolerances& tolerances = {}) {
+  Polynomial p;
+  EXPECT_TRUE(parsePolynomial(text, &p, nullptr)) << text;
+  EXPECT_EQ(tolerancesFault(p, tolerances), nullptr);
+  return polynomialVariant(p, text, tolerances);
+}
+
+TEST(Polynomial, DrawsTheNamedProgramsPicturesExactly) {
+  Shot shot;
+  std::string error;
+  ASSERT_TRUE(parseKeys("z@400,400 d c@700,150 d", &shot.keys, &error));
+  const Variant duo = userVariant("z^2 - 1", Tolerances{1e-14f, 1e-10f, 0});
+  const Variant quad = userVariant("z^4 - 1");
+  EXPECT_TRUE(takeShot(duo, shot).rgb == takeShot(DUOBASIN, shot).rgb);
+  EXPECT_TRUE(takeShot(quad, shot).rgb == takeShot(QUADBASIN, shot).rgb);
+  // As the viewer prints it, for basinshot to read back.
+  Session session(quad);
+  EXPECT_EQ(shotCommand(session.basin),
+            "basinshot 'z^4 - 1' --ftol 1e-10 --rtol 1e-08 --extra 1 --window -2 2 -2 2 -o "
+            "view.png");
+}
+
+TEST(Polynomial, TextbookCasesDrawAsExpected) {
+  // z^3 - 2z + 2 from 0: 0 -> 1 -> 0 -> ..., a cycle that never converges,
+  // and the start-up picture is black around the centre.
+  const Variant cycle = userVariant("z^3 - 2z + 2");
+  Solver solver(cycle);
+  derive(solver);
+  const Outcome fromZero = solve(solver, Complex{0, 0});
+  EXPECT_EQ(fromZero.its, MAXITS + 1);
+  EXPECT_EQ(fromZero.fault, 1);
+  const Picture cyclePicture = takeShot(cycle, Shot{});
+  for (const int at : {396, 399, 403})
+    EXPECT_EQ(
+        cyclePicture.at(at, 399)[0] + cyclePicture.at(at, 399)[1] + cyclePicture.at(at, 399)[2], 0)
+        << at;
+
+  // z^3 - 1: the real axis right of 0 is all in the colour of the root 1,
+  // as shaded in the cell nearest to it, (600, 399).
+  const Picture cube = takeShot(userVariant("z^3 - 1"), Shot{});
+  const std::uint8_t* root = cube.at(599, 399);
+  for (int x = 401; x < GRID; ++x) {
+    const std::uint8_t* c = cube.at(x, 399);
+    const bool sameHue =
+        (c[0] > 0) == (root[0] > 0) && (c[1] > 0) == (root[1] > 0) && (c[2] > 0) == (root[2] > 0);
+    EXPECT_TRUE(sameHue) << x;
+  }
 }
 
 }  // namespace

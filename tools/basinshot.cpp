@@ -1,5 +1,5 @@
-// basinshot: the picture of duobasin or quadbasin, drawn without a display
-// and saved as a PNG file.
+// basinshot: the picture of duobasin, quadbasin or a polynomial of the
+// user's, drawn without a display and saved as a PNG file.
 //
 // It draws the start-up frame, then the --window if one is given, then
 // replays the --keys script through the viewer's own key table, and writes
@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cerrno>
@@ -19,6 +20,7 @@
 #include <new>
 #include <string>
 
+#include "core/polynomial.h"
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
 #include "tools/output.h"
@@ -31,11 +33,12 @@ using basin::fail;
 constexpr int MAX_SIZE = 16384;
 
 const char* const USAGE =
-    "usage: basinshot duobasin|quadbasin [OPTIONS] -o FILE\n"
+    "usage: basinshot duobasin|quadbasin|POLY [OPTIONS] -o FILE\n"
     "\n"
     "Draws the program's start-up frame without a display, then the window if one\n"
     "is given, then replays the keys as the viewer would, and saves the last frame\n"
-    "drawn as an 8-bit RGB PNG (black after a final w).\n";
+    "drawn as an 8-bit RGB PNG (black after a final w). POLY is a polynomial as\n"
+    "polybasin takes it, such as \"z^3 - 1\".\n";
 
 const char* const KEYS_HELP =
     "keys separated by blanks, as typed in the viewer:\n"
@@ -72,7 +75,14 @@ const char* const KEYS_FILE_HELP =
     "# starts a comment that runs to the end of the line";
 
 struct Options {
+  Options() = default;
+  Options(const Options&) = delete;
+
   const basin::Variant* variant = nullptr;
+  std::string text;  // a polynomial of the user's, and its table
+  basin::Polynomial polynomial;
+  basin::Tolerances tolerances;
+  basin::Variant custom{};
   basin::Shot shot;
   std::string output;
   bool quiet = false;
@@ -91,7 +101,7 @@ CLI::Validator wholeNumber(int lo, int hi) {
   const std::string range = std::to_string(lo) + " to " + std::to_string(hi);
   const auto check = [lo, hi, range](std::string& text) -> std::string {
     long value = 0;
-    bool digits = !text.empty() && text.size() <= 9 && text[0] != '0';
+    bool digits = !text.empty() && text.size() <= 9 && (text[0] != '0' || text == "0");
     for (const char ch : text) {
       digits = digits && std::isdigit(static_cast<unsigned char>(ch));
       if (digits) value = value * 10 + (ch - '0');
@@ -113,11 +123,39 @@ float readEdge(const std::string& text) {
   return value;
 }
 
+// A program's name, or else a polynomial.
 void readProgram(const std::string& name, Options& o) {
   for (const basin::Variant* v : {&basin::DUOBASIN, &basin::QUADBASIN})
     if (name == v->name) o.variant = v;
-  if (o.variant == nullptr)
-    throw CLI::ValidationError("unknown program '" + name + "' (expected duobasin or quadbasin)");
+  if (o.variant != nullptr) return;
+  basin::PolynomialError error;
+  if (basin::parsePolynomial(name, &o.polynomial, &error)) {
+    o.text = name;
+    return;
+  }
+  // A word that starts with a letter other than z was meant as a name.
+  if (!name.empty() && std::isalpha(static_cast<unsigned char>(name[0])) && name[0] != 'z')
+    throw CLI::ValidationError("unknown program '" + name +
+                               "' (expected duobasin, quadbasin or a polynomial such as "
+                               "\"z^3 - 1\")");
+  throw CLI::ValidationError("polynomial " + basin::describeError(name, error));
+}
+
+// The user's polynomial with its tolerances, once all options are read.
+void settleVariant(Options& o) {
+  if (o.text.empty()) return;
+  if (const char* fault = basin::tolerancesFault(o.polynomial, o.tolerances)) fail(fault);
+  o.custom = basin::polynomialVariant(o.polynomial, o.text.c_str(), o.tolerances);
+  o.variant = &o.custom;
+}
+
+CLI::Validator tolerance() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        float value;
+        return basin::readTolerance(text, &value) ? "" : "'" + text + "': expected a number";
+      },
+      "", "");
 }
 
 void readKeys(const std::string& text, Options& o, const char* option = "--keys") {
@@ -157,10 +195,35 @@ void describeOptions(CLI::App& app, Options& o) {
          "-h,--help", [] { throw CLI::CallForHelp(); }, "print this text")
       ->trigger_on_parse();
   app.add_option_function<std::string>(
-         "program", [&o](const std::string& name) { readProgram(name, o); },
-         "duobasin or quadbasin")
-      ->type_name("")
-      ->required();
+         "program,--program", [&o](const std::string& name) { readProgram(name, o); },
+         "duobasin, quadbasin, or a polynomial in z such as\n"
+         "\"z^3 - 2z + 2\" (exponents 0 ... 18)")
+      ->type_name("");
+  // CLI11 reads the number itself only after the check, through strtof.
+  const auto readFloat = [](float* into) {
+    return [into](const std::string& text) { basin::readTolerance(text, into); };
+  };
+  CLI::Option* ftol = app.add_option_function<std::string>("--ftol", readFloat(&o.tolerances.FTOL),
+                                                           "with POLY: the tolerance on |f(z)|^2 "
+                                                           "(1e-10)")
+                          ->type_name("X")
+                          ->check(tolerance());
+  CLI::Option* rtol =
+      app.add_option_function<std::string>("--rtol", readFloat(&o.tolerances.RTOL),
+                                           "with POLY: the squared distance that matches\n"
+                                           "a root (1e-8)")
+          ->type_name("X")
+          ->check(tolerance());
+  CLI::Option* extra = app.add_option("--extra", o.tolerances.EXTRASLOTS,
+                                      "with POLY: registry slots beyond the degree (1,\n"
+                                      "at most 19 - degree)")
+                           ->type_name("N")
+                           ->check(wholeNumber(0, 18));
+  for (CLI::Option* option : {ftol, rtol, extra})
+    option->each([&o, option](const std::string&) {
+      if (o.variant != nullptr)
+        throw CLI::ValidationError("only for a polynomial; the named programs have their own");
+    });
   CLI::Option* keys =
       app.add_option_function<std::string>(
              "--keys", [&o](const std::string& text) { readKeys(text, o); }, KEYS_HELP)
@@ -185,21 +248,45 @@ void describeOptions(CLI::App& app, Options& o) {
                "hears of them anyway)");
 }
 
-Options parseArguments(int argc, char** argv) {
-  Options o;
+// A polynomial may begin with a minus ("-0.5z^4 + z^2"), which CLI11 would
+// take for an option: such an argument, where no option's value is due,
+// becomes --program=POLY.
+std::vector<std::string> markPolynomials(const CLI::App& app, int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (const CLI::Option* option = app.get_option_no_throw(arg)) {
+      i += std::size_t(std::max(option->get_items_expected_max(), 0));
+      continue;
+    }
+    const bool signed_ = arg.size() > 1 && arg[0] == '-';
+    if (signed_ && (std::isdigit(static_cast<unsigned char>(arg[1])) ||
+                    std::string(". \tz").find(arg[1]) != std::string::npos))
+      args[i] = "--program=" + arg;
+  }
+  std::reverse(args.begin(), args.end());  // CLI11 takes them from the back
+  return args;
+}
+
+// Fills `o`, which keeps the user's polynomial and its parameter set in
+// place: it must not be copied afterwards.
+void parseArguments(int argc, char** argv, Options& o) {
   CLI::App app("", "basinshot");
   app.formatter(std::make_shared<Help>());
   app.footer(FOOTER);
   describeOptions(app, o);
   try {
-    app.parse(argc, argv);
+    std::vector<std::string> args = markPolynomials(app, argc, argv);
+    app.parse(args);
   } catch (const CLI::CallForHelp&) {
     std::fputs(app.help().c_str(), stdout);
     std::exit(0);
   } catch (const CLI::ParseError& e) {
     fail(std::string(e.what()) + " (see basinshot --help)");
   }
-  return o;
+  if (o.variant == nullptr && o.text.empty())
+    fail("no program given: duobasin, quadbasin or a polynomial (see basinshot --help)");
+  settleVariant(o);
 }
 
 }  // namespace
@@ -235,7 +322,8 @@ class Progress {
 };
 
 int main(int argc, char** argv) {
-  const Options options = parseArguments(argc, argv);
+  Options options;
+  parseArguments(argc, argv, options);
   const basin::Output output = basin::openOutput(options.output);
   const bool terminal = isatty(STDERR_FILENO) != 0;
   Progress progress;

@@ -31,11 +31,6 @@ constexpr int FAILED = 2;
 // control characters escaped, and exit status FAILED.
 [[noreturn]] void fail(const std::string& message);
 
-// `text` with its control characters (C0, DEL and C1) written as \xHH, so
-// that quoted input can neither break a message's line nor send a terminal
-// commands; valid UTF-8 text otherwise stays as it is.
-std::string escaped(const std::string& text);
-
 struct Output {
   std::string name;  // as the user gave it, for messages
   int fd = -1;       // a target written in place, already open

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 namespace basin {
@@ -109,12 +110,32 @@ Effect replay(Session& session, const Command& command, int size, const char** w
   return effect;
 }
 
+namespace {
+
+// The shortest decimal that reads back as `value`.
+std::string shortest(float value) {
+  char text[32];
+  for (int digits = 1; digits <= 9; ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, double(value));
+    if (std::strtof(text, nullptr) == value) break;
+  }
+  return text;
+}
+
+}  // namespace
+
 std::string shotCommand(const Basin& basin) {
+  const Variant& variant = basin.variant;
+  std::string program = variant.name;
+  if (variant.fromUser)
+    program = std::string("'") + variant.formula + "' --ftol " + shortest(variant.FTOL) +
+              " --rtol " + shortest(variant.RTOL) + " --extra " +
+              std::to_string(variant.EXTRASLOTS);
   const Views& v = basin.views;
   char edges[128];
   std::snprintf(edges, sizeof edges, "%.9g %.9g %.9g %.9g", double(v.XMIN), double(v.XMAX),
                 double(v.YMIN), double(v.YMAX));
-  return std::string("basinshot ") + basin.variant.name + " --window " + edges + " -o view.png";
+  return "basinshot " + program + " --window " + edges + " -o view.png";
 }
 
 bool showWindow(Session& session, const Window& w, int size) {

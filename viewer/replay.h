@@ -56,7 +56,9 @@ Effect replay(Session& session, const Command& command, int size = GRID,
 
 // The basinshot command that draws the current window of `basin` as its
 // program's last frame: "basinshot quadbasin --window XMIN XMAX YMIN YMAX
-// -o view.png", each edge printed so that it reads back as the same float.
+// -o view.png", each edge printed so that it reads back as the same float;
+// for a polynomial of the user's, its text and tolerances in place of the
+// program's name.
 std::string shotCommand(const Basin& basin);
 
 // Makes `window` current and draws it, as marking exactly that window and

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "viewer/autorepeat.h"
 #include "viewer/frame.h"
@@ -192,9 +193,9 @@ void fitToScreen() {
 
 }  // namespace
 
-void printHelp(const Variant& variant) {
+void printViewerHelp(const char* usage, const char* formula) {
   std::printf(
-      "usage: %s [GLUT options]\n"
+      "%s\n"
       "\n"
       "Draws the basins of attraction of Newton's method for %s in an 800 x 800\n"
       "window: every sample point of the plane in the colour of the root its run\n"
@@ -215,7 +216,7 @@ void printHelp(const Variant& variant) {
       "basinshot command that draws it at any size. Every other argument goes to\n"
       "GLUT (-geometry WxH+X+Y, -display DISPLAY, -iconic, ...; see the freeglut\n"
       "documentation).\n",
-      variant.name, variant.formula);
+      usage, formula);
 }
 
 // No idle callback is registered: the event loop then sleeps while nothing
@@ -223,7 +224,8 @@ void printHelp(const Variant& variant) {
 int runViewer(const Variant& variant, int argc, char** argv) {
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "--help") == 0) {
-      printHelp(variant);
+      const std::string usage = std::string("usage: ") + variant.name + " [GLUT options]";
+      printViewerHelp(usage.c_str(), variant.formula);
       return 0;
     }
   VIEWER = std::make_unique<Viewer>(variant);

@@ -212,7 +212,7 @@ void Child::stop() {
   ended_ = true;
 }
 
-Session::Session(const std::string& name, const std::string& program,
+Session::Session(const std::string& name, const std::vector<std::string>& program,
                  const std::vector<std::string>& environment)
     : name_(name), extra_(environment) {
   // Xvfb writes the number of the display it found free to the given fd.
@@ -237,10 +237,11 @@ Session::Session(const std::string& name, const std::string& program,
     fail("Xvfb did not start (is it installed? see " + name + ".xvfb.log)");
   display_ = ":" + number.substr(0, number.find('\n'));
 
-  program_.start({program}, this->environment(), name + ".program.log");
+  program_.start(program, this->environment(), name + ".program.log");
   const std::string pid = std::to_string(program_.pid());
   while (window_.empty()) {
-    if (Clock::now() > deadline) fail(program + " opened no window (see " + name + ".program.log)");
+    if (Clock::now() > deadline)
+      fail(program[0] + " opened no window (see " + name + ".program.log)");
     std::string out, err;
     const std::vector<std::string> env = environmentWith({"DISPLAY=" + display_});
     runHelper({"xdotool", "search", "--onlyvisible", "--pid", pid, "--name", "Basinscope"}, env,

@@ -46,10 +46,11 @@ class Child {
 
 class Session {
  public:
-  // Starts Xvfb and `program` (a path, with `environment` entries NAME=value
-  // added to the test's own) and waits until its window is mapped at (0, 0).
-  // `name` labels the logs. Throws std::runtime_error on failure.
-  Session(const std::string& name, const std::string& program,
+  // Starts Xvfb and `program` (its path, then its arguments; `environment`
+  // entries NAME=value added to the test's own) and waits until its window
+  // is mapped at (0, 0). `name` labels the logs. Throws std::runtime_error
+  // on failure.
+  Session(const std::string& name, const std::vector<std::string>& program,
           const std::vector<std::string>& environment = {});
 
   // What the program has written so far, standard output and error.

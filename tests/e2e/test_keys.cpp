@@ -102,8 +102,13 @@ TEST_P(Keys, EscapeEndsTheProgramWithStatusZero) { expectEscapeExitsCleanly(5); 
 // Twenty-four zooms at the centre leave a window float can barely sample;
 // the next mark is refused, said so on stderr, and draws no outline.
 TEST_F(Duobasin, ARefusedMarkIsExplainedAndDrawsNothing) {
-  std::vector<std::string> keys = {"xdotool", "mousemove", "--window", session->window(),
-                                   std::to_string(CENTRE), std::to_string(CENTRE), "key"};
+  std::vector<std::string> keys = {"xdotool",
+                                   "mousemove",
+                                   "--window",
+                                   session->window(),
+                                   std::to_string(CENTRE),
+                                   std::to_string(CENTRE),
+                                   "key"};
   for (int i = 0; i < 24; ++i) keys.insert(keys.end(), {"z", "d"});
   session->helper(keys);
   ASSERT_TRUE(session->waitForFrames(24));

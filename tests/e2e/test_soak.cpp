@@ -85,8 +85,8 @@ Picture stretched(const Picture& picture, int width, int height) {
   Picture out = basin::blankPicture(std::max(width, height));
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
-      const std::uint8_t* cell = picture.at((2 * x + 1) * GRID / (2 * width),
-                                            (2 * y + 1) * GRID / (2 * height));
+      const std::uint8_t* cell =
+          picture.at((2 * x + 1) * GRID / (2 * width), (2 * y + 1) * GRID / (2 * height));
       std::copy(cell, cell + 3, out.at(x, y));
     }
   return out;
@@ -147,8 +147,8 @@ class SlowQuadbasin : public ViewerTest {
 };
 
 TEST_F(SlowQuadbasin, EscapeEndsTheProgramAtOnceEvenDuringASlowFrame) {
-  session->helper({"xdotool", "mousemove", "--window", session->window(), "400", "400", "key",
-                   "Z", "d", "Z", "d", "Z", "d", "Z", "d", "Z", "d", "Z", "d"});
+  session->helper({"xdotool", "mousemove", "--window", session->window(), "400", "400", "key", "Z",
+                   "d", "Z", "d", "Z", "d", "Z", "d", "Z", "d", "Z", "d"});
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const long before = session->cpuTicks();
   std::this_thread::sleep_for(std::chrono::milliseconds(200));

@@ -45,7 +45,8 @@ class ViewerTest : public ::testing::Test {
     for (char& c : label_)
       if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') c = '-';
     label_ = "e2e-output/" + label_;
-    session = std::make_unique<Session>(label_, program.path, environment);
+    session =
+        std::make_unique<Session>(label_, std::vector<std::string>{program.path}, environment);
     model = std::make_unique<basin::Basin>(*program.variant);
     basin::setup(*model);
     ASSERT_TRUE(session->waitForRest(0, MIN_FRAME_SECONDS)) << "the start-up frame never ended";

@@ -52,8 +52,14 @@ bool black(const Raster& r) {
   return true;
 }
 
-void replayBoth(const std::string& program, const std::vector<std::string>& replays) {
-  e2e::Session screen(::testing::TempDir() + "capture-" + program, BUILD + "/" + program);
+// `program` is the viewer's name, then its arguments; `shot` the same
+// program as basinshot's words take it.
+void replayBoth(const std::vector<std::string>& viewer, const std::string& shot,
+                const std::vector<std::string>& replays) {
+  const std::string program = viewer[0];
+  std::vector<std::string> command = viewer;
+  command[0] = BUILD + "/" + program;
+  e2e::Session screen(::testing::TempDir() + "capture-" + program, command);
   ASSERT_TRUE(screen.waitForRest(0, 0.05));  // the start-up frame is done
   std::string history;
   for (const std::string& replay : replays) {
@@ -71,12 +77,12 @@ void replayBoth(const std::string& program, const std::vector<std::string>& repl
     }
     history += (history.empty() ? "" : " ") + replay;
 
-    const Raster shot = basinshot(program + " --keys '" + history + "'");
-    ASSERT_EQ(shot.width, GRID);
+    const Raster picture = basinshot(shot + " --keys '" + history + "'");
+    ASSERT_EQ(picture.width, GRID);
     const Picture capture = screen.capture();
-    EXPECT_EQ(mismatches(capture, shot), 0);
+    EXPECT_EQ(mismatches(capture, picture), 0);
     const bool wiped = !commands.empty() && commands.back().key == 'w';
-    EXPECT_EQ(black(shot), wiped);
+    EXPECT_EQ(black(picture), wiped);
     // The view the viewer printed draws the same picture.
     if (!commands.empty() && !wiped) {
       EXPECT_EQ(mismatches(capture, basinshot(lastView(screen))), 0);
@@ -85,13 +91,19 @@ void replayBoth(const std::string& program, const std::vector<std::string>& repl
 }
 
 TEST(Capture, DuobasinMatchesTheWindow) {
-  replayBoth("duobasin", {"", "z@400,400 d", "r d Z@400,400 d", "w"});
+  replayBoth({"duobasin"}, "duobasin", {"", "z@400,400 d", "r d Z@400,400 d", "w"});
 }
 
 TEST(Capture, QuadbasinMatchesTheWindow) {
   // Three zooms at the centre bring in the runs that overflow near the
   // origin; the roots keep their colours in both.
-  replayBoth("quadbasin", {"", "z@400,400 d z@400,400 d z@400,400 d", "r d z@200,600 d", "w"});
+  replayBoth({"quadbasin"}, "quadbasin",
+             {"", "z@400,400 d z@400,400 d z@400,400 d", "r d z@200,600 d", "w"});
+}
+
+TEST(Capture, PolybasinMatchesTheWindow) {
+  replayBoth({"polybasin", "-0.5z^3 + 0.5", "--extra", "0"}, "'-0.5z^3 + 0.5' --extra 0",
+             {"", "c@100,100 d"});
 }
 
 }  // namespace
