@@ -1,10 +1,14 @@
 // The cost of a frame in memory, and of the solver alone under it.
 //
-// Both walk the start-up grid of one program with positions accumulated as a
-// frame accumulates them. The frame adds the registry, the shading and the
-// 8-bit picture; its median should stay within 1.1 x the solver's. Every
-// allocation made while a frame runs is counted, and a frame that allocates
-// is reported as an error.
+// All walk the start-up grid of one program with positions accumulated as a
+// frame accumulates them. solverAlone is the scalar `newton` a sample at a
+// time, the reference. wholeFrame is the frame as the programs draw it, rows
+// solved by the vector solver on a number of threads and coloured in order
+// into the 8-bit picture, for each path and for one thread and all; with
+// /progress it also feeds basinshot's progress line after every row, which
+// must cost nothing measurable. Every allocation made while a frame runs is
+// counted, and a frame that allocates is reported as an error. Frames are
+// timed by the clock on the wall: their work is done on other threads.
 //
 // solverLanes runs the same grid a row at a time through solveRow on each
 // path this CPU supports (single thread), for both programs and for z^3 - 1,
@@ -13,13 +17,17 @@
 // ITS over the frame).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/allocations.h"
 #include "core/lanes.h"
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
+#include "tools/progress.h"
 #include "viewer/picture.h"
 
 namespace basin {
@@ -74,18 +82,30 @@ void solverLanes(benchmark::State& state, const Variant& variant, LanePath path)
   state.counters["per_step"] = perStep(steps);
 }
 
-void wholeFrame(benchmark::State& state, const Variant& variant) {
+void wholeFrame(benchmark::State& state, const Variant& variant, LanePath path, int threads,
+                bool progress) {
+  setenv("BASIN_LANES", laneName(path), 1);
+  RowSolver rows(threads);
   Basin basin(variant);
   setup(basin);
   Picture picture;
-  renderPicture(basin, GRID, &picture);  // sizes the buffers and starts the threads
+  renderPicture(
+      basin, GRID, &picture, [](int) {}, rows);  // sizes the buffers
   long allocations = 0;
   for (auto _ : state) {
+    Progress line;  // new each frame: it stays silent for its first second
     const long before = basin::allocations();
-    renderPicture(basin, GRID, &picture);
+    if (progress) {
+      renderPicture(
+          basin, GRID, &picture, [&line](int row) { line.update(row, GRID); }, rows);
+    } else {
+      renderPicture(
+          basin, GRID, &picture, [](int) {}, rows);
+    }
     allocations += basin::allocations() - before;
     benchmark::DoNotOptimize(picture.rgb.data());
   }
+  unsetenv("BASIN_LANES");
   state.counters["allocations"] = double(allocations);
   if (allocations != 0) state.SkipWithError("the frame allocated memory");
 }
@@ -95,18 +115,33 @@ void configure(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK_CAPTURE(solverAlone, duobasin, DUOBASIN)->Apply(configure);
-BENCHMARK_CAPTURE(wholeFrame, duobasin, DUOBASIN)->Apply(configure);
 BENCHMARK_CAPTURE(solverAlone, quadbasin, QUADBASIN)->Apply(configure);
-BENCHMARK_CAPTURE(wholeFrame, quadbasin, QUADBASIN)->Apply(configure);
 
-// One solverLanes benchmark per program and supported path.
-void registerLanes() {
+// For each program and supported path: the solver alone, and whole frames
+// on one thread and on one for each processor; and the frame with progress.
+void registerPaths() {
+  const int cores = std::max(1, int(std::thread::hardware_concurrency()));
   for (const Variant* variant : {&DUOBASIN, &QUADBASIN, &CUBE}) {
+    const std::string program = variant->name;
     for (LanePath path : {LanePath::Scalar, LanePath::Sse2, LanePath::Avx2, LanePath::Avx512}) {
       if (!laneSupported(path)) continue;
-      const std::string name = std::string("solverLanes/") + variant->name + "/" + laneName(path);
-      benchmark::RegisterBenchmark(name.c_str(), solverLanes, *variant, path)->Apply(configure);
+      const std::string lanes = std::string("/") + laneName(path);
+      benchmark::RegisterBenchmark(("solverLanes/" + program + lanes).c_str(), solverLanes,
+                                   *variant, path)
+          ->Apply(configure);
+      if (variant == &CUBE) continue;
+      for (int threads : {1, cores})
+        benchmark::RegisterBenchmark(
+            ("wholeFrame/" + program + lanes + "/threads:" + std::to_string(threads)).c_str(),
+            wholeFrame, *variant, path, threads, false)
+            ->Apply(configure)
+            ->UseRealTime();
     }
+    if (variant != &CUBE)
+      benchmark::RegisterBenchmark(("wholeFrame/" + program + "/progress").c_str(), wholeFrame,
+                                   *variant, lanePath(), cores, true)
+          ->Apply(configure)
+          ->UseRealTime();
   }
 }
 
@@ -121,7 +156,7 @@ int main(int argc, char** argv) {
   char interleave[] = "--benchmark_enable_random_interleaving=true";
   args.insert(args.begin() + 1, interleave);
   int count = int(args.size());
-  basin::registerLanes();
+  basin::registerPaths();
   benchmark::Initialize(&count, args.data());
   if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
   benchmark::RunSpecifiedBenchmarks();
