@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/lanes.h"
+#include "core/rows.h"
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
 #include "viewer/views.h"
@@ -35,6 +36,11 @@ std::string describe(const Outcome& o) {
   return text;
 }
 
+// Whether two outcomes agree in every bit: NaN and the sign of zero count.
+bool same(const Outcome& a, const Outcome& b) {
+  return std::memcmp(&a.end, &b.end, sizeof a.end) == 0 && a.its == b.its && a.fault == b.fault;
+}
+
 // Where solveRow on each path differs from solve: a count per path and the
 // first difference described.
 struct Differences {
@@ -44,10 +50,13 @@ struct Differences {
   int count[4] = {};
   std::string first[4];
 
-  // The samples (xs[i], y), i < n.
-  void compareRow(const Solver& solver, const float* xs, float y, int n) {
+  // The samples (xs[i], y), i < n; `reference`, if given, holds what solve
+  // gives them.
+  void compareRow(const Solver& solver, const float* xs, float y, int n,
+                  const Outcome* reference = nullptr) {
     std::vector<Outcome> scalar(n), lanes(n + 1);
-    for (int i = 0; i < n; ++i) scalar[i] = solve(solver, Complex{xs[i], y});
+    for (int i = 0; i < n; ++i)
+      scalar[i] = reference ? reference[i] : solve(solver, Complex{xs[i], y});
     for (LanePath path : paths) {
       const int p = int(path);
       lanes[n].its = -7;
@@ -56,11 +65,7 @@ struct Differences {
       for (int i = 0; i < n; ++i) {
         const Outcome& a = lanes[i];
         const Outcome& b = scalar[i];
-        // Bits, not ==: NaN and the sign of zero count.
-        if ((std::memcmp(&a.end, &b.end, sizeof a.end) == 0 && a.its == b.its &&
-             a.fault == b.fault) ||
-            count[p]++ > 0)
-          continue;
+        if (same(a, b) || count[p]++ > 0) continue;
         first[p] = "from " + describe(Outcome{{xs[i], y}, 0, 0}) + ": " + describe(a) +
                    " instead of " + describe(b);
       }
@@ -83,10 +88,6 @@ constexpr int ROW_THINNING = 4;
 #else
 constexpr int ROW_THINNING = 1;
 #endif
-
-struct Window {
-  float xmin, xmax, ymin, ymax;
-};
 
 Window zoomedThriceAtCentre() {
   Views views;
@@ -115,7 +116,8 @@ const Variant FULL_TABLE = [] {
   return full;
 }();
 
-TEST(Lanes, EveryFrameSampleMatchesTheScalarRunOnEveryPath) {
+TEST(Lanes, EveryFrameSampleMatchesTheScalarRunOnEveryPathAndThreads) {
+  RowSolver threads(3);
   const Window start{-2, 2, -2, 2};
   // The programs' frames in full; the other polynomials on every eighth
   // (or fortieth) row, which keeps the whole table to a few seconds.
@@ -142,12 +144,30 @@ TEST(Lanes, EveryFrameSampleMatchesTheScalarRunOnEveryPath) {
     float xs[GRID], ys[GRID];
     axisPositions(w.xmin, w.xmax, GRID, true, xs);
     axisPositions(w.ymin, w.ymax, GRID, false, ys);
-    Differences differences(supportedPaths(false));
+    std::vector<float> rows;
+    std::vector<Outcome> reference;
     for (int row = 0; row < GRID; row += frame.rowStep * ROW_THINNING) {
-      differences.compareRow(solver, xs, ys[row], GRID);
+      rows.push_back(ys[row]);
+      for (int i = 0; i < GRID; ++i) reference.push_back(solve(solver, Complex{xs[i], ys[row]}));
     }
-    differences.expectNone(std::string(frame.variant.name) + " over x " + std::to_string(w.xmin) +
-                           ", y " + std::to_string(w.ymin) + " ...");
+    const std::string what = std::string(frame.variant.name) + " over x " + std::to_string(w.xmin) +
+                             ", y " + std::to_string(w.ymin) + " ...";
+    Differences differences(supportedPaths(false));
+    for (std::size_t j = 0; j < rows.size(); ++j)
+      differences.compareRow(solver, xs, rows[j], GRID, &reference[j * GRID]);
+    differences.expectNone(what);
+    if (frame.rowStep > 1) continue;
+    // The same rows on three threads, handed back in order.
+    for (LanePath path : supportedPaths(true)) {
+      int wrong = 0, taken = 0;
+      threads.solve(solver, xs, rows.data(), GRID, int(rows.size()), path,
+                    [&](int j, const Outcome* out) {
+                      wrong += j != taken++;
+                      for (int i = 0; i < GRID; ++i)
+                        wrong += !same(out[i], reference[j * GRID + i]);
+                    });
+      EXPECT_EQ(wrong, 0) << what << " on " << laneName(path) << ", three threads";
+    }
   }
 }
 
