@@ -16,7 +16,7 @@ void derive(Solver& solver) {
   }
   solver.R2 = 0;
   for (int i = 0; i < solver.terms; ++i) {
-    if (!(solver.R2 > solver.POLY[i].exponent)) solver.R2 = int(solver.POLY[i].exponent);
+    if (!(float(solver.R2) > solver.POLY[i].exponent)) solver.R2 = int(solver.POLY[i].exponent);
   }
 }
 

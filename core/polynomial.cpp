@@ -1,5 +1,7 @@
 #include "core/polynomial.h"
 
+#include "core/text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -20,20 +22,8 @@ struct Written {
 bool isDigit(int c) { return c >= '0' && c <= '9'; }
 bool isLetter(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-// One byte as it may be shown on a terminal: printable ASCII as it is, the
-// quote and the backslash escaped, anything else as \t, \n, \r or \xNN.
-std::string escaped(unsigned char c) {
-  static const char HEX[] = "0123456789abcdef";
-  if (c == '\\' || c == '\'') return std::string{'\\', char(c)};
-  if (c >= 0x20 && c < 0x7f) return std::string(1, char(c));
-  if (c == '\t') return "\\t";
-  if (c == '\n') return "\\n";
-  if (c == '\r') return "\\r";
-  return std::string{'\\', 'x', HEX[c >> 4], HEX[c & 15]};
-}
-
 std::string found(int c) {
-  return c == END ? "the end of the text" : "'" + escaped(static_cast<unsigned char>(c)) + "'";
+  return c == END ? "the end of the text" : "'" + escaped(std::string(1, char(c))) + "'";
 }
 
 // The text and a position in it, with the first error met.
@@ -201,9 +191,7 @@ bool parsePolynomial(const std::string& text, Polynomial* out, PolynomialError* 
 }
 
 std::string describeError(const std::string& text, const PolynomialError& error) {
-  std::string line = "'";
-  for (const char c : text) line += escaped(static_cast<unsigned char>(c));
-  return line + "': column " + std::to_string(error.column) + ": " + error.message;
+  return "'" + escaped(text) + "': column " + std::to_string(error.column) + ": " + error.message;
 }
 
 int degreeOf(const Polynomial& polynomial) {

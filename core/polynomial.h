@@ -37,8 +37,8 @@ struct PolynomialError {
 // *error (when not null) and returns false.
 bool parsePolynomial(const std::string& text, Polynomial* out, PolynomialError* error);
 
-// One line for stderr: the text quoted, bytes outside printable ASCII
-// escaped, then the column and the message, e.g.
+// One line for stderr: the text quoted, with its control characters
+// escaped (core/text.h), then the column and the message, e.g.
 //   'z^3 + z^3': column 7: exponent 3 appears twice
 std::string describeError(const std::string& text, const PolynomialError& error);
 

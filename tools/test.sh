@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with warnings as errors and
-# runs every test: the unit tests and the end-to-end tests, which start each
-# program under its own Xvfb; then builds the numeric code again under
+# runs every test: the unit tests, basinshot's, the long sessions, the
+# install, and the tests that start each viewer under its own Xvfb on a free
+# display (label xserver, one at a time); then builds the numeric code again under
 # AddressSanitizer and UndefinedBehaviorSanitizer and runs the unit tests,
 # basinshot's tests and the long random sessions there; last builds without
 # the viewers, as on a machine with no OpenGL, and checks that basinshot
@@ -20,13 +21,13 @@ bash "$root/tools/install-deps.sh"
 cmake -S "$root" -B "$build" -DBASIN_WERROR=ON
 cmake --build "$build" -j "$(nproc)"
 cd "$build"
-# The end-to-end tests are marked RUN_SERIAL: they run one at a time.
+# The tests that need an X server are marked RUN_SERIAL: one at a time.
 ctest --output-on-failure -j "$(nproc)"
 
 cmake -S "$root" -B "$sanitize" -DBASIN_WERROR=ON -DBASIN_SANITIZE=ON -DBASIN_BENCH=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$sanitize" -j "$(nproc)" \
-  --target unit_tests replay_tests basinshot basinshot_tests random_sessions
+  --target unit_tests basinshot basinshot_tests random_sessions
 cd "$sanitize"
 ctest --output-on-failure -j "$(nproc)" -L 'unit|cli|robust'
 

@@ -93,12 +93,12 @@ bool parseKeys(const std::string& text, std::vector<Command>* commands, std::str
   return true;
 }
 
-void drawFrame(Session& session, int size) {
+void drawFrame(HeadlessViewer& session, int size) {
   if (!session.rowDone) return renderPicture(session.basin, size, &session.picture);
   renderPicture(session.basin, size, &session.picture, session.rowDone);
 }
 
-Effect replay(Session& session, const Command& command, int size, const char** why) {
+Effect replay(HeadlessViewer& session, const Command& command, int size, const char** why) {
   const Pointer at{command.x, command.y, GRID, GRID};
   const Effect effect =
       press(session.basin.views, static_cast<unsigned char>(command.key), at, why);
@@ -138,7 +138,7 @@ std::string shotCommand(const Basin& basin) {
   return "basinshot " + program + " --window " + edges + " -o view.png";
 }
 
-bool showWindow(Session& session, const Window& w, int size) {
+bool showWindow(HeadlessViewer& session, const Window& w, int size) {
   if (windowFault(w) != nullptr) return false;
   Views& v = session.basin.views;
   v.NXMIN = w.xmin;
@@ -157,7 +157,7 @@ Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& rep
     if (shot.keys[i].key == 'd') last = i;
   const auto sizeOf = [&](int index) { return index == last ? shot.size : GRID; };
 
-  Session session(variant);
+  HeadlessViewer session(variant);
   if (report.progress) {
     // Rows of every frame: the start-up frame, a second one for the window
     // or for the start-up frame at its own size, then one for each `d`.

@@ -34,9 +34,10 @@ struct Command {
 // has more than one (and *commands left empty).
 bool parseKeys(const std::string& text, std::vector<Command>* commands, std::string* error);
 
-// One program as the window shows it.
-struct Session {
-  explicit Session(const Variant& variant) : basin(variant) { setup(basin); }
+// One program as its window would show it, with no window: the state the
+// keys move and the last frame, in memory.
+struct HeadlessViewer {
+  explicit HeadlessViewer(const Variant& variant) : basin(variant) { setup(basin); }
 
   Basin basin;
   Picture picture;                   // the last frame drawn; empty before the first one
@@ -44,14 +45,14 @@ struct Session {
 };
 
 // Draws the current window on a size x size grid into session.picture.
-void drawFrame(Session& session, int size = GRID);
+void drawFrame(HeadlessViewer& session, int size = GRID);
 
 // Runs one command as the viewer would: `d` applies the pending window and
 // draws a frame on a size x size grid, `w` blanks the picture (keeping its
 // size), the others only move the pending window. Pointer positions map
 // through the 800 x 800 window whatever `size` is. A refused mark says why
 // in *why, if given.
-Effect replay(Session& session, const Command& command, int size = GRID,
+Effect replay(HeadlessViewer& session, const Command& command, int size = GRID,
               const char** why = nullptr);
 
 // The basinshot command that draws the current window of `basin` as its
@@ -63,7 +64,7 @@ std::string shotCommand(const Basin& basin);
 
 // Makes `window` current and draws it, as marking exactly that window and
 // pressing `d` would. A window with a fault changes nothing and gives false.
-bool showWindow(Session& session, const Window& window, int size = GRID);
+bool showWindow(HeadlessViewer& session, const Window& window, int size = GRID);
 
 // A whole headless session.
 struct Shot {

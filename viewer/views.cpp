@@ -6,33 +6,32 @@
 
 namespace basin {
 
-void recordHome(Views& v) {
-  v.OXMAX = v.XMAX;
-  v.OXMIN = v.XMIN;
-  v.OYMAX = v.YMAX;
-  v.OYMIN = v.YMIN;
+namespace {
+
+// The edges of one of the three windows, in place.
+struct Edges {
+  float &xmin, &xmax, &ymin, &ymax;
+};
+
+Edges current(Views& v) { return Edges{v.XMIN, v.XMAX, v.YMIN, v.YMAX}; }
+Edges pending(Views& v) { return Edges{v.NXMIN, v.NXMAX, v.NYMIN, v.NYMAX}; }
+Edges home(Views& v) { return Edges{v.OXMIN, v.OXMAX, v.OYMIN, v.OYMAX}; }
+
+void assign(const Edges& to, const Window& from) {
+  to.xmax = from.xmax;
+  to.xmin = from.xmin;
+  to.ymax = from.ymax;
+  to.ymin = from.ymin;
 }
 
-void resetPending(Views& v) {
-  v.NXMAX = v.XMAX;
-  v.NXMIN = v.XMIN;
-  v.NYMAX = v.YMAX;
-  v.NYMIN = v.YMIN;
-}
+Window windowOf(const Edges& e) { return Window{e.xmin, e.xmax, e.ymin, e.ymax}; }
 
-void restore(Views& v) {
-  v.NXMAX = v.OXMAX;
-  v.NXMIN = v.OXMIN;
-  v.NYMAX = v.OYMAX;
-  v.NYMIN = v.OYMIN;
-}
+}  // namespace
 
-void changewin(Views& v) {
-  v.XMAX = v.NXMAX;
-  v.XMIN = v.NXMIN;
-  v.YMAX = v.NYMAX;
-  v.YMIN = v.NYMIN;
-}
+void recordHome(Views& v) { assign(home(v), windowOf(current(v))); }
+void resetPending(Views& v) { assign(pending(v), windowOf(current(v))); }
+void restore(Views& v) { assign(pending(v), windowOf(home(v))); }
+void changewin(Views& v) { assign(current(v), windowOf(pending(v))); }
 
 AxisWalk::AxisWalk(float lo, float hi, int n, bool rising)
     : position_(rising ? lo : hi), step_(stored((double(hi) - lo) / n)), rising_(rising) {}
@@ -96,10 +95,7 @@ bool mark(Views& v, const Window& e, const char** why) {
   const char* fault = windowFault(e);
   if (why) *why = fault;
   if (fault) return false;
-  v.NXMAX = e.xmax;
-  v.NXMIN = e.xmin;
-  v.NYMAX = e.ymax;
-  v.NYMIN = e.ymin;
+  assign(pending(v), e);
   return true;
 }
 

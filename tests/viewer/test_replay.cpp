@@ -1,6 +1,4 @@
 // Key scripts, the shared key table and headless sessions.
-#include "viewer/replay.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +6,7 @@
 #include "bench/allocations.h"
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
+#include "viewer/replay.h"
 
 namespace basin {
 namespace {
@@ -147,7 +146,7 @@ TEST(HeldKeys, RepeatsOfAHeldKeyAreNotNewPresses) {
 }
 
 TEST(Replay, RestoreRedrawsTheStartUpPictureAndWipeBlanks) {
-  Session s(QUADBASIN);
+  HeadlessViewer s(QUADBASIN);
   drawFrame(s);
   const Picture startUp = s.picture;
   for (const Command& c : keys("z@400,400 d z@400,400 d z@400,400 d Z@100,700 d w")) {
@@ -162,7 +161,7 @@ TEST(Replay, RestoreRedrawsTheStartUpPictureAndWipeBlanks) {
 }
 
 TEST(Replay, PointerPositionsMapThroughTheViewersWindowAtEverySize) {
-  Session small(DUOBASIN), full(DUOBASIN);
+  HeadlessViewer small(DUOBASIN), full(DUOBASIN);
   drawFrame(small, 100);
   drawFrame(full);
   for (const Command& c : keys("z@200,600 d c@700,100 d")) {
@@ -218,7 +217,7 @@ TEST(TakeShot, StartUpPictureKeepsTheViewersColoursAtEverySize) {
   Shot one;
   one.size = 1;  // its one sample, at 2 - 2i, runs to +1
   EXPECT_EQ(hue(takeShot(DUOBASIN, one), 0, 0), "green");
-  Session plain(QUADBASIN);
+  HeadlessViewer plain(QUADBASIN);
   drawFrame(plain);
   EXPECT_EQ(takeShot(QUADBASIN, Shot{}).rgb, plain.picture.rgb);
 }
@@ -261,7 +260,7 @@ TEST(WindowFault, NamesEachKindOfBadWindow) {
   EXPECT_NE(std::string(windowFault(Window{1, std::nextafter(1.0f, 2.0f), -2, 2})).find("narrow"),
             std::string::npos);
 
-  Session s(DUOBASIN);
+  HeadlessViewer s(DUOBASIN);
   drawFrame(s);
   const Picture before = s.picture;
   EXPECT_FALSE(showWindow(s, Window{1, 1, -2, 2}));
@@ -271,7 +270,7 @@ TEST(WindowFault, NamesEachKindOfBadWindow) {
 }
 
 TEST(Allocation, FramesAllocateNothing) {
-  Session s(QUADBASIN);
+  HeadlessViewer s(QUADBASIN);
   drawFrame(s);  // sizes the picture
   const std::vector<Command> script = keys("z@400,400 d w Z@10,10 d r d");
   long frames = 0;

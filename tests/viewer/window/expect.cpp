@@ -1,4 +1,4 @@
-#include "expect.h"
+#include "tests/viewer/window/expect.h"
 
 #include <algorithm>
 #include <cmath>

@@ -15,8 +15,8 @@
 
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
-#include "expect.h"
-#include "session.h"
+#include "tests/support/xvfb_program.h"
+#include "tests/viewer/window/expect.h"
 #include "viewer/frame.h"
 
 namespace e2e {
@@ -45,8 +45,8 @@ class ViewerTest : public ::testing::Test {
     for (char& c : label_)
       if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') c = '-';
     label_ = "e2e-output/" + label_;
-    session =
-        std::make_unique<Session>(label_, std::vector<std::string>{program.path}, environment);
+    session = std::make_unique<support::XvfbProgram>(label_, std::vector<std::string>{program.path},
+                                                     environment);
     model = std::make_unique<basin::Basin>(*program.variant);
     basin::setup(*model);
     ASSERT_TRUE(session->waitForRest(0, MIN_FRAME_SECONDS)) << "the start-up frame never ended";
@@ -95,7 +95,7 @@ class ViewerTest : public ::testing::Test {
   // processor time.
   static constexpr double MIN_FRAME_SECONDS = 0.05;
 
-  std::unique_ptr<Session> session;
+  std::unique_ptr<support::XvfbProgram> session;
   std::unique_ptr<basin::Basin> model;
   basin::Picture startUp;
 

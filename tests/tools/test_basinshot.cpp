@@ -20,7 +20,8 @@
 
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
-#include "tests/shot/raster.h"
+#include "tests/support/pictures.h"
+#include "tests/support/process.h"
 #include "viewer/replay.h"
 
 namespace basin {
@@ -30,13 +31,41 @@ namespace fs = std::filesystem;
 
 const std::string BASINSHOT = std::string(BUILD_DIR) + "/basinshot";
 
-struct Outcome {
-  int status = -1;  // exit status, or -1 when a signal ended the run
-  int signal = 0;
-  std::string out;
-  std::string err;
-};
+using support::Launch;
+using Outcome = support::Result;
 
+// Starts basinshot with `args`.
+std::unique_ptr<support::Child> start(const std::vector<std::string>& args,
+                                      const Launch& launch = {}) {
+  std::vector<std::string> argv{BASINSHOT};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return std::make_unique<support::Child>(argv, launch);
+}
+
+Outcome shoot(const std::vector<std::string>& args, const Launch& launch = {}) {
+  return start(args, launch)->finish();
+}
+
+// The ways of starting a run beyond its arguments that the tests use.
+Launch fileLimit(long bytes) {
+  Launch l;
+  l.fileLimit = bytes;
+  return l;
+}
+Launch asNobody() {
+  Launch l;
+  l.asNobody = true;
+  return l;
+}
+Launch writingTo(int stdoutFd, int stderrFd, const std::vector<std::string>& environment = {}) {
+  Launch l;
+  l.stdoutFd = stdoutFd;
+  l.stderrFd = stderrFd;
+  l.environment = environment;
+  return l;
+}
+
+// All that can be read from `fd` until its end, which it then closes.
 std::string slurp(int fd) {
   std::string text;
   char buffer[4096];
@@ -44,64 +73,6 @@ std::string slurp(int fd) {
   while ((n = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, std::size_t(n));
   close(fd);
   return text;
-}
-
-// How a run starts beyond its arguments.
-struct Launch {
-  long fileLimit = 0;     // caps any file it writes (RLIMIT_FSIZE), as a full disk would
-  int stdoutFd = -1;      // its standard output, in place of the pipe read into Outcome::out
-  bool asNobody = false;  // runs as user nobody, whom root's rights do not cover
-  int stderrFd = -1;      // its standard error, in place of the pipe read into Outcome::err
-  std::vector<std::string> environment = {};  // NAME=value entries added to the test's own
-};
-
-extern "C" char** environ;
-
-// Starts basinshot with `args`. Everything the child needs is made before
-// the fork: a test may have a second thread running.
-pid_t start(const std::vector<std::string>& args, int* outFd, int* errFd, Launch launch = {}) {
-  std::vector<char*> argv{const_cast<char*>(BASINSHOT.c_str())};
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const rlimit limit{rlim_t(launch.fileLimit), rlim_t(launch.fileLimit)};
-  std::vector<char*> envp;
-  for (char** e = environ; *e; ++e) envp.push_back(*e);
-  for (const std::string& e : launch.environment) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  int out[2], err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) return -1;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(launch.stdoutFd >= 0 ? launch.stdoutFd : out[1], 1);
-    dup2(launch.stderrFd >= 0 ? launch.stderrFd : err[1], 2);
-    if (launch.fileLimit > 0) setrlimit(RLIMIT_FSIZE, &limit);
-    if (launch.asNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-      _exit(126);
-    execve(argv[0], argv.data(), envp.data());
-    _exit(127);
-  }
-  close(out[1]);
-  close(err[1]);
-  *outFd = out[0];
-  *errFd = err[0];
-  return pid;
-}
-
-Outcome finish(pid_t pid, int outFd, int errFd) {
-  Outcome r;
-  r.out = slurp(outFd);
-  r.err = slurp(errFd);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
-  return r;
-}
-
-Outcome run(const std::vector<std::string>& args, Launch launch = {}) {
-  int out, err;
-  const pid_t pid = start(args, &out, &err, launch);
-  return finish(pid, out, err);
 }
 
 std::string contents(const std::string& path) {
@@ -175,23 +146,22 @@ Picture expected(const Variant& variant, const std::string& keys, int size = GRI
 
 TEST_F(Basinshot, WritesTheReplayedPictureAsPng) {
   const std::string out = dir + "/zoomed.png";
-  const Outcome r = run({"quadbasin", "--keys", "z@400,400 d Z@100,700 d", "-o", out});
+  const Outcome r = shoot({"quadbasin", "--keys", "z@400,400 d Z@100,700 d", "-o", out});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(r.err.empty());
   EXPECT_EQ(files(), std::vector<std::string>{"zoomed.png"});
   EXPECT_EQ(fs::status(out).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                 fs::perms::others_read);
-  const Raster png = readPng(out);
-  EXPECT_EQ(png.width, GRID);
-  EXPECT_EQ(png.height, GRID);
+  const Picture png = support::readPng(out);
+  EXPECT_EQ(png.size, GRID);
   EXPECT_EQ(png.rgb, expected(QUADBASIN, "z@400,400 d Z@100,700 d").rgb);
 
   // Options in any order; --size prints the last frame on a finer grid.
-  const Outcome small = run({"-o", out, "--size", "123", "duobasin", "--keys", "c@0,0 d"});
+  const Outcome small = shoot({"-o", out, "--size", "123", "duobasin", "--keys", "c@0,0 d"});
   EXPECT_EQ(small.status, 0) << small.err;
-  const Raster print = readPng(out);
-  EXPECT_EQ(print.width, 123);
+  const Picture print = support::readPng(out);
+  EXPECT_EQ(print.size, 123);
   EXPECT_EQ(print.rgb, expected(DUOBASIN, "c@0,0 d", 123).rgb);
   EXPECT_EQ(files(), std::vector<std::string>{"zoomed.png"});
 }
@@ -200,7 +170,7 @@ TEST_F(Basinshot, HelpPrintsTheUsage) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
                                                {"quadbasin", "-h", "-o", dir + "/x.png"},
                                                {"octobasin", "--size", "0", "-h"}}) {
-    const Outcome r = run(args);
+    const Outcome r = shoot(args);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("usage: basinshot duobasin|quadbasin", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("--size"), std::string::npos);
@@ -252,12 +222,12 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.says);
-    expectFailure(run(c.args), c.says);
+    expectFailure(shoot(c.args), c.says);
     EXPECT_TRUE(files().empty());
   }
   // A regular file in place of a folder.
   std::ofstream(dir + "/plain") << "x";
-  expectFailure(run({"duobasin", "-o", dir + "/plain/p.png"}), "Not a directory");
+  expectFailure(shoot({"duobasin", "-o", dir + "/plain/p.png"}), "Not a directory");
   EXPECT_EQ(files(), std::vector<std::string>{"plain"});
 }
 
@@ -266,18 +236,18 @@ TEST_F(Basinshot, WriteFailingMidwayLeavesTheOldPictureAlone) {
   std::ofstream(out) << "old";
   // The picture is tens of kilobytes; a 4 KiB file limit stops the write
   // part way, as a full disk would.
-  expectFailure(run({"quadbasin", "-o", out}, Launch{4096}), "cannot write '" + out + "'");
+  expectFailure(shoot({"quadbasin", "-o", out}, fileLimit(4096)), "cannot write '" + out + "'");
   EXPECT_EQ(files(), std::vector<std::string>{"p.png"});
   EXPECT_EQ(contents(out), "old");
 }
 
 TEST_F(Basinshot, WritesEachKindOfTargetReplacingOnlyRegularFiles) {
   if (geteuid() != 0) GTEST_SKIP() << "mknod and a second user need root";
-  const Outcome piped = run({"duobasin", "-o", "-"});
+  const Outcome piped = shoot({"duobasin", "-o", "-"});
   ASSERT_EQ(piped.status, 0) << piped.err;
   const std::string png = piped.out;
   std::ofstream(dir + "/piped.png") << png;
-  EXPECT_EQ(readPng(dir + "/piped.png").rgb, expected(DUOBASIN, "").rgb);
+  EXPECT_EQ(support::readPng(dir + "/piped.png").rgb, expected(DUOBASIN, "").rgb);
 
   const auto at = [this](const std::string& name) { return dir + "/" + name; };
   ASSERT_EQ(mknod(at("null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
@@ -308,12 +278,12 @@ TEST_F(Basinshot, WritesEachKindOfTargetReplacingOnlyRegularFiles) {
   } cases[] = {
       {at("null"), 0, "", {}},     {at("full"), 2, "No space left on device", {}},
       {at("fifo"), 0, "", {}},     {at("link"), 0, "", {}},
-      {at("dangling"), 0, "", {}}, {at("ro.png"), 2, "Permission denied", {0, -1, true}},
+      {at("dangling"), 0, "", {}}, {at("ro.png"), 2, "Permission denied", asNobody()},
       {at(longest), 0, "", {}},    {"--help", 0, "", {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.target);
-    const Outcome r = run({"duobasin", "-o", c.target}, c.launch);
+    const Outcome r = shoot({"duobasin", "-o", c.target}, c.launch);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
   }
@@ -336,7 +306,7 @@ TEST_F(Basinshot, WritesEachKindOfTargetReplacingOnlyRegularFiles) {
 
   // Standard output on a terminal: refused.
   Terminal terminal;
-  expectFailure(run({"duobasin", "-o", "-"}, Launch{0, terminal.side}), "terminal");
+  expectFailure(shoot({"duobasin", "-o", "-"}, writingTo(terminal.side, -1)), "terminal");
 }
 
 // Two and a half seconds of work on one thread without the vector lanes, run
@@ -349,13 +319,12 @@ TEST_F(Basinshot, OnATerminalShowsProgressAndSaysWhyAMarkWasRefused) {
   std::vector<std::string> quiet = args("quiet.png");
   quiet.push_back("--quiet");
   Terminal terminal, second;
-  int fds[3][2];
-  const pid_t runs[3] = {
-      start(args("a.png"), &fds[0][0], &fds[0][1], Launch{0, -1, false, terminal.side, slow}),
-      start(args("b.png"), &fds[1][0], &fds[1][1], Launch{0, -1, false, -1, slow}),
-      start(quiet, &fds[2][0], &fds[2][1], Launch{0, -1, false, second.side, slow})};
-  for (int i = 0; i < 3; ++i) {
-    const Outcome r = finish(runs[i], fds[i][0], fds[i][1]);
+  std::unique_ptr<support::Child> runs[] = {
+      start(args("a.png"), writingTo(-1, terminal.side, slow)),
+      start(args("b.png"), writingTo(-1, -1, slow)),
+      start(quiet, writingTo(-1, second.side, slow))};
+  for (auto& child : runs) {
+    const Outcome r = child->finish();
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "") << "progress on a pipe";
   }
@@ -369,7 +338,8 @@ TEST_F(Basinshot, OnATerminalShowsProgressAndSaysWhyAMarkWasRefused) {
   // the picture is still written.
   std::string zooms;
   for (int i = 0; i < 25; ++i) zooms += "z@400,400 d ";
-  const Outcome r = run({"quadbasin", "--keys", zooms, "--size", "8", "-o", dir + "/p.png", "-v"});
+  const Outcome r =
+      shoot({"quadbasin", "--keys", zooms, "--size", "8", "-o", dir + "/p.png", "-v"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err,
             "basinshot: zoom-in at (400, 400) refused: the window is too narrow for float to place "
@@ -380,11 +350,10 @@ TEST_F(Basinshot, KilledRunLeavesNoFile) {
   // While computing, killed by any signal: there is no file yet.
   for (const int sig : {SIGKILL, SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(sig);
-    int out, err;
-    const pid_t pid = start({"quadbasin", "--size", "8000", "-o", dir + "/p.png"}, &out, &err);
+    const auto run = start({"quadbasin", "--size", "8000", "-o", dir + "/p.png"});
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    kill(pid, sig);
-    EXPECT_EQ(finish(pid, out, err).signal, sig);
+    kill(run->pid(), sig);
+    EXPECT_EQ(run->finish().signal, sig);
     EXPECT_TRUE(files().empty());
   }
   // While writing the temporary file: the run is stopped as soon as the
@@ -394,8 +363,8 @@ TEST_F(Basinshot, KilledRunLeavesNoFile) {
   ASSERT_GE(inotify_add_watch(watch, dir.c_str(), IN_CREATE), 0);
   for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(sig);
-    int out, err;
-    const pid_t pid = start({"quadbasin", "--size", "3000", "-o", dir + "/p.png"}, &out, &err);
+    const auto run = start({"quadbasin", "--size", "3000", "-o", dir + "/p.png"});
+    const pid_t pid = run->pid();
     pollfd created{watch, POLLIN, 0};
     ASSERT_EQ(poll(&created, 1, 30000), 1);
     kill(pid, SIGSTOP);
@@ -405,7 +374,7 @@ TEST_F(Basinshot, KilledRunLeavesNoFile) {
     EXPECT_EQ(files()[0].rfind(".p.png.", 0), 0u) << "not the temporary file: " << files()[0];
     kill(pid, sig);
     kill(pid, SIGCONT);
-    EXPECT_EQ(finish(pid, out, err).signal, sig);
+    EXPECT_EQ(run->finish().signal, sig);
     EXPECT_TRUE(files().empty());
   }
   close(watch);

@@ -3,11 +3,9 @@
 # malformed one ends the program with GLUT's message and status, never with
 # a crash. Usage: glut_options.sh PROGRAM...
 set -u
-exec 3< <(Xvfb -displayfd 4 -screen 0 1024x1024x24 -nolisten tcp 4>&1 2>/dev/null & echo "xvfb $!")
-read -r _ xvfb <&3
-read -r display <&3
-trap 'kill "$xvfb" 2>/dev/null' EXIT
-export DISPLAY=":$display"
+source "$(dirname "${BASH_SOURCE[0]}")/../../../tools/xvfb.sh"
+trap xvfb_stop EXIT
+xvfb_start || exit 1
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 

@@ -8,11 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
-#include "tests/e2e/session.h"
-#include "tests/shot/raster.h"
+#include "tests/support/pictures.h"
+#include "tests/support/process.h"
+#include "tests/support/xvfb_program.h"
 #include "viewer/replay.h"
 
 namespace basin {
@@ -21,15 +21,16 @@ namespace {
 const std::string BUILD = BUILD_DIR;
 
 // Runs basinshot with `arguments` (shell words) and reads its picture.
-Raster basinshot(const std::string& arguments) {
+Picture basinshot(const std::string& arguments) {
   const std::string out = ::testing::TempDir() + "capture.png";
   const std::string command = BUILD + "/basinshot " + arguments + " -o " + out;
-  EXPECT_EQ(std::system(command.c_str()), 0) << command;
-  return readPng(out);
+  const support::Result r = support::run({"sh", "-c", command});
+  EXPECT_EQ(r.status, 0) << command << ": " << r.err;
+  return support::readPng(out);
 }
 
 // The last view the viewer printed, as basinshot's arguments without -o.
-std::string lastView(const e2e::Session& screen) {
+std::string lastView(const support::XvfbProgram& screen) {
   const std::string out = screen.output();
   const std::size_t line = out.rfind("basinshot ");
   const std::size_t end = out.find(" -o view.png", line);
@@ -38,7 +39,7 @@ std::string lastView(const e2e::Session& screen) {
 }
 
 // Pixels of the capture that differ from the picture.
-int mismatches(const Picture& capture, const Raster& picture) {
+int mismatches(const Picture& capture, const Picture& picture) {
   int count = 0;
   for (int y = 0; y < GRID; ++y)
     for (int x = 0; x < GRID; ++x)
@@ -46,7 +47,7 @@ int mismatches(const Picture& capture, const Raster& picture) {
   return count;
 }
 
-bool black(const Raster& r) {
+bool black(const Picture& r) {
   for (const std::uint8_t v : r.rgb)
     if (v != 0) return false;
   return true;
@@ -59,7 +60,7 @@ void replayBoth(const std::vector<std::string>& viewer, const std::string& shot,
   const std::string program = viewer[0];
   std::vector<std::string> command = viewer;
   command[0] = BUILD + "/" + program;
-  e2e::Session screen(::testing::TempDir() + "capture-" + program, command);
+  support::XvfbProgram screen(::testing::TempDir() + "capture-" + program, command);
   ASSERT_TRUE(screen.waitForRest(0, 0.05));  // the start-up frame is done
   std::string history;
   for (const std::string& replay : replays) {
@@ -77,8 +78,8 @@ void replayBoth(const std::vector<std::string>& viewer, const std::string& shot,
     }
     history += (history.empty() ? "" : " ") + replay;
 
-    const Raster picture = basinshot(shot + " --keys '" + history + "'");
-    ASSERT_EQ(picture.width, GRID);
+    const Picture picture = basinshot(shot + " --keys '" + history + "'");
+    ASSERT_EQ(picture.size, GRID);
     const Picture capture = screen.capture();
     EXPECT_EQ(mismatches(capture, picture), 0);
     const bool wiped = !commands.empty() && commands.back().key == 'w';

@@ -111,7 +111,8 @@ const Variant NO_CONSTANT{
 const Variant FULL_TABLE = [] {
   Variant full{"19 terms", {}, MAXTERMS, 1e-10f, 1e-8f, 1};
   for (int i = 0; i < MAXTERMS; ++i) {
-    full.POLY[i] = Term{(i % 3 - 1) * 0.75f + 0.125f * i, float((7 * i + 7) % 19)};  // 0 at i = 18
+    full.POLY[i] =
+        Term{float(i % 3 - 1) * 0.75f + 0.125f * float(i), float((7 * i + 7) % 19)};  // 0 at i = 18
   }
   return full;
 }();

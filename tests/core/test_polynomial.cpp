@@ -113,7 +113,7 @@ TEST(Polynomial, ErrorLineQuotesTheTextEscaped) {
   const std::string text = "z\x1b[2J\n'\\";
   parsePolynomial(text, &p, &error);
   EXPECT_EQ(describeError(text, error),
-            "'z\\x1b[2J\\n\\'\\\\': column 2: expected '+' or '-' before the next term, found "
+            "'z\\x1b[2J\\x0a'\\': column 2: expected '+' or '-' before the next term, found "
             "'\\x1b'");
 }
 
@@ -134,7 +134,7 @@ TEST(Polynomial, DrawsTheNamedProgramsPicturesExactly) {
   EXPECT_TRUE(takeShot(duo, shot).rgb == takeShot(DUOBASIN, shot).rgb);
   EXPECT_TRUE(takeShot(quad, shot).rgb == takeShot(QUADBASIN, shot).rgb);
   // As the viewer prints it, for basinshot to read back.
-  Session session(quad);
+  HeadlessViewer session(quad);
   EXPECT_EQ(shotCommand(session.basin),
             "basinshot 'z^4 - 1' --ftol 1e-10 --rtol 1e-08 --extra 1 --window -2 2 -2 2 -o "
             "view.png");

@@ -13,9 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <sstream>
 #include <string>
@@ -23,15 +20,11 @@
 
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
+#include "tests/support/process.h"
 #include "viewer/replay.h"
 
 namespace basin {
 namespace {
-
-unsigned long envNumber(const char* name, unsigned long fallback) {
-  const char* text = std::getenv(name);
-  return text && *text ? std::strtoul(text, nullptr, 10) : fallback;
-}
 
 class Script {
  public:
@@ -109,13 +102,13 @@ void checkState(const Basin& b) {
 }
 
 void randomSession(const Variant& variant, unsigned long seed, int count) {
-  const int grid = int(envNumber("BASIN_GRID", 40));
+  const int grid = int(support::envNumber("BASIN_GRID", 40));
   SCOPED_TRACE("BASIN_SEED=" + std::to_string(seed) + " BASIN_COMMANDS=" + std::to_string(count) +
                " BASIN_GRID=" + std::to_string(grid));
-  Session start(variant);
+  HeadlessViewer start(variant);
   drawFrame(start);
 
-  Session session(variant);
+  HeadlessViewer session(variant);
   drawFrame(session);
   const std::vector<Command> commands = Script(seed).make(count);
   int refusedIn = 0, refusedOut = 0;
@@ -143,11 +136,6 @@ void randomSession(const Variant& variant, unsigned long seed, int count) {
   EXPECT_LE(session.basin.registry.store, session.basin.registry.limit);
 }
 
-std::string fileContents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The same kind of session through the basinshot program itself, every frame
 // at full size: fewer commands, since each `d` draws 640 000 samples.
 void basinshotSession(const char* program, unsigned long seed) {
@@ -156,30 +144,29 @@ void basinshotSession(const char* program, unsigned long seed) {
   for (const Command& c : Script(seed).make(400, false))
     if (c.key != 'd' || seed++ % 40 == 0) script += describe(c) + ' ';
   script += "r d";
-  const std::string shot = std::string(BUILD_DIR) + "/basinshot " + program;
-  const std::string home = std::string(BUILD_DIR) + "/robust-" + program + "-home.png";
-  const std::string back = std::string(BUILD_DIR) + "/robust-" + program + "-back.png";
-  ASSERT_EQ(std::system((shot + " -o " + home).c_str()), 0);
-  ASSERT_EQ(std::system((shot + " --keys '" + script + "' -o " + back).c_str()), 0) << script;
-  const std::string expected = fileContents(home);
-  EXPECT_FALSE(expected.empty());
-  EXPECT_TRUE(fileContents(back) == expected) << "keys: " << script;
+  const std::string basinshot = std::string(BUILD_DIR) + "/basinshot";
+  const support::Result home = support::run({basinshot, program, "-o", "-"});
+  const support::Result back = support::run({basinshot, program, "--keys", script, "-o", "-"});
+  ASSERT_EQ(home.status, 0) << home.err;
+  ASSERT_EQ(back.status, 0) << back.err << script;
+  EXPECT_FALSE(home.out.empty());
+  EXPECT_TRUE(back.out == home.out) << "keys: " << script;
 }
 
 TEST(RandomSession, BasinshotComesHomeAfterARandomScript) {
-  const unsigned long seed = envNumber("BASIN_SEED", 20261208);
+  const unsigned long seed = support::envNumber("BASIN_SEED", 20261208);
   basinshotSession("duobasin", seed);
   basinshotSession("quadbasin", seed + 1);
 }
 
 TEST(RandomSession, DuobasinKeepsDrawingAndComesHome) {
-  randomSession(DUOBASIN, envNumber("BASIN_SEED", 20261208),
-                int(envNumber("BASIN_COMMANDS", 3000)));
+  randomSession(DUOBASIN, support::envNumber("BASIN_SEED", 20261208),
+                int(support::envNumber("BASIN_COMMANDS", 3000)));
 }
 
 TEST(RandomSession, QuadbasinKeepsDrawingAndComesHome) {
-  randomSession(QUADBASIN, envNumber("BASIN_SEED", 20261208) + 1,
-                int(envNumber("BASIN_COMMANDS", 3000)));
+  randomSession(QUADBASIN, support::envNumber("BASIN_SEED", 20261208) + 1,
+                int(support::envNumber("BASIN_COMMANDS", 3000)));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "core/newton.h"
 #include "examples/duobasin.h"
@@ -78,44 +79,30 @@ TEST(Derivation, FillsDerivativeAndDegree) {
   EXPECT_EQ(quad.R2, 4);
 }
 
-TEST(Duobasin, ConvergesToBothRoots) {
-  Outcome r = run(DUOBASIN, 1, 0);
-  EXPECT_EQ(r.its, 1);
-  EXPECT_EQ(r.fault, 0);
-  EXPECT_EQ(r.end.re, 1.0f);
-  r = run(DUOBASIN, 2, 0);
-  EXPECT_EQ(r.its, 5);
-  EXPECT_EQ(r.fault, 0);
-  EXPECT_EQ(r.end.re, 1.0f);
-  EXPECT_EQ(r.end.im, 0.0f);
-  r = run(DUOBASIN, -2, 0);
-  EXPECT_EQ(r.its, 5);
-  EXPECT_EQ(r.fault, 0);
-  EXPECT_EQ(r.end.re, -1.0f);
-}
-
-TEST(Duobasin, VanishingDerivativeFails) {
-  Outcome r = run(DUOBASIN, 0, 0);
-  EXPECT_EQ(r.its, 1);
-  EXPECT_EQ(r.fault, 1);
-  r = run(DUOBASIN, 0, 1);  // the first step lands exactly on 0
-  EXPECT_EQ(r.its, 2);
-  EXPECT_EQ(r.fault, 1);
-  EXPECT_EQ(r.end.re, 0.0f);
-  EXPECT_EQ(r.end.im, 0.0f);
-}
-
-TEST(Quadbasin, ConvergesInSeven) {
-  Outcome r = run(QUADBASIN, 2, 0);
-  EXPECT_EQ(r.its, 7);
-  EXPECT_EQ(r.fault, 0);
-  EXPECT_EQ(r.end.re, 1.0f);
-  EXPECT_EQ(r.end.im, 0.0f);
-  r = run(QUADBASIN, 0, 2);
-  EXPECT_EQ(r.its, 7);
-  EXPECT_EQ(r.fault, 0);
-  EXPECT_EQ(r.end.re, 0.0f);
-  EXPECT_EQ(r.end.im, 1.0f);
+TEST(Newton, StopsWhereAndWhenTheFiguresSay) {
+  const struct {
+    const Variant* variant;
+    float re, im;  // the start
+    int its, fault;
+    float endRe, endIm;
+  } cases[] = {
+      {&DUOBASIN, 1, 0, 1, 0, 1, 0},    // f is exactly 0 at the start
+      {&DUOBASIN, 2, 0, 5, 0, 1, 0},    // the two roots
+      {&DUOBASIN, -2, 0, 5, 0, -1, 0},  //
+      {&DUOBASIN, 0, 0, 1, 1, 0, 0},    // f' vanishes at the start
+      {&DUOBASIN, 0, 1, 2, 1, 0, 0},    // the first step lands exactly on 0
+      {&QUADBASIN, 2, 0, 7, 0, 1, 0},   //
+      {&QUADBASIN, 0, 2, 7, 0, 0, 1},   //
+  };
+  for (const auto& c : cases) {
+    const Outcome r = run(*c.variant, c.re, c.im);
+    SCOPED_TRACE(std::string(c.variant->name) + " from " + std::to_string(c.re) + ", " +
+                 std::to_string(c.im));
+    EXPECT_EQ(r.its, c.its);
+    EXPECT_EQ(r.fault, c.fault);
+    EXPECT_EQ(r.end.re, c.endRe);
+    EXPECT_EQ(r.end.im, c.endIm);
+  }
 }
 
 TEST(Quadbasin, DiagonalNeverConverges) {

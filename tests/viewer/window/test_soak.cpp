@@ -5,18 +5,13 @@
 #include <random>
 #include <thread>
 
-#include "viewer_test.h"
+#include "tests/viewer/window/viewer_test.h"
 
 namespace e2e {
 namespace {
 
 using basin::GRID;
 using basin::Picture;
-
-unsigned long fromEnvironment(const char* name, unsigned long fallback) {
-  const char* value = std::getenv(name);
-  return value && *value ? std::strtoul(value, nullptr, 10) : fallback;
-}
 
 class Soak : public EachProgram {};
 
@@ -25,8 +20,8 @@ class Soak : public EachProgram {};
 // while frames are drawn; Xvfb auto-repeats a key held over 660 ms, every
 // 40 ms.
 TEST_P(Soak, RandomKeysThenRestoreGivesTheStartUpPicture) {
-  const unsigned long seed = fromEnvironment("BASIN_SEED", std::random_device{}());
-  const unsigned long count = fromEnvironment("BASIN_XCOMMANDS", 300);
+  const unsigned long seed = support::envNumber("BASIN_SEED", std::random_device{}());
+  const unsigned long count = support::envNumber("BASIN_XCOMMANDS", 300);
   SCOPED_TRACE("BASIN_SEED=" + std::to_string(seed) + " BASIN_XCOMMANDS=" + std::to_string(count));
   std::mt19937 random(seed);
   const auto pick = [&random](std::size_t n) {
@@ -76,7 +71,7 @@ TEST_P(Soak, RandomKeysThenRestoreGivesTheStartUpPicture) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, Soak, ::testing::Values(DUOBASIN, QUADBASIN),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& p) { return std::string(p.param.name); });
 
 // The picture stretched over a width x height window: each cell covers the
 // pixels whose centres fall in its share of the window. Padded with black

@@ -3,7 +3,7 @@
 // model taken through the same commands.
 #include <sys/wait.h>
 
-#include "viewer_test.h"
+#include "tests/viewer/window/viewer_test.h"
 
 namespace e2e {
 namespace {
@@ -123,7 +123,7 @@ TEST_F(Duobasin, ARefusedMarkIsExplainedAndDrawsNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, Keys, ::testing::Values(DUOBASIN, QUADBASIN),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(Quadbasin, ZoomThreeTimesAtTheCentreAndTheRootsKeepTheirColours) {
   Picture screen = startUp;

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "viewer_test.h"
+#include "tests/viewer/window/viewer_test.h"
 
 namespace e2e {
 namespace {
@@ -32,13 +32,13 @@ TEST_P(Opening, OpenTheProgramAndSeeTheExpectedPictureInEveryPixel) {
 TEST_P(Opening, OpenTheProgramAndItRestsOnceTheFrameIsDrawn) {
   const long before = session->cpuTicks();
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  const double used = Session::ticksToSeconds(session->cpuTicks() - before);
+  const double used = support::XvfbProgram::ticksToSeconds(session->cpuTicks() - before);
   EXPECT_LE(used, 0.02) << "processor time used in 1.5 s of rest";
   EXPECT_TRUE(session->running());
 }
 
 INSTANTIATE_TEST_SUITE_P(, Opening, ::testing::Values(DUOBASIN, QUADBASIN),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(Duobasin, OpenItAndSeeRedLeftOfTheImaginaryAxisGreenRightAndNoBlack) {
   // Every pixel shows a sample, column 0 and row 0 included; the imaginary

@@ -1,0 +1,175 @@
+#include "tests/support/xvfb_program.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include "tests/support/pictures.h"
+
+namespace support {
+namespace {
+
+void pause(int milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+[[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
+
+// The number Xvfb writes to `fd` once it has found a free display.
+std::string displayNumber(int fd, Clock::time_point deadline) {
+  std::string number;
+  pollfd wait{fd, POLLIN, 0};
+  while (number.find('\n') == std::string::npos && Clock::now() < deadline) {
+    if (poll(&wait, 1, 100) <= 0) continue;
+    char c[16];
+    const ssize_t n = read(fd, c, sizeof c);
+    if (n <= 0) break;
+    number.append(c, std::size_t(n));
+  }
+  return number.find('\n') == std::string::npos ? "" : number.substr(0, number.find('\n'));
+}
+
+}  // namespace
+
+XvfbProgram::XvfbProgram(const std::string& name, const std::vector<std::string>& program,
+                         const std::vector<std::string>& environment)
+    : name_(name) {
+  int numberPipe[2];
+  if (pipe2(numberPipe, O_CLOEXEC) != 0) fail("pipe failed");
+  Launch server;
+  server.log = name + ".xvfb.log";
+  server.keepFd = numberPipe[1];
+  xvfb_ = std::make_unique<Child>(
+      std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(numberPipe[1]), "-screen", "0",
+                               "1024x1024x24", "-nolisten", "tcp", "-br", "-noreset"},
+      server);
+  close(numberPipe[1]);
+  const Clock::time_point deadline = after(20);
+  const std::string number = displayNumber(numberPipe[0], deadline);
+  close(numberPipe[0]);
+  if (number.empty()) fail("Xvfb did not start (is it installed? see " + name + ".xvfb.log)");
+  display_ = ":" + number;
+
+  Launch viewer;
+  viewer.environment = environment;
+  viewer.environment.push_back("DISPLAY=" + display_);
+  viewer.log = name + ".program.log";
+  program_ = std::make_unique<Child>(program, viewer);
+  const std::string pid = std::to_string(program_->pid());
+  while (window_.empty()) {
+    if (Clock::now() > deadline)
+      fail(program[0] + " opened no window (see " + name + ".program.log)");
+    const Result found =
+        run({"xdotool", "search", "--onlyvisible", "--pid", pid, "--name", "Basinscope"},
+            Launch{{"DISPLAY=" + display_}}, 20);
+    window_ = found.out.substr(0, found.out.find('\n'));
+    if (window_.empty()) pause(50);
+  }
+  helper({"xdotool", "windowmove", window_, "0", "0"});
+  while (helper({"xdotool", "getwindowgeometry", window_}).find("Position: 0,0") ==
+         std::string::npos) {
+    if (Clock::now() > deadline) fail("the window did not move to (0, 0)");
+    pause(20);
+  }
+}
+
+std::string XvfbProgram::output() const {
+  std::ifstream log(name_ + ".program.log", std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(log), {});
+}
+
+int XvfbProgram::framesPrinted() const {
+  const std::string text = "\n" + output();
+  int frames = 0;
+  for (std::size_t at = text.find("\nbasinshot "); at != std::string::npos;
+       at = text.find("\nbasinshot ", at + 1))
+    ++frames;
+  return frames;
+}
+
+bool XvfbProgram::waitForFrames(int frames, double timeout) {
+  const Clock::time_point deadline = after(timeout);
+  while (framesPrinted() < frames) {
+    if (Clock::now() > deadline || !program_->running()) return false;
+    pause(10);
+  }
+  return true;
+}
+
+std::string XvfbProgram::helper(const std::vector<std::string>& argv) {
+  const Result r = run(argv, Launch{{"DISPLAY=" + display_}}, 20);
+  if (r.status != 0) {
+    std::string command;
+    for (const std::string& a : argv) command += a + " ";
+    fail(command + "failed with status " + std::to_string(r.status) + ": " + r.err);
+  }
+  return r.out;
+}
+
+std::string XvfbProgram::title() {
+  const std::string out = helper({"xdotool", "getwindowname", window_});
+  return out.substr(0, out.find('\n'));
+}
+
+long XvfbProgram::cpuTicks() const {
+  std::ifstream stat("/proc/" + std::to_string(program_->pid()) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  const std::size_t close = line.rfind(')');
+  if (close == std::string::npos) return -1;
+  // After the command name: state is field 3, utime 14 and stime 15.
+  std::istringstream fields(line.substr(close + 2));
+  std::string field;
+  long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i == 14) utime = std::stol(field);
+    if (i == 15) stime = std::stol(field);
+  }
+  return utime + stime;
+}
+
+double XvfbProgram::ticksToSeconds(long ticks) {
+  return double(ticks) / double(sysconf(_SC_CLK_TCK));
+}
+
+bool XvfbProgram::waitForRest(long sinceTicks, double minSeconds, double timeout) {
+  // A frame keeps the process busy from start to end, so a pause of 0.4 s
+  // (forty clock ticks) without any processor time means it has finished.
+  const auto quiet = std::chrono::milliseconds(400);
+  const Clock::time_point deadline = after(timeout);
+  long last = -2;
+  Clock::time_point stillSince = Clock::now();
+  while (Clock::now() < deadline) {
+    if (!program_->running()) return false;
+    const long now = cpuTicks();
+    if (now != last) {
+      last = now;
+      stillSince = Clock::now();
+    } else if (ticksToSeconds(now - sinceTicks) >= minSeconds &&
+               Clock::now() - stillSince >= quiet) {
+      return true;
+    }
+    pause(50);
+  }
+  return false;
+}
+
+basin::Picture XvfbProgram::capture(bool oblong) {
+  return readXwd(helper({"xwd", "-silent", "-id", window_}), oblong);
+}
+
+void XvfbProgram::pressAt(int x, int y, const std::string& key) {
+  // The server handles one client's requests in order, so the pointer is in
+  // place before the key arrives.
+  helper({"xdotool", "mousemove", "--window", window_, std::to_string(x), std::to_string(y)});
+  helper({"xdotool", "key", key});
+}
+
+}  // namespace support

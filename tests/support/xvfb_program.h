@@ -1,0 +1,72 @@
+// One real program under a private X server, driven the way a person would.
+//
+// An XvfbProgram starts its own Xvfb on a display it picks itself
+// (-displayfd), so runs side by side never meet; starts the program there;
+// finds its window and moves it to (0, 0), since without a window manager
+// freeglut maps it at (-1, -1) and a capture would lose its top row and left
+// column. Keys go through xdotool with the pointer placed first: with no
+// window manager the focus follows the pointer, and GLUT reports the
+// pointer's real position. Captures come from xwd. Whatever happens, the
+// program and the server end with the object, and with the test process.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/process.h"
+#include "viewer/picture.h"
+
+namespace support {
+
+class XvfbProgram {
+ public:
+  // Starts Xvfb and `program` (its path, then its arguments; `environment`
+  // entries NAME=value added to the test's own) and waits until its window
+  // is mapped at (0, 0). `name` labels the logs. Throws std::runtime_error
+  // on failure.
+  XvfbProgram(const std::string& name, const std::vector<std::string>& program,
+              const std::vector<std::string>& environment = {});
+
+  // What the program has written so far, standard output and error.
+  std::string output() const;
+  // The views it has printed, one after each frame drawn by `d`.
+  int framesPrinted() const;
+  // Waits up to `timeout` for the program to have printed `frames` views.
+  bool waitForFrames(int frames, double timeout = 30);
+
+  // Waits until the program has used no processor time for a while, after
+  // having used at least `minSeconds` since `sinceTicks` (see cpuTicks):
+  // whatever a key started is then finished. False after `timeout`.
+  bool waitForRest(long sinceTicks = 0, double minSeconds = 0, double timeout = 30);
+
+  // User plus system time of the program so far, in clock ticks.
+  long cpuTicks() const;
+  static double ticksToSeconds(long ticks);
+
+  std::string title();
+
+  // The window's present content, 8-bit RGB, top row first; see readXwd.
+  basin::Picture capture(bool oblong = false);
+
+  // Moves the pointer to window pixel (x, y), then types `key` (an xdotool
+  // key name such as "z", "Z", "Escape", "space").
+  void pressAt(int x, int y, const std::string& key);
+
+  // Waits up to `seconds` for the program to end; true with its wait status.
+  bool waitForExit(double seconds, int* status) { return program_->wait(seconds, status); }
+  bool running() { return program_->running(); }
+
+  const std::string& window() const { return window_; }
+  // Runs a client such as xdotool on the display; its stdout. Throws on failure.
+  std::string helper(const std::vector<std::string>& argv);
+
+ private:
+  std::string name_;
+  std::string display_;
+  std::string window_;
+  std::unique_ptr<Child> xvfb_;
+  std::unique_ptr<Child> program_;
+};
+
+}  // namespace support
