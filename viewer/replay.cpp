@@ -158,10 +158,11 @@ Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& rep
   const auto sizeOf = [&](int index) { return index == last ? shot.size : GRID; };
 
   HeadlessViewer session(variant);
+  long done = 0;  // rows drawn so far
   if (report.progress) {
     // Rows of every frame: the start-up frame, a second one for the window
     // or for the start-up frame at its own size, then one for each `d`.
-    long total = GRID, done = 0;
+    long total = GRID;
     if (shot.hasWindow || sizeOf(-1) != GRID) total += sizeOf(-1);
     for (int i = 0; i < int(shot.keys.size()); ++i)
       if (shot.keys[i].key == 'd') total += sizeOf(i);
