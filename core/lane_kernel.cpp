@@ -41,42 +41,31 @@ typedef decltype(Real{} < Real{}) Mask;  // all ones where true
 // nothing once the conversion and division units are busy.)
 constexpr int GROUPS = 2;
 
-// A double stored as a float and read back, in every lane: round to nearest,
-// an overflow to an infinity, an underflow to a subnormal. The conversion
-// instructions do it in two steps, where a generic conversion takes many.
+// What differs from one instruction set to the next:
+// - stored(x): a double stored as a float and read back, in every lane:
+//   round to nearest, an overflow to an infinity, an underflow to a
+//   subnormal. The conversion instructions do it in two steps, where a
+//   generic conversion takes many.
+// - laneBits(m): bit i set where lane i of the mask is true.
+// - splat(x): x in every lane (a lane-by-lane fill compiles to one masked
+//   move a lane).
+#if LANES_WIDTH == 8
+// The zero-masked forms, all lanes on: GCC 12 warns that the plain ones
+// read an uninitialised register.
 LANE_INLINE Real stored(Real x) {
-#if LANES_WIDTH == 8
-  // The zero-masked forms, all lanes on: GCC 12 warns that the plain ones
-  // read an uninitialised register.
   return _mm512_maskz_cvtps_pd(0xff, _mm512_maskz_cvtpd_ps(0xff, x));
-#elif LANES_WIDTH == 4
-  return _mm256_cvtps_pd(_mm256_cvtpd_ps(x));
-#else
-  return _mm_cvtps_pd(_mm_cvtpd_ps(x));
-#endif
 }
-
-// Bit i set where lane i of the mask is true.
-LANE_INLINE int laneBits(Mask m) {
-#if LANES_WIDTH == 8
-  return _mm512_test_epi64_mask(__m512i(m), __m512i(m));
+LANE_INLINE int laneBits(Mask m) { return _mm512_test_epi64_mask(__m512i(m), __m512i(m)); }
+LANE_INLINE Real splat(double x) { return _mm512_set1_pd(x); }
 #elif LANES_WIDTH == 4
-  return _mm256_movemask_pd(__m256d(m));
+LANE_INLINE Real stored(Real x) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(x)); }
+LANE_INLINE int laneBits(Mask m) { return _mm256_movemask_pd(__m256d(m)); }
+LANE_INLINE Real splat(double x) { return _mm256_set1_pd(x); }
 #else
-  return _mm_movemask_pd(__m128d(m));
+LANE_INLINE Real stored(Real x) { return _mm_cvtps_pd(_mm_cvtpd_ps(x)); }
+LANE_INLINE int laneBits(Mask m) { return _mm_movemask_pd(__m128d(m)); }
+LANE_INLINE Real splat(double x) { return _mm_set1_pd(x); }
 #endif
-}
-
-// x in every lane (a lane-by-lane fill compiles to one masked move a lane).
-LANE_INLINE Real splat(double x) {
-#if LANES_WIDTH == 8
-  return _mm512_set1_pd(x);
-#elif LANES_WIDTH == 4
-  return _mm256_set1_pd(x);
-#else
-  return _mm_set1_pd(x);
-#endif
-}
 
 LANE_INLINE Mask splatMask(long long x) { return Mask{} + x; }
 

@@ -40,6 +40,10 @@ class XvfbProgram {
   // whatever a key started is then finished. False after `timeout`.
   bool waitForRest(long sinceTicks = 0, double minSeconds = 0, double timeout = 30);
 
+  // Waits until the window is open and its first frame drawn, which takes
+  // at least a twentieth of a second of processor time.
+  bool waitForStartUp() { return waitForRest(0, 0.05); }
+
   // User plus system time of the program so far, in clock ticks.
   long cpuTicks() const;
   static double ticksToSeconds(long ticks);

@@ -61,7 +61,7 @@ void replayBoth(const std::vector<std::string>& viewer, const std::string& shot,
   std::vector<std::string> command = viewer;
   command[0] = BUILD + "/" + program;
   support::XvfbProgram screen(::testing::TempDir() + "capture-" + program, command);
-  ASSERT_TRUE(screen.waitForRest(0, 0.05));  // the start-up frame is done
+  ASSERT_TRUE(screen.waitForStartUp());
   std::string history;
   for (const std::string& replay : replays) {
     SCOPED_TRACE(program + " after '" + history + "' + '" + replay + "'");

@@ -49,7 +49,7 @@ class ViewerTest : public ::testing::Test {
                                                      environment);
     model = std::make_unique<basin::Basin>(*program.variant);
     basin::setup(*model);
-    ASSERT_TRUE(session->waitForRest(0, MIN_FRAME_SECONDS)) << "the start-up frame never ended";
+    ASSERT_TRUE(session->waitForStartUp()) << "the start-up frame never ended";
     startUp = expectScreen({expectFrame(*model)}, "start-up");
   }
 
@@ -90,10 +90,6 @@ class ViewerTest : public ::testing::Test {
 
   // The model's frame of its current window.
   basin::Picture frame() { return expectFrame(*model); }
-
-  // Opening a window and drawing the first frame takes at least this much
-  // processor time.
-  static constexpr double MIN_FRAME_SECONDS = 0.05;
 
   std::unique_ptr<support::XvfbProgram> session;
   std::unique_ptr<basin::Basin> model;
