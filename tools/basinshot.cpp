@@ -221,7 +221,7 @@ void describeOptions(CLI::App& app, Options& o) {
                            ->type_name("N")
                            ->check(wholeNumber(0, 18));
   for (CLI::Option* option : {ftol, rtol, extra})
-    option->each([&o, option](const std::string&) {
+    option->each([&o](const std::string&) {
       if (o.variant != nullptr)
         throw CLI::ValidationError("only for a polynomial; the named programs have their own");
     });
@@ -243,7 +243,9 @@ void describeOptions(CLI::App& app, Options& o) {
       ->required()
       ->check(CLI::Validator(
           [](std::string& name) { return name.empty() ? "needs a file name" : ""; }, "", ""));
-  app.add_flag("-q,--quiet", o.quiet, "no progress line, even on a terminal");
+  app.add_flag(
+      "-q,--quiet", o.quiet,
+      "no progress line and no refused mark, even on a\nterminal (--verbose still reports them)");
   app.add_flag("-v,--verbose", o.verbose,
                "report every refused mark on stderr (a terminal\n"
                "hears of them anyway)");
