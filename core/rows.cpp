@@ -1,6 +1,7 @@
 #include "core/rows.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 namespace basin {
@@ -20,10 +21,24 @@ RowSolver::~RowSolver() {
   for (std::thread& worker : workers_) worker.join();
 }
 
+RowSolver::Caller::Caller(RowSolver& rows, const Job& job) : rows_(rows) {
+  if (rows_.busy_.exchange(true)) {
+    std::fputs("RowSolver::solve: a second caller while a job runs\n", stderr);
+    std::abort();
+  }
+  rows_.begin(job);
+}
+
+RowSolver::Caller::~Caller() {
+  rows_.finish();
+  rows_.busy_.store(false);
+}
+
 void RowSolver::begin(const Job& job) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     job_ = job;
+    abandoned_ = false;
     const std::size_t cells = std::size_t(depth_) * std::size_t(job.width);
     if (ring_.size() < cells) ring_.resize(cells);
     std::fill(held_.begin(), held_.end(), -1);
@@ -32,6 +47,17 @@ void RowSolver::begin(const Job& job) {
     ++generation_;
   }
   jobs_.notify_all();
+}
+
+// After the last row taken this returns at once. After an early exit it
+// stops further claims, lets the workers waiting for room drop their rows,
+// and waits for those still being solved.
+void RowSolver::finish() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  next_ = job_.rows;
+  abandoned_ = true;
+  space_.notify_all();
+  solved_.wait(lock, [&] { return inFlight_ == 0; });
 }
 
 const Outcome* RowSolver::waitFor(int row) {
@@ -61,15 +87,20 @@ void RowSolver::work() {
     seen = generation_;
     while (!stopping_ && next_ < job_.rows) {
       const int row = next_++;
-      space_.wait(lock, [&] { return stopping_ || row < taken_ + depth_; });
-      if (stopping_) return;
-      const Job job = job_;
-      Outcome* out = slotOf(row);
-      lock.unlock();
-      solveRow(*job.solver, job.xs, job.ys[row], job.width, out, job.path);
-      lock.lock();
-      held_[std::size_t(row % depth_)] = row;
-      solved_.notify_one();
+      ++inFlight_;
+      space_.wait(lock, [&] { return stopping_ || abandoned_ || row < taken_ + depth_; });
+      if (!stopping_ && !abandoned_) {
+        const Job job = job_;
+        Outcome* out = slotOf(row);
+        lock.unlock();
+        solveRow(*job.solver, job.xs, job.ys[row], job.width, out, job.path);
+        lock.lock();
+        held_[std::size_t(row % depth_)] = row;
+      }
+      --inFlight_;
+      // The caller waits either for this row or, leaving early, for none
+      // to be in flight: both hear of it here.
+      solved_.notify_all();
     }
   }
 }

@@ -10,8 +10,17 @@
 //
 // Only the calling thread touches the results; workers read the solver's
 // tables and the sample positions, which must not change during `solve`.
+//
+// Contract of `solve`:
+// - One caller at a time. A second thread calling while a job runs is a
+//   programming error: the process aborts with a message, in every build.
+// - `take` may leave early by throwing. Before the exception goes on, no
+//   worker claims another row of the job and every row in flight is
+//   finished, so nothing of the job touches the ring, the positions or the
+//   solver after `solve` has left; the next job starts clean.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -29,8 +38,6 @@ class RowSolver {
   RowSolver(const RowSolver&) = delete;
   RowSolver& operator=(const RowSolver&) = delete;
 
-  int threads() const { return int(workers_.size()); }
-
   // Solves `rows` rows of `width` samples, row j at imaginary part ys[j]
   // and real parts xs[0 ... width - 1], and calls take(j, outcomes) on the
   // calling thread for j = 0, 1, ... in order; the outcomes are valid until
@@ -38,7 +45,7 @@ class RowSolver {
   template <class Take>
   void solve(const Solver& solver, const float* xs, const float* ys, int width, int rows,
              LanePath path, Take&& take) {
-    begin(Job{&solver, xs, ys, width, rows, path});
+    const Caller caller(*this, Job{&solver, xs, ys, width, rows, path});
     for (int j = 0; j < rows; ++j) {
       take(j, static_cast<const Outcome*>(waitFor(j)));
       release(j);
@@ -55,7 +62,21 @@ class RowSolver {
     LanePath path = LanePath::Scalar;
   };
 
+  // Holds the solver for one caller: starts the job, and on the way out,
+  // normal or by an exception, waits until no worker holds a row of it.
+  class Caller {
+   public:
+    Caller(RowSolver& rows, const Job& job);
+    ~Caller();
+    Caller(const Caller&) = delete;
+    Caller& operator=(const Caller&) = delete;
+
+   private:
+    RowSolver& rows_;
+  };
+
   void begin(const Job& job);
+  void finish();
   const Outcome* waitFor(int row);
   void release(int row);
   void work();
@@ -63,16 +84,19 @@ class RowSolver {
 
   std::vector<std::thread> workers_;
   std::mutex mutex_;
-  std::condition_variable jobs_;   // a new job, or stopping
+  std::condition_variable jobs_;    // a new job, or stopping
   std::condition_variable solved_;  // a row is ready for the caller
   std::condition_variable space_;   // the caller has taken a row
   Job job_;
-  int depth_;                 // rows the ring holds
+  int depth_;  // rows the ring holds
   std::vector<Outcome> ring_;
-  std::vector<int> held_;     // the row each ring slot holds, or -1
-  int next_ = 0;              // the next row a worker takes
-  int taken_ = 0;             // rows the caller has taken
-  long generation_ = 0;       // counts jobs
+  std::vector<int> held_;          // the row each ring slot holds, or -1
+  int next_ = 0;                   // the next row a worker takes
+  int taken_ = 0;                  // rows the caller has taken
+  int inFlight_ = 0;               // rows claimed by workers and not yet handed over
+  bool abandoned_ = false;         // the caller left early: claimed rows are dropped
+  std::atomic<bool> busy_{false};  // a caller is inside solve
+  long generation_ = 0;            // counts jobs
   bool stopping_ = false;
 };
 
