@@ -73,8 +73,9 @@ void solverLanes(benchmark::State& state, const Variant& variant, LanePath path)
   std::vector<Outcome> row(GRID);
   long steps = 0;
   for (auto _ : state) {
+    const LaneJob job(solver, path);
     for (float y : ys) {
-      solveRow(solver, xs, y, GRID, row.data(), path);
+      solveRow(job, xs, y, GRID, row.data());
       for (const Outcome& run : row) steps += run.its;
     }
     benchmark::DoNotOptimize(row.data());
@@ -123,7 +124,7 @@ void registerPaths() {
   const int cores = std::max(1, int(std::thread::hardware_concurrency()));
   for (const Variant* variant : {&DUOBASIN, &QUADBASIN, &CUBE}) {
     const std::string program = variant->name;
-    for (LanePath path : {LanePath::Scalar, LanePath::Sse2, LanePath::Avx2, LanePath::Avx512}) {
+    for (LanePath path : LANE_PATHS) {
       if (!laneSupported(path)) continue;
       const std::string lanes = std::string("/") + laneName(path);
       benchmark::RegisterBenchmark(("solverLanes/" + program + lanes).c_str(), solverLanes,

@@ -9,13 +9,42 @@ namespace basin {
 
 namespace {
 
-constexpr LanePath FASTEST_FIRST[] = {LanePath::Avx512, LanePath::Avx2, LanePath::Sse2,
-                                      LanePath::Scalar};
+using Kernel = void (*)(const LaneTables&, const float*, float, int, Outcome*);
+
+#ifdef BASIN_VECTOR_LANES
+#define LANE_KERNEL(set) &lanes_##set::solveRow
+bool hasSse2() { return true; }  // part of every x86-64 CPU
+bool hasAvx2() { return __builtin_cpu_supports("avx2"); }
+bool hasAvx512() { return __builtin_cpu_supports("avx512f"); }
+#else
+#define LANE_KERNEL(set) nullptr
+bool hasSse2() { return false; }
+bool hasAvx2() { return false; }
+bool hasAvx512() { return false; }
+#endif
+bool always() { return true; }
+
+struct InstructionSet {
+  LanePath path;
+  const char* name;
+  bool (*supported)();
+  Kernel kernel;  // nullptr: the scalar run, a sample at a time
+};
+
+// Every path, in the order of LanePath, slowest first.
+const InstructionSet SETS[] = {
+    {LanePath::Scalar, "scalar", always, nullptr},
+    {LanePath::Sse2, "sse2", hasSse2, LANE_KERNEL(sse2)},
+    {LanePath::Avx2, "avx2", hasAvx2, LANE_KERNEL(avx2)},
+    {LanePath::Avx512, "avx512", hasAvx512, LANE_KERNEL(avx512)},
+};
+static_assert(sizeof SETS / sizeof SETS[0] == LANE_PATH_COUNT, "one row per path");
+
+const InstructionSet& setOf(LanePath path) { return SETS[int(path)]; }
 
 LanePath fastestSupported() {
-  for (LanePath path : FASTEST_FIRST) {
-    if (laneSupported(path)) return path;
-  }
+  for (int i = LANE_PATH_COUNT - 1; i > 0; --i)
+    if (SETS[i].supported()) return SETS[i].path;
   return LanePath::Scalar;
 }
 
@@ -38,10 +67,6 @@ bool prepareTerms(const Term* table, int count, LaneTerm* terms, int* highest) {
   return true;
 }
 
-void solveScalar(const Solver& solver, const float* xs, float y, int n, Outcome* out) {
-  for (int i = 0; i < n; ++i) out[i] = solve(solver, Complex{xs[i], y});
-}
-
 }  // namespace
 
 bool prepareLanes(const Solver& solver, LaneTables* tables) {
@@ -54,67 +79,31 @@ bool prepareLanes(const Solver& solver, LaneTables* tables) {
          prepareTerms(solver.DERIV, tables->derivTerms, tables->deriv, &tables->highest);
 }
 
-bool laneSupported(LanePath path) {
-  switch (path) {
-    case LanePath::Scalar:
-      return true;
-#ifdef BASIN_VECTOR_LANES
-    case LanePath::Sse2:
-      return true;  // part of every x86-64 CPU
-    case LanePath::Avx2:
-      return __builtin_cpu_supports("avx2");
-    case LanePath::Avx512:
-      return __builtin_cpu_supports("avx512f");
-#endif
-    default:
-      return false;
-  }
-}
+bool laneSupported(LanePath path) { return setOf(path).supported(); }
 
-const char* laneName(LanePath path) {
-  switch (path) {
-    case LanePath::Sse2:
-      return "sse2";
-    case LanePath::Avx2:
-      return "avx2";
-    case LanePath::Avx512:
-      return "avx512";
-    default:
-      return "scalar";
-  }
-}
+const char* laneName(LanePath path) { return setOf(path).name; }
 
 LanePath lanePath() {
   const char* wanted = std::getenv("BASIN_LANES");
   if (wanted != nullptr) {
-    for (LanePath path : FASTEST_FIRST) {
-      if (std::strcmp(wanted, laneName(path)) == 0 && laneSupported(path)) return path;
-    }
+    for (const InstructionSet& set : SETS)
+      if (std::strcmp(wanted, set.name) == 0 && set.supported()) return set.path;
   }
   return fastestSupported();
 }
 
+LaneJob::LaneJob(const Solver& s, LanePath p)
+    : solver(&s), path(laneSupported(p) ? p : fastestSupported()), tables() {
+  if (path != LanePath::Scalar && !prepareLanes(s, &tables)) path = LanePath::Scalar;
+}
+
+void solveRow(const LaneJob& job, const float* xs, float y, int n, Outcome* out) {
+  if (const Kernel kernel = setOf(job.path).kernel) return kernel(job.tables, xs, y, n, out);
+  for (int i = 0; i < n; ++i) out[i] = solve(*job.solver, Complex{xs[i], y});
+}
+
 void solveRow(const Solver& solver, const float* xs, float y, int n, Outcome* out, LanePath path) {
-  if (!laneSupported(path)) path = fastestSupported();
-  LaneTables tables;
-  if (path == LanePath::Scalar || !prepareLanes(solver, &tables)) {
-    solveScalar(solver, xs, y, n, out);
-    return;
-  }
-#ifdef BASIN_VECTOR_LANES
-  switch (path) {
-    case LanePath::Avx512:
-      lanes_avx512::solveRow(tables, xs, y, n, out);
-      return;
-    case LanePath::Avx2:
-      lanes_avx2::solveRow(tables, xs, y, n, out);
-      return;
-    default:
-      lanes_sse2::solveRow(tables, xs, y, n, out);
-      return;
-  }
-#endif
-  solveScalar(solver, xs, y, n, out);
+  solveRow(LaneJob(solver, path), xs, y, n, out);
 }
 
 }  // namespace basin

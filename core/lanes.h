@@ -11,11 +11,18 @@
 // Every function here is thread-safe and allocates nothing.
 #pragma once
 
+#include "core/lane_kernel.h"
 #include "core/newton.h"
 
 namespace basin {
 
+// The instruction sets the solver can run on, slowest first; each is a row
+// of one table in core/lanes.cpp (its name, how the CPU is asked whether it
+// has it, and its kernel).
 enum class LanePath { Scalar, Sse2, Avx2, Avx512 };
+constexpr LanePath LANE_PATHS[] = {LanePath::Scalar, LanePath::Sse2, LanePath::Avx2,
+                                   LanePath::Avx512};
+constexpr int LANE_PATH_COUNT = int(sizeof LANE_PATHS / sizeof LANE_PATHS[0]);
 
 // The fastest path this CPU supports, unless the environment variable
 // BASIN_LANES (scalar, sse2, avx2 or avx512) names a supported one; an
@@ -27,8 +34,22 @@ bool laneSupported(LanePath path);
 // "scalar", "sse2", "avx2" or "avx512".
 const char* laneName(LanePath path);
 
-// The runs from (xs[i], y), i = 0 ... n - 1, their outcomes into out[i]. A
-// path this CPU does not support is replaced by the fastest one it does.
+// One solver's term tables made ready for one path, once for any number of
+// rows: a path this CPU does not support becomes the fastest one it does,
+// and a table the lanes cannot hold the scalar path. Plain data; the solver
+// must outlive it and not change.
+struct LaneJob {
+  LaneJob(const Solver& solver, LanePath path);
+
+  const Solver* solver;
+  LanePath path;
+  LaneTables tables;
+};
+
+// The runs from (xs[i], y), i = 0 ... n - 1, their outcomes into out[i].
+void solveRow(const LaneJob& job, const float* xs, float y, int n, Outcome* out);
+
+// The same for one row alone, its tables prepared on the spot.
 void solveRow(const Solver& solver, const float* xs, float y, int n, Outcome* out,
               LanePath path = lanePath());
 

@@ -93,7 +93,7 @@ void RowSolver::work() {
         const Job job = job_;
         Outcome* out = slotOf(row);
         lock.unlock();
-        solveRow(*job.solver, job.xs, job.ys[row], job.width, out, job.path);
+        solveRow(*job.lanes, job.xs, job.ys[row], job.width, out);
         lock.lock();
         held_[std::size_t(row % depth_)] = row;
       }

@@ -45,7 +45,8 @@ class RowSolver {
   template <class Take>
   void solve(const Solver& solver, const float* xs, const float* ys, int width, int rows,
              LanePath path, Take&& take) {
-    const Caller caller(*this, Job{&solver, xs, ys, width, rows, path});
+    const LaneJob lanes(solver, path);  // the term tables made ready once
+    const Caller caller(*this, Job{&lanes, xs, ys, width, rows});
     for (int j = 0; j < rows; ++j) {
       take(j, static_cast<const Outcome*>(waitFor(j)));
       release(j);
@@ -54,12 +55,11 @@ class RowSolver {
 
  private:
   struct Job {
-    const Solver* solver = nullptr;
+    const LaneJob* lanes = nullptr;
     const float* xs = nullptr;
     const float* ys = nullptr;
     int width = 0;
     int rows = 0;
-    LanePath path = LanePath::Scalar;
   };
 
   // Holds the solver for one caller: starts the job, and on the way out,

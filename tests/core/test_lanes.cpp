@@ -21,12 +21,11 @@
 namespace basin {
 namespace {
 
-// The paths this CPU supports, the scalar one last or left out.
+// The paths this CPU supports, the scalar one first or left out.
 std::vector<LanePath> supportedPaths(bool withScalar) {
   std::vector<LanePath> paths;
-  for (LanePath path : {LanePath::Sse2, LanePath::Avx2, LanePath::Avx512, LanePath::Scalar}) {
+  for (LanePath path : LANE_PATHS)
     if (laneSupported(path) && (withScalar || path != LanePath::Scalar)) paths.push_back(path);
-  }
   return paths;
 }
 
@@ -48,8 +47,8 @@ struct Differences {
   explicit Differences(std::vector<LanePath> on) : paths(std::move(on)) {}
 
   std::vector<LanePath> paths;
-  int count[4] = {};
-  std::string first[4];
+  int count[LANE_PATH_COUNT] = {};
+  std::string first[LANE_PATH_COUNT];
 
   // The samples (xs[i], y), i < n; `reference`, if given, holds what solve
   // gives them.
