@@ -1,22 +1,24 @@
 #include "bench/allocations.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <new>
 
 namespace {
 
-long COUNT = 0;  // one thread allocates in the programs that link this
+// Any thread may allocate: the row solver's workers start with the first frame.
+std::atomic<long> COUNT{0};
 
 }  // namespace
 
 namespace basin {
 
-long allocations() { return COUNT; }
+long allocations() { return COUNT.load(std::memory_order_relaxed); }
 
 }  // namespace basin
 
 void* operator new(std::size_t size) {
-  ++COUNT;
+  COUNT.fetch_add(1, std::memory_order_relaxed);
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }

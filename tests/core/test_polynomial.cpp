@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/polynomial.h"
+#include "core/text.h"
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
 #include "viewer/replay.h"
@@ -115,6 +116,23 @@ TEST(Polynomial, ErrorLineQuotesTheTextEscaped) {
   EXPECT_EQ(describeError(text, error),
             "'z\\x1b[2J\\x0a'\\': column 2: expected '+' or '-' before the next term, found "
             "'\\x1b'");
+}
+
+// Valid UTF-8 stays as typed; what only looks like it (overlong forms,
+// surrogates, code points past U+10FFFF, a cut sequence) is shown byte by byte.
+TEST(Polynomial, EscapedKeepsOnlyValidUtf8) {
+  const struct {
+    const char* text;
+    const char* shown;
+  } cases[] = {
+      {"\xc3\xa9 \xe2\x82\xac \xf0\x9d\x84\x9e", "\xc3\xa9 \xe2\x82\xac \xf0\x9d\x84\x9e"},
+      {"\xc0\xaf", "\\xc0\\xaf"},
+      {"\xe0\x80\xaf", "\\xe0\\x80\\xaf"},
+      {"\xed\xa0\x80", "\\xed\\xa0\\x80"},
+      {"\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},
+      {"\xe2\x82", "\\xe2\\x82"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(escaped(c.text), c.shown) << c.shown;
 }
 
 // The parameter set of a polynomial written by the user.
