@@ -139,15 +139,19 @@ std::string CommandLine::parse(const std::vector<std::string>& args, bool* given
       note("unknown option '" + arg + "'");
       continue;
     }
+    // CLI11 sees each option once and with all its values, so that its
+    // own checks are the only ones it can fail.
     const int values = std::max(option->get_items_expected_max(), 0);
-    if (values > 0 && ++seen[option] > 1) note(name + " is given more than once");
-    options.push_back(arg);
-    if (attached || values == 0) continue;
-    if (i + std::size_t(values) >= args.size()) {
+    const bool again = values > 0 && ++seen[option] > 1;
+    if (again) note(name + " is given more than once");
+    if (!attached && i + std::size_t(values) >= args.size()) {
       note(name + " needs " + valuesWanted(*option, values));
       break;
     }
-    for (int k = 0; k < values; ++k) options.push_back(args[++i]);
+    const std::size_t taken = attached ? 0 : std::size_t(values);
+    if (!again)
+      options.insert(options.end(), args.begin() + long(i), args.begin() + long(i + 1 + taken));
+    i += taken;
   }
   if (help) {
     help_(app_);
@@ -157,15 +161,19 @@ std::string CommandLine::parse(const std::vector<std::string>& args, bool* given
     std::printf("%s %s\n", program_.c_str(), VERSION);
     std::exit(0);
   }
-  if (!mistake.empty()) fail(mistake + " (see " + program_ + " --help)");
+  // A value refused by its option's own check is named first: it is the
+  // one mistake that says what was wrong with the value.
+  const std::string see = " (see " + program_ + " --help)";
   std::reverse(options.begin(), options.end());  // CLI11 takes them from the back
   try {
     app_.parse(options);
+  } catch (const CLI::ValidationError& e) {
+    fail(e.what() + see);
   } catch (const CLI::ParseError& e) {
-    fail(std::string(e.what()) + " (see " + program_ + " --help)");
+    fail((mistake.empty() ? e.what() : mistake) + see);
   }
-  if (!app_.remaining().empty())
-    fail("unknown option '" + app_.remaining()[0] + "' (see " + program_ + " --help)");
+  if (!mistake.empty()) fail(mistake + see);
+  if (!app_.remaining().empty()) fail("unknown option '" + app_.remaining()[0] + "'" + see);
   return operand;
 }
 
