@@ -60,14 +60,16 @@ const char* const WINDOW_HELP =
     "as if it had been marked and applied with d";
 
 const char* const SIZE_HELP =
-    "the last frame on an N x N grid (1 ... 16384, default\n"
-    "800); frames before it are drawn on the viewer's\n"
-    "800 x 800 grid, so the roots keep the viewer's colours";
+    "the last frame on an N x N grid over the same region\n"
+    "(1 ... 16384, default 800); frames before it are drawn\n"
+    "on the viewer's 800 x 800 grid, so the roots keep the\n"
+    "viewer's colours";
 
 const char* const OUTPUT_HELP =
     "the PNG file to write; - for standard output. A file\n"
     "is replaced only once the picture is complete; a\n"
-    "device or FIFO is written in place";
+    "device, a FIFO and /dev/stdout, /dev/fd/N are written\n"
+    "in place; the keys file is never overwritten";
 
 const char* const FOOTER =
     "Exit status: 0 when the picture is written, 2 on bad input or when it cannot\n"
@@ -76,7 +78,8 @@ const char* const FOOTER =
 const char* const KEYS_FILE_HELP =
     "read the keys from FILE (- for standard input): the\n"
     "words of --keys, separated by any blanks or newlines;\n"
-    "# starts a comment that runs to the end of the line";
+    "# starts a comment that runs to the end of the line;\n"
+    "read up to the first bad word, and at most 1 MiB";
 
 struct Options {
   Options() = default;

@@ -404,6 +404,47 @@ TEST_F(Basinshot, OnATerminalShowsProgressAndSaysWhyAMarkWasRefused) {
             "800 samples across it\n");
 }
 
+#ifdef POLYBASIN
+// polybasin reads the polynomial and its options as basinshot does, and
+// refuses what it does not know in the same words, before any window
+// opens; GLUT's own options pass through.
+TEST_F(Basinshot, PolybasinReadsItsCommandLineAsBasinshotDoes) {
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {
+      {{"z^2 - 1", "foo"}, "unexpected argument 'foo'"},
+      {{"-geometry", "99x99", "z^2 - 1", "--bogus"}, "unknown option '--bogus'"},
+      {{"--", "-z^2 + 1", "-display"}, "unexpected argument '-display'"},
+      {{"z^2 - 1", "--extra", "05"}, "--extra: '05': expected a whole number from 0 to 18"},
+      {{"z^2 - 1", "--extra", "18"}, "--extra must lie from 0 to 19 less the degree"},
+      {{"z^2 - 1e-50"}, "'z^2 - 1e-50': column 7: coefficient 1e-50 rounds to 0 as a float"},
+      {{"z^2", "--ftol", "1e39"}, "--ftol: '1e39': must be a positive number below 3.4e38"},
+      {{"z^2", "--rtol", "0"}, "--rtol: '0': must be a positive number below 3.4e38"},
+      {{"z^2", "--ftol=1", "--ftol", "2"}, "--ftol is given more than once"},
+      {{"z^2", "--rtol"}, "--rtol needs a value (X)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.says);
+    const Outcome viewer = support::run([&] {
+      std::vector<std::string> argv{POLYBASIN};
+      argv.insert(argv.end(), c.args.begin(), c.args.end());
+      return argv;
+    }());
+    EXPECT_EQ(viewer.status, 2);
+    EXPECT_EQ(viewer.err.rfind("polybasin: ", 0), 0u) << viewer.err;
+    EXPECT_NE(viewer.err.find(c.says), std::string::npos) << viewer.err;
+    std::vector<std::string> shot = {"-o", dir + "/p.png"};
+    shot.insert(shot.end(), c.args.begin() + (c.args[0] == "-geometry" ? 2 : 0), c.args.end());
+    const Outcome r = shoot(shot);
+    expectFailure(r, c.says);
+  }
+  const Outcome version = support::run({POLYBASIN, "z^2", "--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("polybasin ", 0), 0u) << version.out;
+}
+#endif
+
 // Reads what a program writes to `fd` until `text` has come, or `seconds`
 // have passed; true if it came.
 bool waitForText(int fd, const std::string& text, double seconds) {
