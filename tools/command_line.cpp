@@ -167,6 +167,9 @@ std::string CommandLine::parse(const std::vector<std::string>& args, bool* given
   std::reverse(options.begin(), options.end());  // CLI11 takes them from the back
   try {
     app_.parse(options);
+  } catch (const CLI::CallForHelp&) {  // -h among short flags: -qh
+    help_(app_);
+    std::exit(0);
   } catch (const CLI::ValidationError& e) {
     fail(e.what() + see);
   } catch (const CLI::ParseError& e) {

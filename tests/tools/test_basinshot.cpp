@@ -333,10 +333,15 @@ TEST_F(Basinshot, WritesEachKindOfTargetReplacingOnlyRegularFiles) {
     const char* says;
     Launch launch;
   } cases[] = {
-      {at("null"), 0, "", {}},     {at("full"), 2, "No space left on device", {}},
-      {at("fifo"), 0, "", {}},     {at("link"), 0, "", {}},
-      {at("dangling"), 0, "", {}}, {at("ro.png"), 2, "Permission denied", asNobody()},
-      {at(longest), 0, "", {}},    {"--help", 0, "", {}},
+      {at("null"), 0, "", {}},
+      {at("full"), 2, "No space left on device", {}},
+      {at("fifo"), 0, "", {}},
+      {at("link"), 0, "", {}},
+      {at("dangling"), 0, "", {}},
+      {at("ro.png"), 2, "Permission denied", asNobody()},
+      {at(longest), 0, "", {}},
+      {"--help", 0, "", {}},
+      {at("nobody.png"), 0, "", asNobody()},  // linked into place through /proc
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.target);
@@ -354,12 +359,13 @@ TEST_F(Basinshot, WritesEachKindOfTargetReplacingOnlyRegularFiles) {
   EXPECT_EQ(fs::read_symlink(at("link")), "real.png");
   EXPECT_EQ(fs::read_symlink(at("dangling")), "made.png");
   EXPECT_EQ(fs::status(at("real.png")).permissions(), fs::perms(0640));
-  for (const char* made : {"real.png", "made.png", "--help"}) EXPECT_EQ(contents(at(made)), png);
+  for (const char* made : {"real.png", "made.png", "--help", "nobody.png"})
+    EXPECT_EQ(contents(at(made)), png);
   EXPECT_EQ(contents(at(longest)), png);
   EXPECT_EQ(contents(at("ro.png")), "old");
-  EXPECT_EQ(files(),
-            (std::vector<std::string>{"--help", "dangling", "fifo", "full", "link", "made.png",
-                                      longest, "null", "piped.png", "real.png", "ro.png"}));
+  EXPECT_EQ(files(), (std::vector<std::string>{"--help", "dangling", "fifo", "full", "link",
+                                               "made.png", longest, "nobody.png", "null",
+                                               "piped.png", "real.png", "ro.png"}));
 
   // Standard output on a terminal, by any of its names: refused.
   Terminal terminal;
