@@ -224,17 +224,21 @@ void parseArguments(int argc, char** argv, Options& o) {
   checkPrint(o);
 }
 
+// Refuses, before any work, an output that would overwrite the keys the
+// run reads: the same regular file, however either is named.
+void keepOffInputs(const Options& o, const basin::Output& output) {
+  if (o.keysFile.empty() || !basin::overwrites(output, o.keysInput)) return;
+  const std::string keys = o.keysFile == "-" ? "(standard input)" : "'" + o.keysFile + "'";
+  fail("'" + o.output + "' is the keys file " + keys + ": the picture would overwrite it");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options;
   parseArguments(argc, argv, options);
   const basin::Output output = basin::openOutput(options.output);
-  if (!options.keysFile.empty() && basin::overwrites(output, options.keysInput))
-    fail(
-        "'" + options.output + "' is the keys file " +
-        (options.keysFile == "-" ? std::string("(standard input)") : "'" + options.keysFile + "'") +
-        ": the picture would overwrite it");
+  keepOffInputs(options, output);
   const bool terminal = isatty(STDERR_FILENO) != 0;
   basin::Progress progress;
   basin::ShotReport report;
