@@ -141,7 +141,21 @@ std::string CommandLine::parse(const std::vector<std::string>& args, bool* given
     }
     // CLI11 sees each option once and with all its values, so that its
     // own checks are the only ones it can fail.
-    const int values = std::max(option->get_items_expected_max(), 0);
+    int values = std::max(option->get_items_expected_max(), 0);
+    if (attached) {
+      int following = 0;
+      const std::string fault = attachedFault(arg, name, *option, values, &following);
+      if (!fault.empty()) {
+        note(fault);
+        continue;
+      }
+      if (following > 0) {  // the option is the run's last flag: -qo FILE
+        name = std::string("-") + arg.back();
+        option = app_.get_option_no_throw(name);
+        values = following;
+        attached = false;
+      }
+    }
     const bool again = values > 0 && ++seen[option] > 1;
     if (again) note(name + " is given more than once");
     if (!attached && i + std::size_t(values) >= args.size()) {
@@ -178,6 +192,26 @@ std::string CommandLine::parse(const std::vector<std::string>& args, bool* given
   if (!mistake.empty()) fail(mistake + see);
   if (!app_.remaining().empty()) fail("unknown option '" + app_.remaining()[0] + "'" + see);
   return operand;
+}
+
+std::string CommandLine::attachedFault(const std::string& arg, const std::string& name,
+                                       const CLI::Option& option, int values,
+                                       int* following) const {
+  if (name.compare(0, 2, "--") == 0) {  // --name=VALUE
+    if (values == 0) return name + " takes no value";
+    if (values > 1 || arg.size() == name.size() + 1)
+      return name + " needs " + valuesWanted(option, values);
+    return "";
+  }
+  // -xVALUE, or short flags run together: -qv, where the last one may take
+  // its values from the arguments that follow (-qo FILE).
+  for (std::size_t at = 1; at < arg.size() && values == 0; ++at) {
+    const CLI::Option* flag = app_.get_option_no_throw(std::string("-") + arg[at]);
+    if (flag == nullptr) return "unknown option '-" + arg.substr(at, 1) + "' in '" + arg + "'";
+    values = std::max(flag->get_items_expected_max(), 0);
+    if (at + 1 == arg.size()) *following = values;
+  }
+  return "";
 }
 
 void CommandLine::readPolynomial(const std::string& text, PolynomialOptions& o) const {

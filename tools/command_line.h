@@ -59,6 +59,13 @@ class CommandLine {
   [[noreturn]] void fail(const std::string& message) const;
 
  private:
+  // What is wrong with `arg`, an option `name` with something after its
+  // name ("--size=9", "-ofile", "-qv"), or "" when nothing is; *following
+  // is set to the values a run of short flags takes from the arguments
+  // after it ("-qo FILE").
+  std::string attachedFault(const std::string& arg, const std::string& name,
+                            const CLI::Option& option, int values, int* following) const;
+
   std::string program_;
   std::function<void(const CLI::App&)> help_;
   CLI::App app_;
