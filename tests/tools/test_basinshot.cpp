@@ -219,7 +219,7 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
       {{"duobasin", "-qx", "-o", out}, "unknown option '-x' in '-qx'"},
       {{"duobasin", "--window=1", "-o", out}, "--window needs 4 values"},
       {{"duobasin", "--size=", "-o", out}, "--size needs a value (N)"},
-      {{"duobasin", "-o", out, "-vqo"}, "-o needs a value (FILE)"},
+      {{"duobasin", "-vqo"}, "-o needs a value (FILE)"},
       {{"z^2", "--ftol", "-1", "-o", out}, "'-1': must be a positive number below 3.4e38"},
       {{"z^2", "--rtol=1e39", "-o", out}, "'1e39': must be a positive number below 3.4e38"},
       {{"z^2", "--ftol", "1e-50", "-o", out}, "'1e-50': rounds to 0 as a float"},
