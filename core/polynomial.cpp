@@ -1,10 +1,10 @@
 #include "core/polynomial.h"
 
-#include "core/text.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+
+#include "core/text.h"
 
 namespace basin {
 namespace {
@@ -48,6 +48,16 @@ struct Reader {
   }
 };
 
+// Whether the digits before any power of ten are not all zeros, so that
+// the number is not 0 although its float may be.
+bool hasNonzeroDigit(const std::string& number) {
+  for (const char c : number) {
+    if (c == 'e' || c == 'E') return false;
+    if (c >= '1' && c <= '9') return true;
+  }
+  return false;
+}
+
 // "e3", "E-7" after a number's digits.
 bool readExponentPart(Reader& r) {
   if (r.peek() != 'e' && r.peek() != 'E') return true;
@@ -76,6 +86,8 @@ bool readNumber(Reader& r, float* value) {
   if (*end != '\0') return r.fail(start, "cannot read the number " + number);
   if (std::isinf(*value))
     return r.fail(start, "coefficient " + number + " is too large for a float");
+  if (*value == 0 && hasNonzeroDigit(number))
+    return r.fail(start, "coefficient " + number + " rounds to 0 as a float");
   return true;
 }
 
@@ -202,25 +214,33 @@ int degreeOf(const Polynomial& polynomial) {
 }
 
 const char* tolerancesFault(const Polynomial& polynomial, const Tolerances& tolerances) {
-  if (!(tolerances.FTOL >= 0) || !std::isfinite(tolerances.FTOL))
-    return "--ftol must be a finite number, 0 or more";
-  if (!(tolerances.RTOL >= 0) || !std::isfinite(tolerances.RTOL))
-    return "--rtol must be a finite number, 0 or more";
+  if (!(tolerances.FTOL > 0) || !std::isfinite(tolerances.FTOL))
+    return "--ftol must be a positive number below 3.4e38";
+  if (!(tolerances.RTOL > 0) || !std::isfinite(tolerances.RTOL))
+    return "--rtol must be a positive number below 3.4e38";
   if (tolerances.EXTRASLOTS < 0 || tolerances.EXTRASLOTS > maxExtraSlots(degreeOf(polynomial)))
     return "--extra must lie from 0 to 19 less the degree, so the palette never runs out";
   return nullptr;
 }
 
-bool readTolerance(const std::string& text, float* value) {
-  if (text.empty() || !(isDigit(text[0]) || text[0] == '.')) return false;
+const char* readTolerance(const std::string& text, float* value) {
+  const std::size_t digits = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  if (text.size() <= digits || !(isDigit(text[digits]) || text[digits] == '.'))
+    return "expected a number";
   char* end = nullptr;
-  *value = std::strtof(text.c_str(), &end);
-  return *end == '\0' && std::isfinite(*value);
+  const float read = std::strtof(text.c_str(), &end);
+  if (*end != '\0') return "expected a number";
+  if (!(read > 0) || !std::isfinite(read)) {
+    if (read == 0 && digits == 0 && hasNonzeroDigit(text)) return "rounds to 0 as a float";
+    return "must be a positive number below 3.4e38";
+  }
+  *value = read;
+  return nullptr;
 }
 
 Variant polynomialVariant(const Polynomial& polynomial, const char* text,
                           const Tolerances& tolerances) {
-  Variant variant{"polybasin", {}, polynomial.terms, tolerances.FTOL, tolerances.RTOL,
+  Variant variant{"polybasin",           {},  polynomial.terms, tolerances.FTOL, tolerances.RTOL,
                   tolerances.EXTRASLOTS, text};
   for (int i = 0; i < polynomial.terms; ++i) variant.POLY[i] = polynomial.POLY[i];
   variant.fromUser = true;

@@ -14,7 +14,9 @@
 // derivation drops the last term; without a constant the table ends with a
 // zero constant. Each exponent may appear once; the degree (the largest
 // exponent) must be at least 1; a term in z may not have a zero coefficient,
-// which would give the table a degree the polynomial does not have.
+// which would give the table a degree the polynomial does not have; and no
+// coefficient, the constant's included, may be a number other than 0 that
+// rounds to 0 as a float, which would draw another polynomial than written.
 #pragma once
 
 #include <string>
@@ -61,9 +63,10 @@ inline int maxExtraSlots(int degree) { return 19 - degree; }
 // Why `tolerances` cannot go with `polynomial`, or nullptr.
 const char* tolerancesFault(const Polynomial& polynomial, const Tolerances& tolerances);
 
-// A tolerance as a user writes it: a decimal number, the whole text, rounded
-// to the nearest float, finite and not negative.
-bool readTolerance(const std::string& text, float* value);
+// Reads a tolerance as a user writes it: a decimal number, the whole text,
+// rounded to the nearest float, which must be positive and finite. Returns
+// nullptr with *value set, or why the text is refused (*value untouched).
+const char* readTolerance(const std::string& text, float* value);
 
 // The parameter set that draws `polynomial`, written `text` by the user
 // (kept as a pointer: it must outlive the variant).

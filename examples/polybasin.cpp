@@ -3,20 +3,16 @@
 //
 //   polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N]
 //
-// The polynomial and the three options are taken out of the command line;
-// everything else goes to GLUT, as for the other programs. A polynomial may
-// begin with a minus ("-0.5z^4 + z^2 - 0.25"), so an argument is taken for
-// one of GLUT's options only when GLUT knows it or it starts with a dash
-// and a letter other than z.
-#include <cctype>
+// The polynomial and its options are read as basinshot reads them
+// (tools/command_line.h); GLUT's own options (viewer/glut_options.h) are
+// taken out first, with their values, and passed to GLUT. Any other
+// argument is refused, so that a mistyped option never goes unnoticed.
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "core/polynomial.h"
-#include "core/text.h"
+#include "tools/command_line.h"
+#include "viewer/glut_options.h"
 #include "viewer/viewer.h"
 
 namespace {
@@ -25,80 +21,40 @@ const char* const USAGE =
     "usage: polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N]\n"
     "\n"
     "  POLY       a real polynomial in z, such as \"z^3 - 1\" or \"-0.5z^4 + z^2 - 0.25\":\n"
-    "             exponents 0 ... 18, coefficients decimal numbers, '*' optional\n"
+    "             exponents 0 ... 18, coefficients decimal numbers, '*' optional;\n"
+    "             it may follow --, as in polybasin -- \"-z^2 + 1\"\n"
     "  --ftol X   convergence tolerance on |f(z)|^2 (default 1e-10)\n"
     "  --rtol X   squared distance within which two runs found one root (default 1e-8)\n"
-    "  --extra N  registry slots beyond the degree (default 1, at most 19 - degree)";
-
-[[noreturn]] void fail(const std::string& message) {
-  std::fprintf(stderr, "polybasin: %s\n", basin::escaped(message).c_str());
-  std::exit(2);
-}
-
-bool isGlutOption(const std::string& arg, bool* takesValue) {
-  *takesValue = arg == "-display" || arg == "-geometry";
-  if (*takesValue) return true;
-  for (const char* flag : {"-iconic", "-direct", "-indirect", "-sync", "-gldebug"})
-    if (arg == flag) return true;
-  return arg.size() > 1 && arg[0] == '-' && std::isalpha(static_cast<unsigned char>(arg[1])) &&
-         arg[1] != 'z';
-}
-
-// "--ftol X" or "--ftol=X": true, with the value, when argv[*i] is `name`.
-bool option(const char* name, int argc, char** argv, int* i, std::string* value) {
-  const std::size_t length = std::strlen(name);
-  if (std::strncmp(argv[*i], name, length) != 0) return false;
-  if (argv[*i][length] == '=') {
-    *value = argv[*i] + length + 1;
-    return true;
-  }
-  if (argv[*i][length] != '\0') return false;
-  if (*i + 1 >= argc) fail(std::string(name) + " needs a value");
-  *value = argv[++*i];
-  return true;
-}
-
-int readCount(const std::string& text) {
-  if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos)
-    fail("--extra '" + text + "': expected a whole number");
-  return std::atoi(text.c_str());
-}
+    "  --extra N  registry slots beyond the degree (default 1, at most 19 - degree)\n"
+    "  --version  print the program's name and release";
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<char*> glut{argv[0]};
-  const char* text = nullptr;
-  basin::Tolerances tolerances;
+  std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    std::string value;
-    bool takesValue = false;
-    if (arg == "--help") {
-      basin::printViewerHelp(USAGE, "the polynomial POLY");
-      return 0;
-    } else if (option("--ftol", argc, argv, &i, &value)) {
-      if (!basin::readTolerance(value, &tolerances.FTOL))
-        fail("--ftol '" + value + "': expected a number");
-    } else if (option("--rtol", argc, argv, &i, &value)) {
-      if (!basin::readTolerance(value, &tolerances.RTOL))
-        fail("--rtol '" + value + "': expected a number");
-    } else if (option("--extra", argc, argv, &i, &value)) {
-      tolerances.EXTRASLOTS = readCount(value);
-    } else if (isGlutOption(arg, &takesValue)) {
-      glut.push_back(argv[i]);
-      if (takesValue && i + 1 < argc) glut.push_back(argv[++i]);
-    } else if (text == nullptr) {
-      text = argv[i];
-    } else {
-      fail("unexpected argument '" + arg + "' (see polybasin --help)");
+    const basin::GlutOption* option = basin::glutOption(argv[i]);
+    if (std::string(argv[i]) == "--") {
+      args.insert(args.end(), argv + i, argv + argc);
+      break;
     }
+    if (option == nullptr) {
+      args.push_back(argv[i]);
+      continue;
+    }
+    glut.push_back(argv[i]);
+    if (option->takesValue && i + 1 < argc) glut.push_back(argv[++i]);
   }
-  if (text == nullptr) fail("no polynomial given, such as \"z^3 - 1\" (see polybasin --help)");
-  basin::Polynomial polynomial;
-  basin::PolynomialError error;
-  if (!basin::parsePolynomial(text, &polynomial, &error)) fail(basin::describeError(text, error));
-  if (const char* fault = basin::tolerancesFault(polynomial, tolerances)) fail(fault);
-  const basin::Variant variant = basin::polynomialVariant(polynomial, text, tolerances);
+  basin::CommandLine cli(
+      "polybasin", [](const CLI::App&) { basin::printViewerHelp(USAGE, "the polynomial POLY"); });
+  basin::PolynomialOptions user;
+  cli.addPolynomialOptions(user);
+  bool given = false;
+  const std::string text = cli.parse(args, &given);
+  if (!given) cli.fail("no polynomial given, such as \"z^3 - 1\" (see polybasin --help)");
+  cli.readPolynomial(text, user);
+  const basin::Variant variant =
+      basin::polynomialVariant(user.polynomial, user.text.c_str(), user.tolerances);
   return basin::runViewer(variant, int(glut.size()), glut.data());
 }

@@ -34,7 +34,9 @@ void colourRow(Registry& registry, const Outcome* row, int n, std::uint8_t* rgb)
 // advancing the registry exactly as the viewer's frame does: the rows are
 // solved on every core and coloured in order on this thread; rowDone(rows)
 // after each row, with the number of rows of the picture finished so far.
-// The same picture, bit for bit, as the frame walk of viewer/frame.h.
+// At size GRID the same picture, bit for bit, as the frame walk of
+// viewer/frame.h; at other sizes the samples sit where axisPositions
+// places them by index.
 template <class RowDone>
 void renderPicture(Basin& basin, int size, Picture* picture, RowDone&& rowDone,
                    RowSolver& solver = sharedRows()) {

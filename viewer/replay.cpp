@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "core/text.h"
+
 namespace basin {
 namespace {
 
@@ -15,8 +17,14 @@ const char* const UNKNOWN = "unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w)"
 bool takesPointer(char key) { return key == 'z' || key == 'Z' || key == 'c'; }
 bool takesNothing(char key) { return key == 'r' || key == 'd' || key == 'w'; }
 
-// A whole number of pixels inside the window: digits only, no sign.
-bool parseCoordinate(const std::string& text, int* value) {
+// A whole number of pixels: digits only. A minus before the digits reads
+// as a number all the same, with *negative set, so that the position is
+// refused as outside the window rather than as malformed.
+bool parseCoordinate(std::string text, int* value, bool* negative) {
+  if (text.size() > 1 && text[0] == '-') {
+    *negative = true;
+    text.erase(0, 1);
+  }
   if (text.empty() || text.size() > 4) return false;
   int v = 0;
   for (const char ch : text) {
@@ -44,13 +52,14 @@ bool parseToken(const std::string& token, Command* command, std::string* error) 
   }
   const std::size_t comma = token.find(',');
   int x = 0, y = 0;
+  bool below = false;  // a coordinate written with a minus, left of or above the window
   if (token.size() < 2 || token[1] != '@' || comma == std::string::npos ||
-      !parseCoordinate(token.substr(2, comma - 2), &x) ||
-      !parseCoordinate(token.substr(comma + 1), &y)) {
+      !parseCoordinate(token.substr(2, comma - 2), &x, &below) ||
+      !parseCoordinate(token.substr(comma + 1), &y, &below)) {
     *error = "expected " + std::string(1, key) + "@X,Y with X and Y whole numbers of pixels";
     return false;
   }
-  if (x >= GRID || y >= GRID) {
+  if (below || x >= GRID || y >= GRID) {
     *error = "pointer position outside the 800 x 800 window (0 ... 799)";
     return false;
   }
@@ -60,37 +69,94 @@ bool parseToken(const std::string& token, Command* command, std::string* error) 
 
 }  // namespace
 
-bool parseKeys(const std::string& text, std::vector<Command>* commands, std::string* error) {
-  const bool lines = text.find('\n') != std::string::npos;
-  std::vector<Command> parsed;
+namespace {
+
+// Longer than any key ("z@0799,0799" is the longest), so a word this long
+// is refused whatever follows; the rest of it is not kept.
+constexpr std::size_t LONGEST_WORD = 32;
+
+// The script's bytes from a string.
+struct TextSource {
+  const std::string& text;
   std::size_t at = 0;
-  int line = 1;
-  while (true) {
-    while (at < text.size() &&
-           (std::isspace(static_cast<unsigned char>(text[at])) || text[at] == '#')) {
-      if (text[at] == '#') at = std::min(text.find('\n', at), text.size());
-      if (at < text.size() && text[at] == '\n') ++line;
-      if (at < text.size()) ++at;
+  int get() { return at < text.size() ? static_cast<unsigned char>(text[at++]) : EOF; }
+  // Why reading stopped before the end, or nullptr: a string never does.
+  const char* halted() const { return nullptr; }
+};
+
+// The script's bytes from a file, up to KEYS_FILE_LIMIT of them.
+struct FileSource {
+  std::FILE* file;
+  long read = 0;
+  const char* why = nullptr;
+  int get() {
+    if (why != nullptr) return EOF;
+    const int c = std::getc(file);
+    if (c == EOF) {
+      if (std::ferror(file)) why = "cannot be read";
+    } else if (++read > KEYS_FILE_LIMIT) {
+      why = "more than 1 MiB of keys, more than any session needs";
+      return EOF;
     }
-    if (at == text.size()) break;
-    std::size_t end = at;
-    while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end])) &&
-           text[end] != '#')
-      ++end;
-    const std::string token = text.substr(at, end - at);
+    return c;
+  }
+  const char* halted() const { return why; }
+};
+
+bool isBlank(int c) { return c != EOF && std::isspace(c); }
+
+// Reads the script word by word from `source`, stopping at the first bad
+// word. Lines are named in messages when `namesLines`.
+template <class Source>
+bool parseWords(Source& source, bool namesLines, std::vector<Command>* commands,
+                std::string* error) {
+  std::vector<Command> parsed;
+  int line = 1;
+  int c = source.get();
+  while (true) {
+    while (isBlank(c) || c == '#') {
+      if (c == '#')
+        while (c != EOF && c != '\n') c = source.get();
+      if (c == '\n') ++line;
+      if (c != EOF) c = source.get();
+    }
+    if (c == EOF && source.halted() == nullptr) break;
+    std::string word;
+    bool cut = false;
+    for (; c != EOF && !isBlank(c) && c != '#'; c = source.get()) {
+      cut = word.size() == LONGEST_WORD;
+      if (cut) break;
+      word += char(c);
+    }
+    if (const char* why = source.halted()) {
+      *error = why;
+      commands->clear();
+      return false;
+    }
     Command command;
-    if (!parseToken(token, &command, error)) {
-      const std::string where = lines ? " on line " + std::to_string(line) : "";
-      *error =
-          "key " + std::to_string(parsed.size() + 1) + " '" + token + "'" + where + ": " + *error;
+    if (cut || !parseToken(word, &command, error)) {
+      const std::string where = namesLines ? " on line " + std::to_string(line) : "";
+      *error = "key " + std::to_string(parsed.size() + 1) + " '" + escaped(word) +
+               (cut ? "...'" : "'") + where + ": " + (cut ? UNKNOWN : *error);
       commands->clear();
       return false;
     }
     parsed.push_back(command);
-    at = end;
   }
   *commands = std::move(parsed);
   return true;
+}
+
+}  // namespace
+
+bool parseKeys(const std::string& text, std::vector<Command>* commands, std::string* error) {
+  TextSource source{text};
+  return parseWords(source, text.find('\n') != std::string::npos, commands, error);
+}
+
+bool readKeys(std::FILE* file, std::vector<Command>* commands, std::string* error) {
+  FileSource source{file};
+  return parseWords(source, true, commands, error);
 }
 
 void drawFrame(HeadlessViewer& session, int size) {
@@ -149,35 +215,60 @@ bool showWindow(HeadlessViewer& session, const Window& w, int size) {
   return true;
 }
 
-Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report) {
-  // Which frame is the last one: the last `d`, else the window's, else the
-  // start-up frame (index -1 stands for both of the latter).
+namespace {
+
+// The index of the session's last frame: its last `d`, else -1 for the
+// window's frame or the start-up frame.
+int lastFrame(const Shot& shot) {
   int last = -1;
   for (int i = 0; i < int(shot.keys.size()); ++i)
     if (shot.keys[i].key == 'd') last = i;
+  return last;
+}
+
+}  // namespace
+
+Window lastWindow(const Shot& shot) {
+  Views v;
+  if (shot.hasWindow) {
+    v.NXMIN = shot.window.xmin;
+    v.NXMAX = shot.window.xmax;
+    v.NYMIN = shot.window.ymin;
+    v.NYMAX = shot.window.ymax;
+    changewin(v);
+  }
+  const int last = lastFrame(shot);
+  for (int i = 0; i <= last; ++i)
+    press(v, static_cast<unsigned char>(shot.keys[i].key),
+          Pointer{shot.keys[i].x, shot.keys[i].y, GRID, GRID});
+  return Window{v.XMIN, v.XMAX, v.YMIN, v.YMAX};
+}
+
+Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report) {
+  const int last = lastFrame(shot);
   const auto sizeOf = [&](int index) { return index == last ? shot.size : GRID; };
 
   HeadlessViewer session(variant);
-  long done = 0;  // rows drawn so far
-  if (report.progress) {
-    // Rows of every frame: the start-up frame, a second one for the window
-    // or for the start-up frame at its own size, then one for each `d`.
-    long total = GRID;
-    if (shot.hasWindow || sizeOf(-1) != GRID) total += sizeOf(-1);
-    for (int i = 0; i < int(shot.keys.size()); ++i)
-      if (shot.keys[i].key == 'd') total += sizeOf(i);
-    session.rowDone = [&report, &done, total](int) { report.progress(++done, total); };
-  }
+  // Only the print's rows count: the frames before it are the viewer's.
+  long done = 0;
+  const auto print = [&] {
+    if (report.progress)
+      session.rowDone = [&report, &done, &shot](int) { report.progress(++done, shot.size); };
+  };
   // The start-up frame always goes over the viewer's grid first: the
   // registry gives the roots their colours in the order that grid meets
   // them. When it is also the last frame, it is drawn again at shot.size.
+  const bool startupIsPrint = last < 0 && !shot.hasWindow && shot.size == GRID;
+  if (startupIsPrint) print();
   drawFrame(session);
+  if (last < 0 && !startupIsPrint) print();
   if (shot.hasWindow) {
     showWindow(session, shot.window, sizeOf(-1));
   } else if (sizeOf(-1) != GRID) {
     drawFrame(session, sizeOf(-1));
   }
   for (int i = 0; i < int(shot.keys.size()); ++i) {
+    if (i == last) print();
     const char* why = nullptr;
     if (replay(session, shot.keys[i], sizeOf(i), &why) == Effect::Refused && report.refused)
       report.refused(shot.keys[i], why);

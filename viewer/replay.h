@@ -10,6 +10,7 @@
 // drawn: the picture holds the last frame, black after a wipe.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -33,6 +34,16 @@ struct Command {
 // one-line reason in *error naming the key, and its line when the script
 // has more than one (and *commands left empty).
 bool parseKeys(const std::string& text, std::vector<Command>* commands, std::string* error);
+
+// The most a keys file may hold: far more than any session typed by hand.
+constexpr long KEYS_FILE_LIMIT = 1L << 20;
+
+// Reads a script from `file` as parseKeys does, as a stream: it stops at
+// the first bad word, naming its line whatever the file holds, and after
+// KEYS_FILE_LIMIT bytes or a read error, with a reason of its own. No word
+// is kept beyond what shows it is bad, so no input makes it take more
+// memory than its keys need.
+bool readKeys(std::FILE* file, std::vector<Command>* commands, std::string* error);
 
 // One program as its window would show it, with no window: the state the
 // keys move and the last frame, in memory.
@@ -82,13 +93,18 @@ struct Shot {
 // start-up frame is always drawn on that grid, and drawn again at shot.size
 // when it is the last frame. The window must have no fault.
 //
-// `progress`, if set, hears after every row drawn how many rows of all the
-// session's frames are done and how many there are in all; `refused`, if
-// set, hears of every mark refused and why.
+// `progress`, if set, hears after every row of the last frame (the print)
+// how many of its rows are done and how many it has; `refused`, if set,
+// hears of every mark refused and why.
 struct ShotReport {
   std::function<void(long done, long total)> progress;
   std::function<void(const Command& command, const char* why)> refused;
 };
 Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report = {});
+
+// The window the last frame of `shot` draws, found by running its keys on
+// the view windows alone, without drawing: so that a print's size can be
+// checked against it before any work.
+Window lastWindow(const Shot& shot);
 
 }  // namespace basin

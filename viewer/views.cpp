@@ -41,13 +41,16 @@ float AxisWalk::next() {
   return position_;
 }
 
-void axisPositions(float lo, float hi, int n, bool rising, float* out) {
-  AxisWalk walk(lo, hi, n, rising);
-  for (int i = 0; i < n; ++i) out[i] = walk.next();
+namespace {
+
+// Position k (from 1) of n along [lo, hi], placed by its index.
+float positionByIndex(float lo, float hi, int n, int k, bool rising) {
+  const double offset = (double(k) * (double(hi) - double(lo))) / n;
+  return stored(rising ? double(lo) + offset : double(hi) - offset);
 }
 
-bool axisResolves(float lo, float hi, int samples) {
-  if (!std::isfinite(lo) || !std::isfinite(hi) || !(lo < hi)) return false;
+// The accumulated walk's own check: see axisResolves.
+bool walkResolves(float lo, float hi, int samples) {
   // Every addition of the walk rounds by up to half a unit in the last
   // place, and inside one binade always the same way, so the error grows
   // with the sample count; in deep zooms the step also falls below what
@@ -68,13 +71,41 @@ bool axisResolves(float lo, float hi, int samples) {
   return true;
 }
 
+}  // namespace
+
+void axisPositions(float lo, float hi, int n, bool rising, float* out) {
+  if (n == GRID) {
+    AxisWalk walk(lo, hi, n, rising);
+    for (int i = 0; i < n; ++i) out[i] = walk.next();
+    return;
+  }
+  for (int k = 1; k <= n; ++k) out[k - 1] = positionByIndex(lo, hi, n, k, rising);
+}
+
+bool axisResolves(float lo, float hi, int samples) {
+  if (!std::isfinite(lo) || !std::isfinite(hi) || !(lo < hi)) return false;
+  if (samples == GRID) return walkResolves(lo, hi, samples);
+  for (int k = 2; k <= samples; ++k) {
+    const bool rises =
+        positionByIndex(lo, hi, samples, k - 1, true) < positionByIndex(lo, hi, samples, k, true);
+    const bool falls =
+        positionByIndex(lo, hi, samples, k - 1, false) > positionByIndex(lo, hi, samples, k, false);
+    if (!rises || !falls) return false;
+  }
+  return true;
+}
+
+bool windowResolves(const Window& w, int samples) {
+  return axisResolves(w.xmin, w.xmax, samples) && axisResolves(w.ymin, w.ymax, samples);
+}
+
 const char* windowFault(const Window& w) {
   if (!std::isfinite(w.xmin) || !std::isfinite(w.xmax) || !std::isfinite(w.ymin) ||
       !std::isfinite(w.ymax))
     return "an edge is not finite (beyond the range of float)";
   if (!(w.xmin < w.xmax)) return "XMIN must be below XMAX";
   if (!(w.ymin < w.ymax)) return "YMIN must be below YMAX";
-  if (!axisResolves(w.xmin, w.xmax) || !axisResolves(w.ymin, w.ymax))
+  if (!windowResolves(w, GRID))
     return "the window is too narrow for float to place 800 samples across it";
   return nullptr;
 }

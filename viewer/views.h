@@ -62,7 +62,7 @@ void changewin(Views& views);
 // first at lo + step (rising) or hi - step (falling) with step = (hi - lo) / n
 // stored as a float, each next one the previous plus or minus step, stored.
 // Accumulated, never recomputed from the index, so the rounding drifts along
-// the axis as it always has: the rest of the program samples where this says.
+// the axis as it always has: the viewer's window samples where this says.
 class AxisWalk {
  public:
   AxisWalk(float lo, float hi, int n, bool rising);
@@ -74,16 +74,28 @@ class AxisWalk {
   bool rising_;
 };
 
-// The n positions of AxisWalk(lo, hi, n, rising) into out[0 ... n - 1].
+// The n positions a frame samples along one axis of [lo, hi], into
+// out[0 ... n - 1]. On the viewer's grid (n = GRID) they are AxisWalk's,
+// so a print at 800 equals the window sample for sample. At any other n
+// each is placed by its index k (from 1), formed in double from the float
+// edges and rounded once: lo + (k * (hi - lo)) / n rising, hi - (k * (hi -
+// lo)) / n falling. Nothing accumulates, so a print of any size covers the
+// same region as the window it was made from.
 void axisPositions(float lo, float hi, int n, bool rising, float* out);
 
-// Whether a frame can sample [lo, hi] with `samples` accumulated
-// positions: each one further along than the one before, and none more
-// than RESOLVE_STEPS steps (one per cent of the window) from its exact
-// place. Each sample is drawn in its own pixel wherever its position lies,
-// so drift only moves where a column samples the plane; this bound keeps
-// that within one per cent and refuses views where the positions collapse.
+// Whether a frame can sample [lo, hi] with `samples` positions
+// (axisPositions). On the viewer's grid the accumulated walk must move
+// each step further along, and stay within RESOLVE_STEPS steps (one per
+// cent of the window) of each exact place: each sample is drawn in its own
+// pixel wherever its position lies, so drift only moves where a column
+// samples the plane; this bound keeps that within one per cent and refuses
+// views where the positions collapse. At any other count the positions by
+// index must be strictly increasing (rising) and decreasing (falling) in
+// float.
 constexpr int RESOLVE_STEPS = 8;
 bool axisResolves(float lo, float hi, int samples = GRID);
+
+// Whether both axes of `window` resolve with `samples` positions a side.
+bool windowResolves(const Window& window, int samples);
 
 }  // namespace basin

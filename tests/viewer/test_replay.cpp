@@ -1,6 +1,7 @@
 // Key scripts, the shared key table and headless sessions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "bench/allocations.h"
@@ -173,21 +174,58 @@ TEST(Replay, PointerPositionsMapThroughTheViewersWindowAtEverySize) {
   EXPECT_EQ(small.picture.size, 100);
 }
 
-TEST(TakeShot, LargerPrintShowsTheSameViewInTheSameColours) {
-  // Cell (2i - 1, 2j - 1) of a 1600 print sits where cell (i - 1, j - 1) of
-  // the 800 picture sits, give or take the rounding of the accumulated
-  // positions, so nearly all of them agree; a shifted or mirrored view, or
-  // colours from another registry, would not.
+TEST(TakeShot, PrintsOfEverySizeShowTheViewAndSampleItByIndex) {
+  // Seven zooms off centre: a view where positions accumulated over more
+  // steps than 800 drift off the window. Each cell of the 800 picture is
+  // compared with the cell of the print nearest its own (drifted) place,
+  // so nearly all agree; a shifted or stretched view, or colours from
+  // another registry, would not.
+  std::string zooms;
+  for (int i = 0; i < 7; ++i) zooms += "z@600,200 d ";
   Shot shot;
-  shot.keys = keys("z@400,400 d z@400,400 d z@400,400 d");
+  shot.keys = keys(zooms);
   const Picture normal = takeShot(QUADBASIN, shot);
-  shot.size = 2 * GRID;
-  const Picture large = takeShot(QUADBASIN, shot);
-  ASSERT_EQ(large.size, 2 * GRID);
-  int same = 0;
-  for (int y = 0; y < GRID; ++y)
-    for (int x = 0; x < GRID; ++x) same += sameCell(large, 2 * x + 1, 2 * y + 1, normal, x, y);
-  EXPECT_GT(same, GRID * GRID * 97 / 100);
+  const Window w = lastWindow(shot);
+  std::vector<float> xs800(GRID), ys800(GRID);
+  axisPositions(w.xmin, w.xmax, GRID, true, xs800.data());
+  axisPositions(w.ymin, w.ymax, GRID, false, ys800.data());
+  for (const int size : {1200, 2400, 1600}) {
+    SCOPED_TRACE(size);
+    shot.size = size;
+    const Picture print = takeShot(QUADBASIN, shot);
+    ASSERT_EQ(print.size, size);
+    const auto nearest = [size](double offset, double extent) {
+      return std::clamp(int(std::lround(offset / extent * size)), 1, size) - 1;
+    };
+    int same = 0;
+    for (int j = 0; j < GRID; ++j)
+      for (int i = 0; i < GRID; ++i)
+        same += sameCell(print, nearest(double(xs800[i]) - w.xmin, double(w.xmax) - w.xmin),
+                         nearest(double(w.ymax) - ys800[j], double(w.ymax) - w.ymin), normal, i, j);
+    EXPECT_GT(same, GRID * GRID * 95 / 100);
+
+    // The last sample of each axis is the window's far edge, the middle one
+    // its centre, where a walk would have drifted.
+    std::vector<float> xs(std::size_t(size), 0.0f), ys(std::size_t(size), 0.0f);
+    axisPositions(w.xmin, w.xmax, size, true, xs.data());
+    axisPositions(w.ymin, w.ymax, size, false, ys.data());
+    EXPECT_EQ(xs.back(), w.xmax);
+    EXPECT_EQ(ys.back(), w.ymin);
+    EXPECT_EQ(xs[std::size_t(size / 2 - 1)], float((double(w.xmin) + w.xmax) / 2));
+    EXPECT_EQ(ys[std::size_t(size / 2 - 1)], float((double(w.ymin) + w.ymax) / 2));
+    EXPECT_TRUE(std::is_sorted(xs.begin(), xs.end()));
+  }
+  // At 800 the print is the window's own walk, sample for sample.
+  std::vector<float> walked(GRID), placed(GRID);
+  AxisWalk walk(w.xmin, w.xmax, GRID, true);
+  for (float& x : walked) x = walk.next();
+  axisPositions(w.xmin, w.xmax, GRID, true, placed.data());
+  EXPECT_EQ(placed, walked);
+  // A window that resolves at 800 may not at a finer size: refused there.
+  const Window narrow{1, 1.00009537f, 1, 1.00009537f};
+  EXPECT_EQ(windowFault(narrow), nullptr);
+  EXPECT_TRUE(windowResolves(narrow, 400));
+  EXPECT_FALSE(windowResolves(narrow, 1601));
 }
 
 // Which palette colour a cell shows, whatever its shade: red, green, blue,

@@ -1,0 +1,229 @@
+#include "tools/command_line.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "core/text.h"
+#include "core/version.h"
+
+namespace basin {
+namespace {
+
+// Whether `arg`, where an option could stand, is an operand instead: any
+// word without a leading dash, a lone dash, or a polynomial that begins
+// with a minus.
+bool startsOperand(const std::string& arg) {
+  if (arg.size() < 2 || arg[0] != '-') return true;
+  return std::isdigit(static_cast<unsigned char>(arg[1])) ||
+         std::strchr(". \tz", arg[1]) != nullptr;
+}
+
+// "a value (FILE)", "4 values (XMIN XMAX YMIN YMAX)".
+std::string valuesWanted(const CLI::Option& option, int values) {
+  const std::string count = values == 1 ? "a value" : std::to_string(values) + " values";
+  const std::string type = option.get_type_name();
+  return type.empty() ? count : count + " (" + type + ")";
+}
+
+CLI::Validator tolerance() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        float value;
+        const char* fault = readTolerance(text, &value);
+        return fault == nullptr ? "" : "'" + text + "': " + fault;
+      },
+      "", "");
+}
+
+}  // namespace
+
+CLI::Validator wholeNumber(int lo, int hi) {
+  const std::string range = std::to_string(lo) + " to " + std::to_string(hi);
+  const auto check = [lo, hi, range](std::string& text) -> std::string {
+    long value = 0;
+    bool digits = !text.empty() && text.size() <= 9 && (text[0] != '0' || text == "0");
+    for (const char ch : text) {
+      digits = digits && std::isdigit(static_cast<unsigned char>(ch));
+      if (digits) value = value * 10 + (ch - '0');
+    }
+    if (digits && value >= lo && value <= hi) return "";
+    return "'" + text + "': expected a whole number from " + range;
+  };
+  return CLI::Validator(check, "", "whole number");
+}
+
+CommandLine::CommandLine(const char* program, std::function<void(const CLI::App&)> help)
+    : program_(program), help_(std::move(help)), app_("", program) {
+  // Both are read before CLI11 sees the arguments; here they are listed in
+  // the help.
+  app_.set_help_flag("-h,--help", "print this text");
+  app_.add_flag("--version", "print the program's name and release");
+  app_.allow_extras();
+}
+
+void CommandLine::addPolynomialOptions(PolynomialOptions& o) {
+  // CLI11 reads the number itself only after the check, through strtof.
+  const auto readFloat = [](float* into) {
+    return [into](const std::string& text) { readTolerance(text, into); };
+  };
+  CLI::Option* ftol =
+      app_.add_option_function<std::string>("--ftol", readFloat(&o.tolerances.FTOL),
+                                            "with POLY: the tolerance on |f(z)|^2 (1e-10)")
+          ->type_name("X")
+          ->check(tolerance());
+  CLI::Option* rtol =
+      app_.add_option_function<std::string>("--rtol", readFloat(&o.tolerances.RTOL),
+                                            "with POLY: the squared distance that matches\n"
+                                            "a root (1e-8)")
+          ->type_name("X")
+          ->check(tolerance());
+  CLI::Option* extra = app_.add_option("--extra", o.tolerances.EXTRASLOTS,
+                                       "with POLY: registry slots beyond the degree (1,\n"
+                                       "at most 19 - degree)")
+                           ->type_name("N")
+                           ->check(wholeNumber(0, 18));
+  polynomialOptions_ = {ftol, rtol, extra};
+}
+
+std::string CommandLine::polynomialOptionGiven() const {
+  for (const CLI::Option* option : polynomialOptions_)
+    if (option->count() > 0) return option->get_name();
+  return "";
+}
+
+std::string CommandLine::parse(const std::vector<std::string>& args, bool* given) {
+  std::string operand;
+  *given = false;
+  std::string mistake;  // the first one, reported unless help is asked for
+  const auto note = [&mistake](const std::string& what) {
+    if (mistake.empty()) mistake = what;
+  };
+  const auto takeOperand = [&](const std::string& arg) {
+    if (*given) return note("unexpected argument '" + arg + "'");
+    operand = arg;
+    *given = true;
+  };
+  bool help = false, version = false;
+  std::map<const CLI::Option*, int> seen;
+  std::vector<std::string> options;  // what CLI11 reads
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") {
+      while (++i < args.size()) takeOperand(args[i]);
+      break;
+    }
+    if (startsOperand(arg)) {
+      takeOperand(arg);
+      continue;
+    }
+    help = help || arg == "-h" || arg == "--help";
+    version = version || arg == "--version";
+    if (arg == "-h" || arg == "--help" || arg == "--version") continue;
+    // The option's name: a long one up to any '=', a short one its first
+    // two characters (the rest is its value, or more short flags).
+    std::string name = arg;
+    bool attached = false;
+    if (arg.compare(0, 2, "--") == 0) {
+      attached = arg.find('=') != std::string::npos;
+      name = arg.substr(0, arg.find('='));
+    } else if (arg.size() > 2) {
+      attached = true;
+      name = arg.substr(0, 2);
+    }
+    const CLI::Option* option = app_.get_option_no_throw(name);
+    if (option == nullptr) {
+      note("unknown option '" + arg + "'");
+      continue;
+    }
+    // CLI11 sees each option once and with all its values, so that its
+    // own checks are the only ones it can fail.
+    int values = std::max(option->get_items_expected_max(), 0);
+    if (attached) {
+      int following = 0;
+      const std::string fault = attachedFault(arg, name, *option, values, &following);
+      if (!fault.empty()) {
+        note(fault);
+        continue;
+      }
+      if (following > 0) {  // the option is the run's last flag: -qo FILE
+        name = std::string("-") + arg.back();
+        option = app_.get_option_no_throw(name);
+        values = following;
+        attached = false;
+      }
+    }
+    const bool again = values > 0 && ++seen[option] > 1;
+    if (again) note(name + " is given more than once");
+    if (!attached && i + std::size_t(values) >= args.size()) {
+      note(name + " needs " + valuesWanted(*option, values));
+      break;
+    }
+    const std::size_t taken = attached ? 0 : std::size_t(values);
+    if (!again)
+      options.insert(options.end(), args.begin() + long(i), args.begin() + long(i + 1 + taken));
+    i += taken;
+  }
+  if (help) {
+    help_(app_);
+    std::exit(0);
+  }
+  if (version) {
+    std::printf("%s %s\n", program_.c_str(), VERSION);
+    std::exit(0);
+  }
+  // A value refused by its option's own check is named first: it is the
+  // one mistake that says what was wrong with the value.
+  const std::string see = " (see " + program_ + " --help)";
+  std::reverse(options.begin(), options.end());  // CLI11 takes them from the back
+  try {
+    app_.parse(options);
+  } catch (const CLI::CallForHelp&) {  // -h among short flags: -qh
+    help_(app_);
+    std::exit(0);
+  } catch (const CLI::ValidationError& e) {
+    fail(e.what() + see);
+  } catch (const CLI::ParseError& e) {
+    fail((mistake.empty() ? e.what() : mistake) + see);
+  }
+  if (!mistake.empty()) fail(mistake + see);
+  if (!app_.remaining().empty()) fail("unknown option '" + app_.remaining()[0] + "'" + see);
+  return operand;
+}
+
+std::string CommandLine::attachedFault(const std::string& arg, const std::string& name,
+                                       const CLI::Option& option, int values,
+                                       int* following) const {
+  if (name.compare(0, 2, "--") == 0) {  // --name=VALUE
+    if (values == 0) return name + " takes no value";
+    if (values > 1 || arg.size() == name.size() + 1)
+      return name + " needs " + valuesWanted(option, values);
+    return "";
+  }
+  // -xVALUE, or short flags run together: -qv, where the last one may take
+  // its values from the arguments that follow (-qo FILE).
+  for (std::size_t at = 1; at < arg.size() && values == 0; ++at) {
+    const CLI::Option* flag = app_.get_option_no_throw(std::string("-") + arg[at]);
+    if (flag == nullptr) return "unknown option '-" + arg.substr(at, 1) + "' in '" + arg + "'";
+    values = std::max(flag->get_items_expected_max(), 0);
+    if (at + 1 == arg.size()) *following = values;
+  }
+  return "";
+}
+
+void CommandLine::readPolynomial(const std::string& text, PolynomialOptions& o) const {
+  PolynomialError error;
+  if (!parsePolynomial(text, &o.polynomial, &error)) fail(describeError(text, error));
+  o.text = text;
+  if (const char* fault = tolerancesFault(o.polynomial, o.tolerances)) fail(fault);
+}
+
+void CommandLine::fail(const std::string& message) const {
+  std::fprintf(stderr, "%s: %s\n", program_.c_str(), escaped(message).c_str());
+  std::exit(2);
+}
+
+}  // namespace basin

@@ -1,0 +1,75 @@
+// The command line of basinshot and polybasin, in one place: the options of
+// a polynomial of the user's (--ftol, --rtol, --extra) with their checks,
+// --help, --version and `--`, and every refusal in the program's own words.
+//
+// A program adds its own options to app() and calls parse(). The operand
+// (the program's name or the polynomial) is taken out of the arguments
+// before CLI11 reads them: the first argument that is neither an option nor
+// an option's value, or the first after `--`. A polynomial may begin with a
+// minus ("-0.5z^4 + z^2"): a dash followed by a digit, a point, a blank or
+// z starts an operand, never an option. -h, --help and --version win over
+// any mistake elsewhere. Any other mistake ends the program with one line
+// naming what the user typed, "PROGRAM: MESSAGE (see PROGRAM --help)", and
+// exit status 2.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/polynomial.h"
+
+namespace basin {
+
+// A polynomial of the user's and how it is drawn.
+struct PolynomialOptions {
+  std::string text;
+  Polynomial polynomial;
+  Tolerances tolerances;
+};
+
+// Only decimal digits with no leading zero, checked before CLI11 converts
+// the text (which would also read 0x10 as 16 and 010 as 8), in [lo, hi].
+CLI::Validator wholeNumber(int lo, int hi);
+
+class CommandLine {
+ public:
+  // `program` names the program in messages and --version; `help` prints
+  // the text of --help.
+  CommandLine(const char* program, std::function<void(const CLI::App&)> help);
+
+  CLI::App& app() { return app_; }
+
+  // Adds --ftol, --rtol and --extra, read into `options`.
+  void addPolynomialOptions(PolynomialOptions& options);
+  // The first of them given, as the user wrote it, or "" if none was.
+  std::string polynomialOptionGiven() const;
+
+  // Reads `args` (argv without the program's name). Returns the operand,
+  // with *given telling whether there was one.
+  std::string parse(const std::vector<std::string>& args, bool* given);
+
+  // Reads `text` into options.polynomial, then checks its tolerances; or
+  // ends the program naming the fault.
+  void readPolynomial(const std::string& text, PolynomialOptions& options) const;
+
+  // Ends the program: "PROGRAM: MESSAGE" on stderr, on one line with its
+  // control characters escaped, and exit status 2.
+  [[noreturn]] void fail(const std::string& message) const;
+
+ private:
+  // What is wrong with `arg`, an option `name` with something after its
+  // name ("--size=9", "-ofile", "-qv"), or "" when nothing is; *following
+  // is set to the values a run of short flags takes from the arguments
+  // after it ("-qo FILE").
+  std::string attachedFault(const std::string& arg, const std::string& name,
+                            const CLI::Option& option, int values, int* following) const;
+
+  std::string program_;
+  std::function<void(const CLI::App&)> help_;
+  CLI::App app_;
+  std::vector<CLI::Option*> polynomialOptions_;
+};
+
+}  // namespace basin
