@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -292,10 +293,13 @@ int eventDescriptor() {
   return *end == '\0' && fd >= 0 && fd <= 1024 ? int(fd) : -1;
 }
 
-// A -geometry value with a position and no size, such as +100+100.
-bool positionOnly(const char* geometry) {
+// Whether a -geometry value gives a size, as X reads it: WIDTHxHEIGHT
+// first, after an optional '='. A value with a position alone (+100+100),
+// or one X cannot read (abc), gives none.
+bool givesSize(const char* geometry) {
   if (*geometry == '=') ++geometry;
-  return *geometry == '+' || *geometry == '-';
+  return std::isdigit(static_cast<unsigned char>(*geometry)) || *geometry == 'x' ||
+         *geometry == 'X';
 }
 
 // What the command line asks beyond GLUT's own options, which are left for
@@ -308,7 +312,7 @@ Request readArguments(const Variant& variant, int argc, char** argv, bool* keepS
     if (option != nullptr) {
       const bool hasValue = option->takesValue && i + 1 < argc;
       if (hasValue && std::strcmp(option->name, "-geometry") == 0)
-        *keepSize = positionOnly(argv[i + 1]);
+        *keepSize = !givesSize(argv[i + 1]);
       i += hasValue;
     } else if (std::strcmp(argv[i], "--help") == 0) {
       return Request::Help;
@@ -349,7 +353,8 @@ int runViewer(const Variant& variant, int argc, char** argv) {
   VIEWER->events = eventDescriptor();
   glutInitWindowSize(GRID, GRID);  // before glutInit, whose options may replace it
   glutInit(&argc, argv);
-  // GLUT takes a -geometry with only a position as one of its own size too.
+  // GLUT replaces the size even for a -geometry that gives none: by its own
+  // default for a position alone, by whatever it finds for one it cannot read.
   if (keepSize) glutInitWindowSize(GRID, GRID);
   glutInitDisplayMode(GLUT_RGB | GLUT_SINGLE);
   fitToScreen();
