@@ -159,6 +159,27 @@ TEST_F(SlowQuadbasin, EscapeEndsTheProgramAtOnceEvenDuringASlowFrame) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
+// Sixty re-centres and frames typed far faster than frames are drawn, then
+// Escape: the program takes in the keys that have arrived before each
+// queued key and at the end of each frame, so Escape ends it within a
+// frame's time, long before the burst is worked off.
+TEST_F(Duobasin, EscapeBehindABurstOfKeysEndsTheProgramAtOnce) {
+  std::string burst;
+  for (int i = 0; i < 60; ++i) burst += "cd";
+  session->helper({"xdotool", "mousemove", "--window", session->window(), "400", "400", "type",
+                   "--delay", "1", burst});
+  session->helper({"xdotool", "key", "Escape"});
+  const support::Clock::time_point sent = support::Clock::now();
+  int status = -1;
+  ASSERT_TRUE(session->waitForExit(10, &status)) << "still running 10 s after Escape";
+  const std::chrono::duration<double> exit = support::Clock::now() - sent;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_LT(exit.count(), 0.2) << "seconds from Escape to the end";
+  const int frames = session->framesDrawn();
+  EXPECT_LT(frames, 60) << "the burst's frames were all drawn before Escape";
+  EXPECT_EQ(session->events().back(), "key 27") << "Escape was not the last key taken in";
+}
+
 // A held key is one key: after three seconds of `d` the program is at rest
 // within a second of the release.
 TEST_P(Soak, AHeldKeyQueuesNoWork) {
