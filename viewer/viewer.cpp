@@ -268,9 +268,11 @@ void printViewerHelp(const char* usage, const char* formula) {
       "  Escape  quit\n"
       "\n"
       "After each frame drawn by d, the view is printed on standard output as a\n"
-      "basinshot command that draws it at any size. Every other argument goes to\n"
-      "GLUT (-geometry WxH+X+Y, -display DISPLAY, -iconic, ...; see the freeglut\n"
-      "documentation).\n",
+      "basinshot command that draws it at any size.\n"
+      "\n"
+      "--help prints this text and --version the release. GLUT's own options go\n"
+      "to GLUT (-geometry WxH+X+Y, -display DISPLAY, -iconic, ...; see the\n"
+      "freeglut documentation); any other argument is refused.\n",
       usage, formula);
 }
 
