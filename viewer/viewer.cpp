@@ -99,10 +99,12 @@ void frame() {
     glutMainLoopEvent();
     lastShown = Clock::now();
   });
+  // The last intake comes before the whole picture is shown, which then
+  // also meets any request to draw the window taken in meanwhile.
+  glutMainLoopEvent();
   showRows(GRID);
   glFlush();
   event("frame " + std::to_string(++VIEWER->frames));
-  glutMainLoopEvent();
   VIEWER->drawing = false;
 }
 
