@@ -7,16 +7,13 @@
 # Needs Xvfb and xdotool. Each program is started in its own 800 x 800
 # window; once its start-up frame is done, `d` is pressed FRAMES times, each
 # time after the previous frame has finished. A frame counts from just
-# before the key is sent until the last moment at which the viewer, or the
-# X server taking in its drawing, still used the processor (scheduler run
-# times summed over all threads, read every 2 ms; the frame is over after
-# 300 ms without any). The start includes the few milliseconds xdotool
-# takes to deliver the key.
+# before the key is sent until the viewer reports it finished and handed to
+# the X server (its event lines, BASIN_EVENTS, read every 2 ms). The start
+# includes the few milliseconds xdotool takes to deliver the key.
 set -euo pipefail
 
 BUILD=${1:-build}
 FRAMES=${2:-7}
-QUIET_US=300000  # no processor use for this long: the frame is on screen
 
 for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || { echo "onscreen.sh: $tool is not installed" >&2; exit 2; }
@@ -39,16 +36,16 @@ xvfb_start
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
 for program in duobasin quadbasin; do
-  "$BUILD/$program" >/dev/null &
+  BASIN_EVENTS=3 "$BUILD/$program" >/dev/null 3>"$WORK/events" &
   VIEWER=$!
   window=$(viewer_window "$VIEWER")
   xdotool mousemove --window "$window" 400 400  # focus follows the pointer
-  rest_time "$VIEWER" "$XVFB_PID" "$QUIET_US" >/dev/null  # the start-up frame
+  rest_time "$WORK/events" 1 0 "$VIEWER" >/dev/null  # the start-up frame
   : >"$WORK/times"
-  for _ in $(seq "$FRAMES"); do
+  for key in $(seq "$FRAMES"); do
     start=$(xvfb_now_us)
     xdotool key d
-    end=$(rest_time "$VIEWER" "$XVFB_PID" "$QUIET_US")
+    end=$(rest_time "$WORK/events" 1 "$key" "$VIEWER")
     echo $((end - start)) >>"$WORK/times"
   done
   kill "$VIEWER"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the programs (Release, in build/) and
-# opens one:
+# Installs what is missing, builds all the programs (Release, in build/:
+# duobasin, quadbasin, polybasin and basinshot) and opens one viewer:
 #
 #   bash tools/run.sh              # duobasin, the basins of z^2 - 1
 #   bash tools/run.sh quadbasin    # the basins of z^4 - 1
@@ -23,7 +23,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 bash "$root/tools/install-deps.sh"
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$root/build" -j "$(nproc)" --target "$program" >/dev/null
+cmake --build "$root/build" -j "$(nproc)" >/dev/null
 
 if [ -n "${DISPLAY:-}" ]; then
   exec "$root/build/$program"
@@ -40,10 +40,10 @@ finish() {
 trap finish EXIT
 
 xvfb_start
-"$root/build/$program" >/dev/null &
+BASIN_EVENTS=3 "$root/build/$program" >/dev/null 3>"$XVFB_WORK/events" &
 viewer=$!
 window=$(viewer_window "$viewer")
-rest_time "$viewer" "$XVFB_PID" 500000 >/dev/null
+rest_time "$XVFB_WORK/events" 1 0 "$viewer" >/dev/null
 xwd -silent -id "$window" | convert xwd:- "png:$capture"
 echo "$capture"
 

@@ -30,7 +30,7 @@ ctest --output-on-failure -j "$(nproc)"
 cmake -S "$root" -B "$sanitize" -DBASIN_WERROR=ON -DBASIN_ASAN=ON -DBASIN_UBSAN=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$sanitize" -j "$(nproc)" \
-  --target unit_tests basinshot basinshot_tests random_sessions
+  --target unit_tests basinshot basinshot_tests docs_tests random_sessions
 cd "$sanitize"
 ctest --output-on-failure -j "$(nproc)" -L 'unit|cli|robust'
 

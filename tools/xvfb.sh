@@ -1,11 +1,12 @@
 # A viewer under its own Xvfb, for the shell scripts that need one
-# (tools/run.sh, bench/onscreen.sh, tests/viewer/window/glut_options.sh);
+# (tools/run.sh, bench/onscreen.sh, tests/viewer/window/command_line.sh);
 # the C++ tests have the same in tests/support/xvfb_program.h. Source it:
 #
 #   source tools/xvfb.sh
 #   xvfb_start                      # exports DISPLAY; xvfb_stop ends the server
 #   window=$(viewer_window "$pid")  # the viewer's window, moved to (0, 0)
-#   rest_time "$pid" "$XVFB_PID"    # waits for the frame; prints when it was done
+#   BASIN_EVENTS=3 viewer 3>"$log" &  # its event lines, for rest_time
+#   rest_time "$log" 1 0 "$pid"     # waits for the first frame; prints when
 #
 # Each function returns non-zero, with a line on stderr, when it fails.
 
@@ -65,48 +66,33 @@ xvfb_now_us() {
   echo "$((10#$t))"
 }
 
-# Run time in ns of every thread of the processes given.
-runtime_ns() {
-  local total=0 pid task ns _
-  for pid in "$@"; do
-    for task in /proc/"$pid"/task/*/schedstat; do
-      read -r ns _ <"$task" 2>/dev/null || continue
-      total=$((total + ns))
-    done
-  done
-  echo "$total"
-}
-
-# Waits until process $1 has used no processor time for $3 us (300 000 by
-# default) and prints the time (us) at which its picture was done: its last
-# use, or the X server's ($2, if given) while it was still taking in the
-# drawing, up to 50 ms after. The server also wakes now and then on its own
-# for a fraction of a millisecond; those later wake-ups are not counted.
+# Waits until the viewer that writes its event lines (BASIN_EVENTS) to the
+# file $1 has taken in at least $3 keys (0 by default), finished at least $2
+# frames (1: the start-up frame) and has nothing left to do, then prints the
+# time (us) at which that was seen. $4, if given, is the viewer's process
+# id: the wait fails if it ends, or after XVFB_WAIT seconds (60).
 rest_time() {
-  local viewer=$1 server=${2:-} quiet=${3:-300000} now ns sns
-  local last_ns last_sns=0 last_change finish
-  last_ns=$(runtime_ns "$viewer")
-  [[ -n $server ]] && last_sns=$(runtime_ns "$server")
-  last_change=$(xvfb_now_us)
-  finish=$last_change
+  local log=$1 frames=${2:-1} keys=${3:-0} pid=${4:-} line last seen_frames seen_keys
+  local -a lines
+  local deadline=$((SECONDS + ${XVFB_WAIT:-60}))
   while :; do
-    xvfb_pause 0.002
-    now=$(xvfb_now_us)
-    ns=$(runtime_ns "$viewer")
-    if ((ns != last_ns)); then
-      last_ns=$ns
-      last_change=$now
-      finish=$now
-    elif ((now - last_change >= quiet)); then
-      echo "$finish"
+    mapfile -t lines <"$log"
+    seen_frames=0 seen_keys=0 last=
+    for line in "${lines[@]}"; do
+      case $line in
+        "event frame "*) seen_frames=$((seen_frames + 1)) last=$line ;;
+        "event key "*) seen_keys=$((seen_keys + 1)) last=$line ;;
+        "event "*) last=$line ;;
+      esac
+    done
+    if ((seen_frames >= frames && seen_keys >= keys)) && [[ $last == "event ready" ]]; then
+      xvfb_now_us
       return
     fi
-    [[ -d /proc/$viewer ]] || { echo "process $viewer ended" >&2; return 1; }
-    [[ -n $server ]] || continue
-    sns=$(runtime_ns "$server")
-    if ((sns != last_sns)); then
-      last_sns=$sns
-      ((now - last_change <= 50000)) && finish=$now
+    if [[ -n $pid && ! -d /proc/$pid ]] || ((SECONDS > deadline)); then
+      echo "the viewer ended or did not come to rest: $last" >&2
+      return 1
     fi
+    xvfb_pause 0.002
   done
 }

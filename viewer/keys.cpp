@@ -56,7 +56,8 @@ void HeldKeys::release(unsigned char key) { down_.reset(physical(key)); }
 
 void KeyQueue::push(const KeyPress& press) {
   if (keys_.size() >= CAPACITY) return;
-  if (press.key == 'd' && !keys_.empty() && keys_.back().key == 'd') return;
+  const unsigned char before = keys_.empty() ? running_ : keys_.back().key;
+  if (press.key == 'd' && before == 'd') return;
   keys_.push_back(press);
 }
 
@@ -64,6 +65,7 @@ bool KeyQueue::pop(KeyPress* press) {
   if (keys_.empty()) return false;
   *press = keys_.front();
   keys_.pop_front();
+  running_ = press->key;
   return true;
 }
 

@@ -60,20 +60,24 @@ struct KeyPress {
 
 // Keys waiting their turn while a frame is drawn: they take effect after it,
 // in the order typed, each with its own pointer position. A `d` right behind
-// another `d` is dropped, since the frame of the first has already made its
-// pending window current and the second would draw the same view again; and
-// once CAPACITY keys wait, further ones are dropped, so a flood of keys can
-// never build up more work than a person would wait for.
+// another `d`, waiting or still running, is dropped, since the frame of the
+// first has already made its pending window current and the second would
+// draw the same view again; and once CAPACITY keys wait, further ones are
+// dropped, so a flood of keys can never build up more work than a person
+// would wait for.
 class KeyQueue {
  public:
   static constexpr std::size_t CAPACITY = 64;
 
   void push(const KeyPress& press);
+  // Takes the next key; it counts as running until `done`.
   bool pop(KeyPress* press);
+  void done() { running_ = 0; }
   bool empty() const { return keys_.empty(); }
 
  private:
   std::deque<KeyPress> keys_;
+  unsigned char running_ = 0;  // the key taken and not yet done, or 0
 };
 
 }  // namespace basin

@@ -4,17 +4,24 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "core/version.h"
 #include "viewer/autorepeat.h"
 #include "viewer/frame.h"
+#include "viewer/glut_options.h"
 #include "viewer/keys.h"
 #include "viewer/picture.h"
 #include "viewer/replay.h"
@@ -37,8 +44,21 @@ struct Viewer {
   KeyQueue keys;                         // keys waiting for the frame to end
   HeldKeys held;                         // keys down, to tell repeats from presses
   bool repeatsSeen = false;              // the server marks repeats as presses alone
+  bool runningKeys = false;              // runKeys is taking keys from the queue
+  bool printing = true;                  // standard output still takes the view lines
+  int events = -1;                       // descriptor of the event lines, or -1
+  int frames = 0;                        // frames finished so far
 };
 std::unique_ptr<Viewer> VIEWER;
+
+// One line for a program that drives the viewer and waits on what it has
+// done (tests, scripts): "key CODE" for each key press taken in, "frame N"
+// for each frame finished, "ready" once no key waits and no frame is drawn.
+void event(const std::string& what) {
+  if (VIEWER->events < 0) return;
+  const std::string line = "event " + what + "\n";
+  if (write(VIEWER->events, line.data(), line.size()) < 0) VIEWER->events = -1;
+}
 
 void projection() {
   const Views& v = VIEWER->basin.views;
@@ -64,9 +84,10 @@ void showRows(int rows) {
 }
 
 // Draws the current window. While it runs, the finished rows go to the
-// screen and the event loop runs about ten times a second: keys typed
-// meanwhile wait in the queue (Escape ends the process at once), and a
-// request to draw the window is already being met.
+// screen and the event loop runs about ten times a second, and once more at
+// the end however fast the frame was: keys typed meanwhile wait in the
+// queue (Escape ends the process at once), and a request to draw the window
+// is already being met.
 void frame() {
   using Clock = std::chrono::steady_clock;
   VIEWER->drawing = true;
@@ -78,9 +99,22 @@ void frame() {
     glutMainLoopEvent();
     lastShown = Clock::now();
   });
+  // The last intake comes before the whole picture is shown, which then
+  // also meets any request to draw the window taken in meanwhile.
+  glutMainLoopEvent();
   showRows(GRID);
   glFlush();
+  event("frame " + std::to_string(++VIEWER->frames));
   VIEWER->drawing = false;
+}
+
+// The view just drawn, as the command that prints it at any size. A reader
+// that has gone (a closed pipe) ends the printing, not the viewer.
+void printView() {
+  if (!VIEWER->printing) return;
+  const std::string line = shotCommand(VIEWER->basin) + "\n";
+  if (std::fputs(line.c_str(), stdout) == EOF || std::fflush(stdout) == EOF)
+    VIEWER->printing = false;
 }
 
 // White outline of the pending window over the picture.
@@ -109,38 +143,51 @@ void refused(const KeyPress& press, const char* why) {
                keyName(press.key), press.at.x, press.at.y, why);
 }
 
-// Runs the waiting keys in order through the key table (viewer/keys.h),
-// which updates the view windows, and draws what each asks for. For `d`
-// the table has already made the pending window current; the projection
-// follows it before the frame. A frame may queue further keys; they run
-// here too, after it.
-void runKeys() {
-  KeyPress press;
-  while (VIEWER->keys.pop(&press)) {
-    const char* why = nullptr;
-    switch (basin::press(VIEWER->basin.views, press.key, press.at, &why)) {
-      case Effect::Exit:
-        std::exit(0);
-      case Effect::Outline:
-        box();
-        break;
-      case Effect::Frame:
-        projection();
-        frame();
-        // The view just drawn, as the command that prints it at any size.
-        std::printf("%s\n", shotCommand(VIEWER->basin).c_str());
-        std::fflush(stdout);
-        break;
-      case Effect::Refused:
-        refused(press, why);
-        break;
-      case Effect::Wipe:
-        wipe();
-        break;
-      case Effect::None:
-        break;
-    }
+// Runs one key through the key table (viewer/keys.h), which updates the
+// view windows, and draws what it asks for. For `d` the table has already
+// made the pending window current; the projection follows it before the
+// frame.
+void runKey(const KeyPress& press) {
+  const char* why = nullptr;
+  switch (basin::press(VIEWER->basin.views, press.key, press.at, &why)) {
+    case Effect::Exit:
+      std::exit(0);
+    case Effect::Outline:
+      box();
+      break;
+    case Effect::Frame:
+      projection();
+      frame();
+      printView();
+      break;
+    case Effect::Refused:
+      refused(press, why);
+      break;
+    case Effect::Wipe:
+      wipe();
+      break;
+    case Effect::None:
+      break;
   }
+}
+
+// Runs the waiting keys in order. Before each one the event loop takes in
+// what X has delivered since, so Escape typed behind a burst of keys ends
+// the process at once, and the queue's limits apply to every key typed,
+// not only to those that arrived during a slow frame. Keys taken in here
+// or during a frame run here too, after what was before them.
+void runKeys() {
+  if (VIEWER->runningKeys) return;  // called again from within the event loop
+  VIEWER->runningKeys = true;
+  KeyPress press;
+  glutMainLoopEvent();
+  while (VIEWER->keys.pop(&press)) {
+    runKey(press);
+    VIEWER->keys.done();
+    glutMainLoopEvent();
+  }
+  VIEWER->runningKeys = false;
+  event("ready");
 }
 
 void display() {
@@ -149,15 +196,25 @@ void display() {
   runKeys();
 }
 
+// Every key taken in ends with runKeys when no frame is in progress, even
+// one that queues nothing, so that "ready" follows it.
 void keyboard(unsigned char key, int x, int y) {
+  event("key " + std::to_string(key));
   if (key == ESCAPE) std::exit(0);
-  if (VIEWER->repeatsSeen && !VIEWER->held.press(key)) return;  // held, not typed again
-  VIEWER->keys.push(
-      KeyPress{key, Pointer{x, y, glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT)}});
+  const bool repeat = VIEWER->repeatsSeen && !VIEWER->held.press(key);  // held, not typed again
+  if (!repeat)
+    VIEWER->keys.push(
+        KeyPress{key, Pointer{x, y, glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT)}});
   if (!VIEWER->drawing) runKeys();
 }
 
 void keyboardUp(unsigned char key, int, int) { VIEWER->held.release(key); }
+
+// Function and arrow keys do nothing; they are taken in all the same.
+void special(int key, int, int) {
+  event("key special " + std::to_string(key));
+  if (!VIEWER->drawing) runKeys();
+}
 
 // With the pointer gone, so is the focus (there may be no window manager),
 // and with it the releases of the keys held.
@@ -213,30 +270,103 @@ void printViewerHelp(const char* usage, const char* formula) {
       "  Escape  quit\n"
       "\n"
       "After each frame drawn by d, the view is printed on standard output as a\n"
-      "basinshot command that draws it at any size. Every other argument goes to\n"
-      "GLUT (-geometry WxH+X+Y, -display DISPLAY, -iconic, ...; see the freeglut\n"
-      "documentation).\n",
+      "basinshot command that draws it at any size.\n"
+      "\n"
+      "--help prints this text and --version the release. GLUT's own options go\n"
+      "to GLUT (-geometry WxH+X+Y, -display DISPLAY, -iconic, ...; see the\n"
+      "freeglut documentation); any other argument is refused.\n",
       usage, formula);
 }
+
+namespace {
+
+// A descriptor among 0-2 left closed by whoever started the program would
+// be taken by the next file opened, the X connection among them, and the
+// view lines would go into it. /dev/null fills each gap, lowest first.
+void fillStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd)
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", O_RDWR);
+}
+
+// The descriptor named by BASIN_EVENTS for the event lines, or -1.
+int eventDescriptor() {
+  const char* value = std::getenv("BASIN_EVENTS");
+  if (value == nullptr || *value == '\0') return -1;
+  char* end = nullptr;
+  const long fd = std::strtol(value, &end, 10);
+  return *end == '\0' && fd >= 0 && fd <= 1024 ? int(fd) : -1;
+}
+
+// Whether a -geometry value gives a size, as X reads it: WIDTHxHEIGHT
+// first, after an optional '='. A value with a position alone (+100+100),
+// or one X cannot read (abc), gives none.
+bool givesSize(const char* geometry) {
+  if (*geometry == '=') ++geometry;
+  return std::isdigit(static_cast<unsigned char>(*geometry)) || *geometry == 'x' ||
+         *geometry == 'X';
+}
+
+// What the command line asks beyond GLUT's own options, which are left for
+// glutInit (one with its value missing is GLUT's to report).
+enum class Request { Run, Help, Version, Refused };
+
+Request readArguments(const Variant& variant, int argc, char** argv, bool* keepSize) {
+  for (int i = 1; i < argc; ++i) {
+    const GlutOption* option = glutOption(argv[i]);
+    if (option != nullptr) {
+      const bool hasValue = option->takesValue && i + 1 < argc;
+      if (hasValue && std::strcmp(option->name, "-geometry") == 0)
+        *keepSize = !givesSize(argv[i + 1]);
+      i += hasValue;
+    } else if (std::strcmp(argv[i], "--help") == 0) {
+      return Request::Help;
+    } else if (std::strcmp(argv[i], "--version") == 0) {
+      return Request::Version;
+    } else {
+      std::fprintf(stderr, "%s: unknown argument '%s' (see %s --help)\n", variant.name, argv[i],
+                   variant.name);
+      return Request::Refused;
+    }
+  }
+  return Request::Run;
+}
+
+}  // namespace
 
 // No idle callback is registered: the event loop then sleeps while nothing
 // happens, where even an empty one would keep a processor busy.
 int runViewer(const Variant& variant, int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--help") == 0) {
+  fillStandardDescriptors();
+  bool keepSize = false;
+  switch (readArguments(variant, argc, argv, &keepSize)) {
+    case Request::Help: {
       const std::string usage = std::string("usage: ") + variant.name + " [GLUT options]";
       printViewerHelp(usage.c_str(), variant.formula);
       return 0;
     }
+    case Request::Version:
+      std::printf("%s %s\n", variant.name, VERSION);
+      return 0;
+    case Request::Refused:
+      return 2;
+    case Request::Run:
+      break;
+  }
+  std::signal(SIGPIPE, SIG_IGN);  // a closed reader ends the printing only: see printView
   VIEWER = std::make_unique<Viewer>(variant);
+  VIEWER->events = eventDescriptor();
   glutInitWindowSize(GRID, GRID);  // before glutInit, whose options may replace it
   glutInit(&argc, argv);
+  // GLUT replaces the size even for a -geometry that gives none: by its own
+  // default for a position alone, by whatever it finds for one it cannot read.
+  if (keepSize) glutInitWindowSize(GRID, GRID);
   glutInitDisplayMode(GLUT_RGB | GLUT_SINGLE);
   fitToScreen();
   glutCreateWindow(TITLE);
   ignoreRepeats();
   glutDisplayFunc(display);
   glutKeyboardFunc(keyboard);
+  glutSpecialFunc(special);
   projection();
   glutMainLoop();
   return 0;

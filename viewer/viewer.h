@@ -11,7 +11,13 @@ namespace basin {
 void printViewerHelp(const char* usage, const char* formula);
 
 // Runs the viewer for `variant`; returns only if the GLUT loop ever does,
-// or at once, with 0, after printing the help for --help.
+// or at once: with 0 after printing the help for --help or the release for
+// --version, with 2 after a message for an argument that is neither one of
+// these nor one of GLUT's own options (viewer/glut_options.h). Standard
+// input, output and error, if closed, are first opened on /dev/null; a
+// reader of the view lines that goes ends only the printing (SIGPIPE is
+// ignored). With BASIN_EVENTS=FD the viewer writes its event lines (keys
+// taken in, frames finished, "ready") to descriptor FD.
 int runViewer(const Variant& variant, int argc, char** argv);
 
 }  // namespace basin

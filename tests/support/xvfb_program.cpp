@@ -20,6 +20,36 @@ void pause(int milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+// The keys an xdotool command line types: each word after `key` up to the
+// next command, each character `type` types, and each `keydown` (a held
+// key's repeats only add to the keys the program takes in).
+int keysTyped(const std::vector<std::string>& argv) {
+  if (argv.empty() || argv[0] != "xdotool") return 0;
+  static const char* const COMMANDS[] = {"mousemove", "key",  "keydown",    "keyup",
+                                         "sleep",     "type", "windowmove", "windowsize"};
+  const auto command = [](const std::string& word) {
+    for (const char* c : COMMANDS)
+      if (word == c) return true;
+    return false;
+  };
+  int keys = 0;
+  std::string current;
+  for (std::size_t i = 1; i < argv.size(); ++i) {
+    const std::string& word = argv[i];
+    if (command(word)) {
+      current = word;
+      keys += word == "keydown";
+    } else if (word.rfind("--", 0) == 0) {
+      i += word != "--clearmodifiers";  // the option's value
+    } else if (current == "key") {
+      ++keys;
+    } else if (current == "type") {
+      keys += int(word.size());
+    }
+  }
+  return keys;
+}
+
 [[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
 
 // The number Xvfb writes to `fd` once it has found a free display.
@@ -59,6 +89,7 @@ XvfbProgram::XvfbProgram(const std::string& name, const std::vector<std::string>
 
   Launch viewer;
   viewer.environment = environment;
+  viewer.environment.push_back("BASIN_EVENTS=2");
   viewer.environment.push_back("DISPLAY=" + display_);
   viewer.log = name + ".program.log";
   program_ = std::make_unique<Child>(program, viewer);
@@ -98,12 +129,42 @@ bool XvfbProgram::waitForFrames(int frames, double timeout) {
   const Clock::time_point deadline = after(timeout);
   while (framesPrinted() < frames) {
     if (Clock::now() > deadline || !program_->running()) return false;
-    pause(10);
+    pollPause();
   }
   return true;
 }
 
+void pollPause() { pause(5); }
+
+std::vector<std::string> XvfbProgram::events() const {
+  std::istringstream out(output());
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(out, line);)
+    if (line.rfind("event ", 0) == 0 && !out.eof()) lines.push_back(line.substr(6));
+  return lines;
+}
+
+int XvfbProgram::framesDrawn() const {
+  int frames = 0;
+  for (const std::string& e : events()) frames += e.rfind("frame ", 0) == 0;
+  return frames;
+}
+
+bool XvfbProgram::waitForRest(int frames, double timeout) {
+  return waitForEvents(
+      [this, frames](const std::vector<std::string>& lines) {
+        int keys = 0, drawn = 0;
+        for (const std::string& e : lines) {
+          keys += e.rfind("key ", 0) == 0;
+          drawn += e.rfind("frame ", 0) == 0;
+        }
+        return keys >= keysSent_ && drawn >= frames && !lines.empty() && lines.back() == "ready";
+      },
+      timeout);
+}
+
 std::string XvfbProgram::helper(const std::vector<std::string>& argv) {
+  keysSent_ += keysTyped(argv);
   const Result r = run(argv, Launch{{"DISPLAY=" + display_}}, 20);
   if (r.status != 0) {
     std::string command;
@@ -137,28 +198,6 @@ long XvfbProgram::cpuTicks() const {
 
 double XvfbProgram::ticksToSeconds(long ticks) {
   return double(ticks) / double(sysconf(_SC_CLK_TCK));
-}
-
-bool XvfbProgram::waitForRest(long sinceTicks, double minSeconds, double timeout) {
-  // A frame keeps the process busy from start to end, so a pause of 0.4 s
-  // (forty clock ticks) without any processor time means it has finished.
-  const auto quiet = std::chrono::milliseconds(400);
-  const Clock::time_point deadline = after(timeout);
-  long last = -2;
-  Clock::time_point stillSince = Clock::now();
-  while (Clock::now() < deadline) {
-    if (!program_->running()) return false;
-    const long now = cpuTicks();
-    if (now != last) {
-      last = now;
-      stillSince = Clock::now();
-    } else if (ticksToSeconds(now - sinceTicks) >= minSeconds &&
-               Clock::now() - stillSince >= quiet) {
-      return true;
-    }
-    pause(50);
-  }
-  return false;
 }
 
 basin::Picture XvfbProgram::capture(bool oblong) {

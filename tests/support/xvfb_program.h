@@ -8,6 +8,12 @@
 // window manager the focus follows the pointer, and GLUT reports the
 // pointer's real position. Captures come from xwd. Whatever happens, the
 // program and the server end with the object, and with the test process.
+//
+// The program runs with BASIN_EVENTS=2: it reports on standard error each
+// key it takes in ("event key CODE"), each frame it finishes ("event frame
+// N") and each time it has nothing left to do ("event ready"). The waits
+// below go by those lines and by the keys sent through pressAt and helper,
+// never by the clock, so they hold however loaded the machine is.
 #pragma once
 
 #include <memory>
@@ -18,6 +24,9 @@
 #include "viewer/picture.h"
 
 namespace support {
+
+// The pause between two looks at a program's output.
+void pollPause();
 
 class XvfbProgram {
  public:
@@ -35,14 +44,23 @@ class XvfbProgram {
   // Waits up to `timeout` for the program to have printed `frames` views.
   bool waitForFrames(int frames, double timeout = 30);
 
-  // Waits until the program has used no processor time for a while, after
-  // having used at least `minSeconds` since `sinceTicks` (see cpuTicks):
-  // whatever a key started is then finished. False after `timeout`.
-  bool waitForRest(long sinceTicks = 0, double minSeconds = 0, double timeout = 30);
+  // The event lines so far, without their "event " prefix.
+  std::vector<std::string> events() const;
+  // Frames finished so far, the start-up frame and redraws included.
+  int framesDrawn() const;
 
-  // Waits until the window is open and its first frame drawn, which takes
-  // at least a twentieth of a second of processor time.
-  bool waitForStartUp() { return waitForRest(0, 0.05); }
+  // Waits until the program has taken in every key sent so far, has
+  // finished at least `frames` frames and has nothing left to do: whatever
+  // the keys started is then on the screen. False after `timeout`, or if
+  // the program has ended.
+  bool waitForRest(int frames = 0, double timeout = 30);
+
+  // Waits until the window is open and its first frame drawn.
+  bool waitForStartUp() { return waitForRest(1); }
+
+  // Waits up to `timeout` until `done` holds for the event lines.
+  template <class Done>
+  bool waitForEvents(Done done, double timeout = 30);
 
   // User plus system time of the program so far, in clock ticks.
   long cpuTicks() const;
@@ -56,13 +74,16 @@ class XvfbProgram {
   // Moves the pointer to window pixel (x, y), then types `key` (an xdotool
   // key name such as "z", "Z", "Escape", "space").
   void pressAt(int x, int y, const std::string& key);
+  // Keys sent so far, through pressAt and helper.
+  int keysSent() const { return keysSent_; }
 
   // Waits up to `seconds` for the program to end; true with its wait status.
   bool waitForExit(double seconds, int* status) { return program_->wait(seconds, status); }
   bool running() { return program_->running(); }
 
   const std::string& window() const { return window_; }
-  // Runs a client such as xdotool on the display; its stdout. Throws on failure.
+  // Runs a client such as xdotool on the display; its stdout. Throws on
+  // failure. The keys an xdotool command types are counted as sent.
   std::string helper(const std::vector<std::string>& argv);
 
  private:
@@ -71,6 +92,17 @@ class XvfbProgram {
   std::string window_;
   std::unique_ptr<Child> xvfb_;
   std::unique_ptr<Child> program_;
+  int keysSent_ = 0;
 };
+
+template <class Done>
+bool XvfbProgram::waitForEvents(Done done, double timeout) {
+  const Clock::time_point deadline = after(timeout);
+  while (!done(events())) {
+    if (Clock::now() > deadline || !program_->running()) return false;
+    pollPause();
+  }
+  return true;
+}
 
 }  // namespace support

@@ -130,6 +130,15 @@ TEST(KeyQueue, KeepsKeysInOrderDropsARepeatedApplyAndIsBounded) {
   int waiting = 0;
   while (queue.pop(&press)) ++waiting;
   EXPECT_EQ(waiting, int(KeyQueue::CAPACITY));
+  // A `d` taken in while the `d` before it is still running is dropped too;
+  // once that one is done, the next `d` counts.
+  queue.push(KeyPress{'d', Pointer{0, 0}});
+  ASSERT_TRUE(queue.pop(&press));
+  queue.push(KeyPress{'d', Pointer{0, 0}});
+  EXPECT_TRUE(queue.empty());
+  queue.done();
+  queue.push(KeyPress{'d', Pointer{0, 0}});
+  EXPECT_FALSE(queue.empty());
 }
 
 TEST(HeldKeys, RepeatsOfAHeldKeyAreNotNewPresses) {

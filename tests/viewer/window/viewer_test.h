@@ -70,8 +70,10 @@ class ViewerTest : public ::testing::Test {
   // records any difference; returns the last capture.
   basin::Picture expectScreen(const std::vector<basin::Picture>& options, const std::string& step) {
     basin::Picture screen = session->capture();
+    // A window just moved or resized draws again once the X server asks:
+    // each retry waits a moment for that frame.
     for (int attempt = 0; attempt < 10 && !compare(screen, options).empty(); ++attempt) {
-      session->waitForRest();
+      session->waitForRest(session->framesDrawn() + 1, 0.5);
       screen = session->capture();
     }
     const std::string difference = compare(screen, options, label_ + "-" + step);
