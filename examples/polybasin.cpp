@@ -1,7 +1,7 @@
 // polybasin: the basins of a real polynomial the user writes, with the
 // window, keys and frame of the other two programs.
 //
-//   polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N]
+//   polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N] [--roots]
 //
 // The polynomial and the three options are taken out of the command line;
 // everything else goes to GLUT, as for the other programs. A polynomial may
@@ -17,18 +17,20 @@
 
 #include "core/polynomial.h"
 #include "core/text.h"
+#include "viewer/rootlist.h"
 #include "viewer/viewer.h"
 
 namespace {
 
 const char* const USAGE =
-    "usage: polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N]\n"
+    "usage: polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N] [--roots]\n"
     "\n"
     "  POLY       a real polynomial in z, such as \"z^3 - 1\" or \"-0.5z^4 + z^2 - 0.25\":\n"
     "             exponents 0 ... 18, coefficients decimal numbers, '*' optional\n"
     "  --ftol X   convergence tolerance on |f(z)|^2 (default 1e-10)\n"
     "  --rtol X   squared distance within which two runs found one root (default 1e-8)\n"
-    "  --extra N  registry slots beyond the degree (default 1, at most 19 - degree)";
+    "  --extra N  registry slots beyond the degree (default 1, at most 19 - degree)\n"
+    "  --roots    print each distinct root, its multiplicity and its colour, and exit";
 
 [[noreturn]] void fail(const std::string& message) {
   std::fprintf(stderr, "polybasin: %s\n", basin::escaped(message).c_str());
@@ -70,6 +72,7 @@ int main(int argc, char** argv) {
   std::vector<char*> glut{argv[0]};
   const char* text = nullptr;
   basin::Tolerances tolerances;
+  bool roots = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     std::string value;
@@ -85,6 +88,8 @@ int main(int argc, char** argv) {
         fail("--rtol '" + value + "': expected a number");
     } else if (option("--extra", argc, argv, &i, &value)) {
       tolerances.EXTRASLOTS = readCount(value);
+    } else if (arg == "--roots") {
+      roots = true;
     } else if (isGlutOption(arg, &takesValue)) {
       glut.push_back(argv[i]);
       if (takesValue && i + 1 < argc) glut.push_back(argv[++i]);
@@ -100,5 +105,6 @@ int main(int argc, char** argv) {
   if (!basin::parsePolynomial(text, &polynomial, &error)) fail(basin::describeError(text, error));
   if (const char* fault = basin::tolerancesFault(polynomial, tolerances)) fail(fault);
   const basin::Variant variant = basin::polynomialVariant(polynomial, text, tolerances);
+  if (roots) return basin::printRoots(variant, "polybasin");
   return basin::runViewer(variant, int(glut.size()), glut.data());
 }

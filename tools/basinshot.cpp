@@ -26,6 +26,7 @@
 #include "tools/output.h"
 #include "tools/progress.h"
 #include "viewer/replay.h"
+#include "viewer/rootlist.h"
 
 namespace {
 
@@ -88,6 +89,7 @@ struct Options {
   std::string output;
   bool quiet = false;
   bool verbose = false;
+  bool roots = false;
 };
 
 // CLI11's help under the usage line above: the program is a choice of two
@@ -238,17 +240,21 @@ void describeOptions(CLI::App& app, Options& o) {
          WINDOW_HELP)
       ->type_name("XMIN XMAX YMIN YMAX");
   app.add_option("--size", o.shot.size, SIZE_HELP)->type_name("N")->check(wholeNumber(1, MAX_SIZE));
-  app.add_option("-o,--output", o.output, OUTPUT_HELP)
-      ->type_name("FILE")
-      ->required()
-      ->check(CLI::Validator(
-          [](std::string& name) { return name.empty() ? "needs a file name" : ""; }, "", ""));
+  CLI::Option* output =
+      app.add_option("-o,--output", o.output, OUTPUT_HELP)
+          ->type_name("FILE")
+          ->check(CLI::Validator(
+              [](std::string& name) { return name.empty() ? "needs a file name" : ""; }, "", ""));
   app.add_flag(
       "-q,--quiet", o.quiet,
       "no progress line and no refused mark, even on a\nterminal (--verbose still reports them)");
   app.add_flag("-v,--verbose", o.verbose,
                "report every refused mark on stderr (a terminal\n"
                "hears of them anyway)");
+  app.add_flag("--roots", o.roots,
+               "print each distinct root, its multiplicity and\n"
+               "its colour in the start-up frame; draws nothing")
+      ->excludes(output);
 }
 
 // A polynomial may begin with a minus ("-0.5z^4 + z^2"), which CLI11 would
@@ -289,6 +295,7 @@ void parseArguments(int argc, char** argv, Options& o) {
   }
   if (o.variant == nullptr && o.text.empty())
     fail("no program given: duobasin, quadbasin or a polynomial (see basinshot --help)");
+  if (o.output.empty() && !o.roots) fail("--output is required (see basinshot --help)");
   settleVariant(o);
 }
 
@@ -297,6 +304,7 @@ void parseArguments(int argc, char** argv, Options& o) {
 int main(int argc, char** argv) {
   Options options;
   parseArguments(argc, argv, options);
+  if (options.roots) return basin::printRoots(*options.variant, "basinshot");
   const basin::Output output = basin::openOutput(options.output);
   const bool terminal = isatty(STDERR_FILENO) != 0;
   basin::Progress progress;
