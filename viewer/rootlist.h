@@ -12,9 +12,8 @@
 // its palette colour (unshaded) that the root's own samples take: colours
 // go to the roots in the order the start-up frame first meets their basins,
 // so that frame is drawn in memory (800 x 800, from -2 to 2 on each axis)
-// and each root looked up in the registry it leaves. "none": the frame
-// gives the root no colour (no sample there converges to it, or the
-// registry filled up first); a later view may give it one.
+// and each root looked up in the registry it leaves. "none": no sample of
+// that frame converged to the root; a later view may give it a colour.
 #pragma once
 
 #include <string>

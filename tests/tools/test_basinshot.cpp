@@ -164,6 +164,13 @@ TEST_F(Basinshot, WritesTheReplayedPictureAsPng) {
   EXPECT_EQ(print.size, 123);
   EXPECT_EQ(print.rgb, expected(DUOBASIN, "c@0,0 d", 123).rgb);
   EXPECT_EQ(files(), std::vector<std::string>{"zoomed.png"});
+
+  // --roots lists a polynomial's roots and draws nothing.
+  const Outcome roots = shoot({"-z^3 + 3z - 2", "--roots"});
+  EXPECT_EQ(roots.status, 0) << roots.err;
+  EXPECT_EQ(roots.out,
+            "-2+0i multiplicity 1 colour 0 #ff0000\n1+0i multiplicity 2 colour 1 #00ff00\n");
+  EXPECT_EQ(files(), std::vector<std::string>{"zoomed.png"});
 }
 
 TEST_F(Basinshot, HelpPrintsTheUsage) {
@@ -191,6 +198,7 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
       {{"duobasin"}, "--output is required"},
       {{"duobasin", "-o"}, "--output: 1 required FILE missing"},
       {{"duobasin", "-o", ""}, "needs a file name"},
+      {{"z^3", "--roots", "-o", out}, "--output excludes --roots"},
       {{"duobasin", "-o", out, "--loud"}, "not expected: --loud"},
       {{"duobasin", "quadbasin", "-o", out}, "not expected: quadbasin"},
       {{"duobasin", "--size", "9", "--size=9", "-o", out}, "--size: At Most 1"},
