@@ -15,6 +15,13 @@
 // whose iterations should cost no more than those of z^4 - 1. Every solver
 // benchmark reports `per_step`, the time per Newton iteration (the sum of
 // ITS over the frame).
+//
+// A polynomial of the user's has its roots found at start-up (findRoots, at
+// degree 18: one root of multiplicity 18, nine double roots, and 18 simple
+// roots; each should take well under a millisecond), and
+// each converged end point moved to the nearest of them before the registry
+// sees it: wholeFrame/user-cube draws z^3 - 1 so, and /no-snap the same
+// frame matching end points as they are, as the named programs do.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -25,6 +32,8 @@
 
 #include "bench/allocations.h"
 #include "core/lanes.h"
+#include "core/polynomial.h"
+#include "core/roots.h"
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
 #include "tools/progress.h"
@@ -34,6 +43,38 @@ namespace basin {
 namespace {
 
 const Variant CUBE{"cube", {{1, 3}, {-1, 0}}, 2, 1e-10f, 1e-8f, 1};
+
+Variant userVariant(const char* text) {
+  Polynomial p;
+  if (!parsePolynomial(text, &p, nullptr)) std::abort();
+  return polynomialVariant(p, text, Tolerances{});
+}
+
+const Variant USER_CUBE = userVariant("z^3 - 1");
+
+void rootFinding(benchmark::State& state, const char* text) {
+  Polynomial p;
+  if (!parsePolynomial(text, &p, nullptr)) std::abort();
+  std::vector<Root> roots;
+  for (auto _ : state) {
+    if (!findRoots(p.POLY, p.terms, &roots)) state.SkipWithError("no roots");
+    benchmark::DoNotOptimize(roots.data());
+  }
+}
+BENCHMARK_CAPTURE(rootFinding, repeated18,
+                  "z^18 - 18z^17 + 153z^16 - 816z^15 + 3060z^14 - 8568z^13 + 18564z^12 - "
+                  "31824z^11 + 43758z^10 - 48620z^9 + 43758z^8 - 31824z^7 + 18564z^6 - 8568z^5 + "
+                  "3060z^4 - 816z^3 + 153z^2 - 18z + 1")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(rootFinding, squared9,  // a degree-9 polynomial squared: 9 double roots
+                  "2.25z^18 - 2.25z^16 + 7.3125z^14 - 6.75z^12 + 1.5z^11 - 2.25z^10 + 3z^9 - "
+                  "0.5625z^8 + 0.375z^7 - 12.234375z^6 + 4.5z^5 + 7z^4 - 5.8125z^3 + 10.25z^2 - "
+                  "7.5z + 1.5625")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(rootFinding, simple18,
+                  "0.3z^18 - 1.7z^17 + 2.1z^15 + 0.9z^12 - 3.3z^11 + z^9 - 0.1z^7 + 4.5z^4 - "
+                  "2.2z^2 + 1.3z - 0.7")
+    ->Unit(benchmark::kMicrosecond);
 
 // Time per Newton iteration, from the iterations all runs made.
 benchmark::Counter perStep(long iterations) {
@@ -83,11 +124,12 @@ void solverLanes(benchmark::State& state, const Variant& variant, LanePath path)
 }
 
 void wholeFrame(benchmark::State& state, const Variant& variant, LanePath path, int threads,
-                bool progress) {
+                bool progress, bool snap) {
   setenv("BASIN_LANES", laneName(path), 1);
   RowSolver rows(threads);
   Basin basin(variant);
   setup(basin);
+  if (!snap) basin.registry.snaps = 0;
   Picture picture;
   renderPicture(
       basin, GRID, &picture, [](int) {}, rows);  // sizes the buffers
@@ -133,16 +175,21 @@ void registerPaths() {
       for (int threads : {1, cores})
         benchmark::RegisterBenchmark(
             ("wholeFrame/" + program + lanes + "/threads:" + std::to_string(threads)).c_str(),
-            wholeFrame, *variant, path, threads, false)
+            wholeFrame, *variant, path, threads, false, true)
             ->Apply(configure)
             ->UseRealTime();
     }
     if (variant != &CUBE)
       benchmark::RegisterBenchmark(("wholeFrame/" + program + "/progress").c_str(), wholeFrame,
-                                   *variant, lanePath(), cores, true)
+                                   *variant, lanePath(), cores, true, true)
           ->Apply(configure)
           ->UseRealTime();
   }
+  for (const bool snap : {true, false})
+    benchmark::RegisterBenchmark(snap ? "wholeFrame/user-cube" : "wholeFrame/user-cube/no-snap",
+                                 wholeFrame, USER_CUBE, lanePath(), 1, false, snap)
+        ->Apply(configure)
+        ->UseRealTime();
 }
 
 }  // namespace

@@ -11,9 +11,11 @@
 namespace basin {
 namespace {
 
-// A polynomial over the rationals, coefficient of z^k at [k], with no
-// leading zero (the zero polynomial is empty).
-using Exact = std::vector<mpq_class>;
+// A polynomial with integer coefficients, that of z^k at [k], with no
+// leading zero (the zero polynomial is empty). Working over the integers
+// with primitive remainders keeps the numbers short: rational arithmetic
+// would reduce every coefficient to lowest terms at every step.
+using Exact = std::vector<mpz_class>;
 
 void trim(Exact& p) {
   while (!p.empty() && p.back() == 0) p.pop_back();
@@ -23,7 +25,7 @@ int degree(const Exact& p) { return int(p.size()) - 1; }
 
 Exact derivative(const Exact& p) {
   Exact d;
-  for (std::size_t k = 1; k < p.size(); ++k) d.push_back(p[k] * mpq_class(long(k)));
+  for (std::size_t k = 1; k < p.size(); ++k) d.push_back(p[k] * long(k));
   trim(d);
   return d;
 }
@@ -35,44 +37,59 @@ Exact minus(Exact a, const Exact& b) {
   return a;
 }
 
-// a = q * b + r with deg r < deg b; b not zero. Returns q, leaves r in a.
-Exact divide(Exact& a, const Exact& b) {
-  Exact q;
-  if (a.size() < b.size()) return q;
-  q.resize(a.size() - b.size() + 1);
-  const mpq_class& lead = b.back();
-  for (std::size_t k = q.size(); k-- > 0;) {
-    const mpq_class factor = a[k + b.size() - 1] / lead;
-    q[k] = factor;
-    if (factor == 0) continue;
-    for (std::size_t j = 0; j < b.size(); ++j) a[k + j] -= factor * b[j];
-  }
-  trim(a);
-  return q;
-}
-
-// The quotient of an exact division.
-Exact quotient(Exact a, const Exact& b) { return divide(a, b); }
-
-Exact monic(Exact p) {
+// p divided by the gcd of its coefficients, its leading one made positive.
+Exact primitive(Exact p) {
   if (p.empty()) return p;
-  const mpq_class lead = p.back();
-  for (mpq_class& c : p) c /= lead;
+  mpz_class content = 0;
+  for (const mpz_class& c : p) mpz_gcd(content.get_mpz_t(), content.get_mpz_t(), c.get_mpz_t());
+  if (p.back() < 0) content = -content;
+  for (mpz_class& c : p) mpz_divexact(c.get_mpz_t(), c.get_mpz_t(), content.get_mpz_t());
   return p;
 }
 
-// The monic greatest common divisor, by Euclid's algorithm; gcd(0, 0) = 0.
-Exact gcd(Exact a, Exact b) {
-  while (!b.empty()) {
-    divide(a, b);  // a becomes the remainder
-    std::swap(a, b);
-    b = monic(std::move(b));
+// The primitive part of a pseudo-remainder of a by b (b not zero): what is
+// left of a scaled by powers of lead(b) after taking multiples of b away.
+Exact remainder(Exact a, const Exact& b) {
+  const mpz_class& lead = b.back();
+  while (!a.empty() && a.size() >= b.size()) {
+    const mpz_class top = a.back();
+    const std::size_t shift = a.size() - b.size();
+    for (mpz_class& c : a) c *= lead;
+    for (std::size_t j = 0; j < b.size(); ++j) a[shift + j] -= top * b[j];
+    trim(a);
   }
-  return monic(std::move(a));
+  return primitive(std::move(a));
+}
+
+// The quotient a / b, b dividing a. Exact in whole numbers when b is
+// primitive (Gauss's lemma).
+Exact quotient(Exact a, const Exact& b) {
+  if (a.size() < b.size()) return {};  // a is 0
+  Exact q(a.size() - b.size() + 1);
+  for (std::size_t k = q.size(); k-- > 0;) {
+    mpz_divexact(q[k].get_mpz_t(), a[k + b.size() - 1].get_mpz_t(), b.back().get_mpz_t());
+    if (q[k] == 0) continue;
+    for (std::size_t j = 0; j < b.size(); ++j) a[k + j] -= q[k] * b[j];
+  }
+  return q;
+}
+
+// The primitive greatest common divisor, by Euclid's algorithm on primitive
+// pseudo-remainders; gcd(0, 0) = 0.
+Exact gcd(Exact a, Exact b) {
+  a = primitive(std::move(a));
+  while (!b.empty()) {
+    Exact r = remainder(std::move(a), b);
+    a = primitive(std::move(b));
+    b = std::move(r);
+  }
+  return a;
 }
 
 // Yun's algorithm: the square-free factors of f, factor i (from 1) holding
-// the roots of multiplicity i; constant factors where no root has it.
+// the roots of multiplicity i; constant factors where no root has it. Each
+// gcd is primitive, so every quotient stays whole and f = a b, f' = a c hold
+// exactly, as the algorithm needs.
 std::vector<Exact> squareFree(const Exact& f) {
   std::vector<Exact> factors;
   const Exact df = derivative(f);
@@ -117,15 +134,20 @@ Point polish(const std::vector<double>& p, Point z) {
   return z;
 }
 
-// The roots of a monic square-free factor of degree 1 or more.
+// The roots of a square-free factor of degree 1 or more.
 bool solveFactor(const Exact& factor, std::vector<Point>* roots) {
+  // In doubles, scaled by a power of two that brings the leading
+  // coefficient near 1, whatever the integers' length.
+  const long scale = long(mpz_sizeinbase(factor.back().get_mpz_t(), 2));
   std::vector<double> p;
-  for (const mpq_class& c : factor) {
-    p.push_back(c.get_d());
+  for (const mpz_class& c : factor) {
+    long exponent = 0;
+    const double mantissa = mpz_get_d_2exp(&exponent, c.get_mpz_t());
+    p.push_back(std::ldexp(mantissa, int(exponent - scale)));
     if (!std::isfinite(p.back())) return false;
   }
   if (p.size() == 2) {
-    roots->push_back(Point(-p[0], 0.0));
+    roots->push_back(Point(-p[0] / p[1], 0.0));
     return true;
   }
   const std::size_t n = p.size() - 1;
@@ -147,13 +169,16 @@ bool solveFactor(const Exact& factor, std::vector<Point>* roots) {
 
 bool findRoots(const Term* table, int terms, std::vector<Root>* roots) {
   roots->clear();
+  // A float is a whole number times a power of two, from 2^-149 on, so
+  // 2^149 f has whole coefficients with the same roots.
   Exact f;
   for (int i = 0; i < terms; ++i) {
     const std::size_t k = std::size_t(table[i].exponent);
     if (f.size() <= k) f.resize(k + 1);
-    f[k] = mpq_class(double(table[i].coefficient));  // exact: a float is a binary fraction
+    f[k] = std::ldexp(double(table[i].coefficient), 149);  // exact: a double holds it
   }
   trim(f);
+  f = primitive(std::move(f));
   if (degree(f) < 1) return false;
   // GSL's default answer to a failure is to abort the process; here a
   // failure is a result.
