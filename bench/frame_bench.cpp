@@ -187,7 +187,7 @@ void registerPaths() {
   }
   for (const bool snap : {true, false})
     benchmark::RegisterBenchmark(snap ? "wholeFrame/user-cube" : "wholeFrame/user-cube/no-snap",
-                                 wholeFrame, USER_CUBE, lanePath(), 1, false, snap)
+                                 wholeFrame, USER_CUBE, lanePath(), cores, false, snap)
         ->Apply(configure)
         ->UseRealTime();
 }

@@ -1,7 +1,9 @@
 #include "colour/colour.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <limits>
 
 namespace basin {
 
@@ -50,15 +52,25 @@ double distance2(const Complex& a, const Complex& b) {
 
 void snapTo(Registry& registry, const std::vector<Root>& roots) {
   registry.snaps = 0;
+  registry.lastSnap = 0;
   for (const Root& root : roots) {
     const Complex z{stored(root.re), stored(root.im)};
     if (std::isfinite(z.re) && std::isfinite(z.im) && registry.snaps < MAXTERMS - 1)
       registry.SNAP[registry.snaps++] = z;
   }
+  for (int i = 0; i < registry.snaps; ++i) {
+    double nearest = std::numeric_limits<double>::infinity();
+    for (int k = 0; k < registry.snaps; ++k)
+      if (k != i) nearest = std::min(nearest, distance2(registry.SNAP[i], registry.SNAP[k]));
+    // Half the distance, squared, with room for the roundings of distance2.
+    registry.REACH[i] = nearest / 4 * (1 - 1e-9);
+  }
 }
 
-Complex nearestRoot(const Registry& registry, const Complex& r) {
+Complex nearestRoot(Registry& registry, const Complex& r) {
   if (registry.snaps == 0) return r;
+  const int last = registry.lastSnap;
+  if (distance2(r, registry.SNAP[last]) < registry.REACH[last]) return registry.SNAP[last];
   int nearest = 0;
   double best = distance2(r, registry.SNAP[0]);
   for (int i = 1; i < registry.snaps; ++i) {
@@ -68,6 +80,7 @@ Complex nearestRoot(const Registry& registry, const Complex& r) {
       nearest = i;
     }
   }
+  registry.lastSnap = nearest;
   return registry.SNAP[nearest];
 }
 

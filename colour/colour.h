@@ -40,6 +40,12 @@ struct Registry {
   // have none and match end points as they are.
   Complex SNAP[MAXTERMS - 1] = {};
   int snaps = 0;
+  // Each root's squared half-distance to its nearest other root (a little
+  // less): a point closer than that to the root is nearer to it than to any
+  // other. Neighbouring samples mostly end at one root, so the root the last
+  // end point moved to is tried first, and all of them only when that fails.
+  double REACH[MAXTERMS - 1] = {};
+  int lastSnap = 0;
 };
 
 // Sets the slot limit from the degree the start-up derivation found.
@@ -52,7 +58,7 @@ void snapTo(Registry& registry, const std::vector<Root>& roots);
 
 // The root nearest to r (the first of equally near ones), or r itself when
 // the registry has no roots. r must be finite.
-Complex nearestRoot(const Registry& registry, const Complex& r);
+Complex nearestRoot(Registry& registry, const Complex& r);
 
 // The first slot whose root lies within RTOL of r (squared distance,
 // equality matching), or -1; changes nothing.

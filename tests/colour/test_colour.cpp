@@ -96,6 +96,8 @@ TEST(Registry, EndPointsMoveToTheNearestRootFirst) {
   expectColour(colourOf(g, 0.9f, 0.1f), 1, 0, 0);
   expectColour(colourOf(g, -1.2f, -0.2f), 0, 1, 0);
   expectColour(colourOf(g, 1.01f, -0.05f), 1, 0, 0);
+  expectColour(colourOf(g, -0.01f, 0), 0, 1, 0);  // nearest, not the last root met
+  expectColour(colourOf(g, 0.01f, 0), 1, 0, 0);
   EXPECT_EQ(g.ROOTS[0].re, 1.0f);  // a slot holds the root, not the end point
   EXPECT_EQ(g.ROOTS[0].im, 0.0f);
   const float inf = std::numeric_limits<float>::infinity();
