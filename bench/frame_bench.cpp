@@ -18,10 +18,11 @@
 //
 // A polynomial of the user's has its roots found at start-up (findRoots, at
 // degree 18: one root of multiplicity 18, nine double roots, and 18 simple
-// roots; each should take well under a millisecond), and
-// each converged end point moved to the nearest of them before the registry
-// sees it: wholeFrame/user-cube draws z^3 - 1 so, and /no-snap the same
-// frame matching end points as they are, as the named programs do.
+// roots; each should take well under a millisecond), and each converged
+// end point moved to the nearest of them before the registry sees it:
+// wholeFrame/user-cube draws z^3 - 1 so; colourFrame/userCube colours that
+// frame, solved beforehand, and colourFrame/userCubeUnsnapped colours it
+// matching end points as they are, as the named programs do.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -123,13 +124,35 @@ void solverLanes(benchmark::State& state, const Variant& variant, LanePath path)
   state.counters["per_step"] = perStep(steps);
 }
 
+// The colouring alone of a frame solved beforehand: all that moving end
+// points to roots adds to a frame.
+void colourFrame(benchmark::State& state, bool snap) {
+  Basin basin(USER_CUBE);
+  setup(basin);
+  if (!snap) basin.registry.snaps = 0;
+  const Views& v = basin.views;
+  float xs[GRID], ys[GRID];
+  axisPositions(v.XMIN, v.XMAX, GRID, true, xs);
+  axisPositions(v.YMIN, v.YMAX, GRID, false, ys);
+  std::vector<Outcome> runs(std::size_t(GRID) * GRID);
+  for (int row = 0; row < GRID; ++row)
+    solveRow(basin.solver, xs, ys[row], GRID, &runs[std::size_t(row) * GRID], lanePath());
+  Picture picture = blankPicture(GRID);
+  for (auto _ : state) {
+    for (int row = 0; row < GRID; ++row)
+      colourRow(basin.registry, &runs[std::size_t(row) * GRID], GRID, picture.at(0, row));
+    benchmark::DoNotOptimize(picture.rgb.data());
+  }
+}
+BENCHMARK_CAPTURE(colourFrame, userCube, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(colourFrame, userCubeUnsnapped, false)->Unit(benchmark::kMillisecond);
+
 void wholeFrame(benchmark::State& state, const Variant& variant, LanePath path, int threads,
-                bool progress, bool snap) {
+                bool progress) {
   setenv("BASIN_LANES", laneName(path), 1);
   RowSolver rows(threads);
   Basin basin(variant);
   setup(basin);
-  if (!snap) basin.registry.snaps = 0;
   Picture picture;
   renderPicture(
       basin, GRID, &picture, [](int) {}, rows);  // sizes the buffers
@@ -175,21 +198,20 @@ void registerPaths() {
       for (int threads : {1, cores})
         benchmark::RegisterBenchmark(
             ("wholeFrame/" + program + lanes + "/threads:" + std::to_string(threads)).c_str(),
-            wholeFrame, *variant, path, threads, false, true)
+            wholeFrame, *variant, path, threads, false)
             ->Apply(configure)
             ->UseRealTime();
     }
     if (variant != &CUBE)
       benchmark::RegisterBenchmark(("wholeFrame/" + program + "/progress").c_str(), wholeFrame,
-                                   *variant, lanePath(), cores, true, true)
+                                   *variant, lanePath(), cores, true)
           ->Apply(configure)
           ->UseRealTime();
   }
-  for (const bool snap : {true, false})
-    benchmark::RegisterBenchmark(snap ? "wholeFrame/user-cube" : "wholeFrame/user-cube/no-snap",
-                                 wholeFrame, USER_CUBE, lanePath(), cores, false, snap)
-        ->Apply(configure)
-        ->UseRealTime();
+  benchmark::RegisterBenchmark("wholeFrame/user-cube", wholeFrame, USER_CUBE, lanePath(), cores,
+                               false)
+      ->Apply(configure)
+      ->UseRealTime();
 }
 
 }  // namespace
