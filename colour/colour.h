@@ -64,17 +64,16 @@ Complex nearestRoot(Registry& registry, const Complex& r);
 // equality matching), or -1; changes nothing.
 int matchingSlot(const Registry& registry, const Complex& r);
 
-// The slot whose colour r takes, after moving r to its nearest root if the
-// registry has roots: the first whose root lies within RTOL
-// (squared distance, equality matching), which then takes r as its root, or
-// the next free one, where r is registered; -1 when r takes none (r not
-// finite, or the registry full).
+// The slot whose colour r takes. A finite r is first moved to its nearest
+// root if the registry has roots; then the first slot whose root lies
+// within RTOL of it (squared distance, equality matching) takes it as its
+// root, or else it is registered in the next free slot. -1 when r takes
+// none: r not finite (never moved, never matched: a NaN matches no root), or
+// the registry full.
 int findslot(Registry& registry, const Complex* r);
 
-// c must be black on entry. The first slot whose root lies within RTOL
-// (squared distance, equality matching) gives c its colour and takes r as
-// its root; an unmatched r is registered in the next free slot; with the
-// registry full, or with r not finite, c stays black.
+// c must be black on entry: findslot's slot gives c its colour; with none,
+// c stays black.
 void findcolor(Registry& registry, Rgb* c, const Complex* r);
 
 // Darkens s in place by the fraction of the last GRADIENT row whose

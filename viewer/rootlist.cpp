@@ -1,6 +1,7 @@
 #include "viewer/rootlist.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -11,10 +12,11 @@
 namespace basin {
 namespace {
 
-// A float so that it reads back as the same float; never "-0".
-std::string number(float value, const char* format) {
+// A root's part as the registry holds it, a float, so that it reads back as
+// the same float; one beyond float's range as the double found. Never "-0".
+std::string number(double exact, float held, const char* format) {
   char text[32];
-  std::snprintf(text, sizeof text, format, double(value) + 0.0);
+  std::snprintf(text, sizeof text, format, (std::isfinite(held) ? double(held) : exact) + 0.0);
   return text;
 }
 
@@ -27,8 +29,13 @@ std::string colourName(int slot) {
 }
 
 struct Line {
-  int slot;
+  unsigned slot;  // no slot (-1) sorts last
+  std::size_t found;
   std::string text;
+
+  bool operator<(const Line& other) const {
+    return slot != other.slot ? slot < other.slot : found < other.found;
+  }
 };
 
 }  // namespace
@@ -42,14 +49,13 @@ bool listRoots(const Variant& variant, std::string* text) {
   for (const Root& root : roots) {
     const Complex z{stored(root.re), stored(root.im)};
     const int slot = matchingSlot(session.basin.registry, z);
-    lines.push_back(Line{slot, number(z.re, "%.9g") + number(z.im, "%+.9g") + "i multiplicity " +
-                                   std::to_string(root.multiplicity) + " colour " +
-                                   colourName(slot) + "\n"});
+    lines.push_back(Line{unsigned(slot), lines.size(),
+                         number(root.re, z.re, "%.9g") + number(root.im, z.im, "%+.9g") +
+                             "i multiplicity " + std::to_string(root.multiplicity) + " colour " +
+                             colourName(slot) + "\n"});
   }
   // Coloured roots in slot order, the others after them as found.
-  std::stable_sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
-    return unsigned(a.slot) < unsigned(b.slot);
-  });
+  std::sort(lines.begin(), lines.end());
   text->clear();
   for (const Line& line : lines) *text += line.text;
   return true;

@@ -8,7 +8,8 @@
 //   0.5-0.866025388i multiplicity 1 colour none
 //
 // The position is the root as the registry holds it, each part printed so
-// that it reads back as the same float. The colour is the registry slot and
+// that it reads back as the same float (a root beyond float's range, which
+// no run can reach, as found in double). The colour is the registry slot and
 // its palette colour (unshaded) that the root's own samples take: colours
 // go to the roots in the order the start-up frame first meets their basins,
 // so that frame is drawn in memory (800 x 800, from -2 to 2 on each axis)
