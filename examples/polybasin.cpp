@@ -3,7 +3,7 @@
 //
 //   polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N] [--roots]
 //
-// The polynomial and the three options are taken out of the command line;
+// The polynomial and the options above are taken out of the command line;
 // everything else goes to GLUT, as for the other programs. A polynomial may
 // begin with a minus ("-0.5z^4 + z^2 - 0.25"), so an argument is taken for
 // one of GLUT's options only when GLUT knows it or it starts with a dash
