@@ -15,6 +15,14 @@
 // whose iterations should cost no more than those of z^4 - 1. Every solver
 // benchmark reports `per_step`, the time per Newton iteration (the sum of
 // ITS over the frame).
+//
+// A polynomial of the user's has its roots found at start-up (findRoots, at
+// degree 18: one root of multiplicity 18, nine double roots, and 18 simple
+// roots; each should take well under a millisecond), and each converged
+// end point moved to the nearest of them before the registry sees it:
+// wholeFrame/user-cube draws z^3 - 1 so; colourFrame/userCube colours that
+// frame, solved beforehand, and colourFrame/userCubeUnsnapped colours it
+// matching end points as they are, as the named programs do.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -25,6 +33,8 @@
 
 #include "bench/allocations.h"
 #include "core/lanes.h"
+#include "core/polynomial.h"
+#include "core/roots.h"
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
 #include "tools/progress.h"
@@ -34,6 +44,38 @@ namespace basin {
 namespace {
 
 const Variant CUBE{"cube", {{1, 3}, {-1, 0}}, 2, 1e-10f, 1e-8f, 1};
+
+Variant userVariant(const char* text) {
+  Polynomial p;
+  if (!parsePolynomial(text, &p, nullptr)) std::abort();
+  return polynomialVariant(p, text, Tolerances{});
+}
+
+const Variant USER_CUBE = userVariant("z^3 - 1");
+
+void rootFinding(benchmark::State& state, const char* text) {
+  Polynomial p;
+  if (!parsePolynomial(text, &p, nullptr)) std::abort();
+  std::vector<Root> roots;
+  for (auto _ : state) {
+    if (!findRoots(p.POLY, p.terms, &roots)) state.SkipWithError("no roots");
+    benchmark::DoNotOptimize(roots.data());
+  }
+}
+BENCHMARK_CAPTURE(rootFinding, repeated18,
+                  "z^18 - 18z^17 + 153z^16 - 816z^15 + 3060z^14 - 8568z^13 + 18564z^12 - "
+                  "31824z^11 + 43758z^10 - 48620z^9 + 43758z^8 - 31824z^7 + 18564z^6 - 8568z^5 + "
+                  "3060z^4 - 816z^3 + 153z^2 - 18z + 1")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(rootFinding, squared9,  // a degree-9 polynomial squared: 9 double roots
+                  "2.25z^18 - 2.25z^16 + 7.3125z^14 - 6.75z^12 + 1.5z^11 - 2.25z^10 + 3z^9 - "
+                  "0.5625z^8 + 0.375z^7 - 12.234375z^6 + 4.5z^5 + 7z^4 - 5.8125z^3 + 10.25z^2 - "
+                  "7.5z + 1.5625")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(rootFinding, simple18,
+                  "0.3z^18 - 1.7z^17 + 2.1z^15 + 0.9z^12 - 3.3z^11 + z^9 - 0.1z^7 + 4.5z^4 - "
+                  "2.2z^2 + 1.3z - 0.7")
+    ->Unit(benchmark::kMicrosecond);
 
 // Time per Newton iteration, from the iterations all runs made.
 benchmark::Counter perStep(long iterations) {
@@ -82,6 +124,29 @@ void solverLanes(benchmark::State& state, const Variant& variant, LanePath path)
   }
   state.counters["per_step"] = perStep(steps);
 }
+
+// The colouring alone of a frame solved beforehand: all that moving end
+// points to roots adds to a frame.
+void colourFrame(benchmark::State& state, bool snap) {
+  Basin basin(USER_CUBE);
+  setup(basin);
+  if (!snap) basin.registry.snaps = 0;
+  const Views& v = basin.views;
+  float xs[GRID], ys[GRID];
+  axisPositions(v.XMIN, v.XMAX, GRID, true, xs);
+  axisPositions(v.YMIN, v.YMAX, GRID, false, ys);
+  std::vector<Outcome> runs(std::size_t(GRID) * GRID);
+  for (int row = 0; row < GRID; ++row)
+    solveRow(basin.solver, xs, ys[row], GRID, &runs[std::size_t(row) * GRID], lanePath());
+  Picture picture = blankPicture(GRID);
+  for (auto _ : state) {
+    for (int row = 0; row < GRID; ++row)
+      colourRow(basin.registry, &runs[std::size_t(row) * GRID], GRID, picture.at(0, row));
+    benchmark::DoNotOptimize(picture.rgb.data());
+  }
+}
+BENCHMARK_CAPTURE(colourFrame, userCube, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(colourFrame, userCubeUnsnapped, false)->Unit(benchmark::kMillisecond);
 
 void wholeFrame(benchmark::State& state, const Variant& variant, LanePath path, int threads,
                 bool progress) {
@@ -144,6 +209,10 @@ void registerPaths() {
           ->Apply(configure)
           ->UseRealTime();
   }
+  benchmark::RegisterBenchmark("wholeFrame/user-cube", wholeFrame, USER_CUBE, lanePath(), cores,
+                               false)
+      ->Apply(configure)
+      ->UseRealTime();
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "colour/colour.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <limits>
 
 namespace basin {
 
@@ -48,19 +50,59 @@ double distance2(const Complex& a, const Complex& b) {
 
 }  // namespace
 
-int findslot(Registry& registry, const Complex* r) {
-  // A root is a finite point; an overflowed end point must neither match a
-  // slot (a NaN distance would) nor take one.
-  if (!std::isfinite(r->re) || !std::isfinite(r->im)) return -1;
-  const double rtol = registry.RTOL;
-  for (int i = 0; i < registry.store; ++i) {
-    if (distance2(*r, registry.ROOTS[i]) <= rtol) {
-      registry.ROOTS[i] = *r;  // each slot follows its latest end point
-      return i;
+void snapTo(Registry& registry, const std::vector<Root>& roots) {
+  registry.snaps = 0;
+  registry.lastSnap = 0;
+  for (const Root& root : roots) {
+    const Complex z{stored(root.re), stored(root.im)};
+    if (std::isfinite(z.re) && std::isfinite(z.im) && registry.snaps < MAXTERMS - 1)
+      registry.SNAP[registry.snaps++] = z;
+  }
+  for (int i = 0; i < registry.snaps; ++i) {
+    double nearest = std::numeric_limits<double>::infinity();
+    for (int k = 0; k < registry.snaps; ++k)
+      if (k != i) nearest = std::min(nearest, distance2(registry.SNAP[i], registry.SNAP[k]));
+    // Half the distance, squared, with room for the roundings of distance2.
+    registry.REACH[i] = nearest / 4 * (1 - 1e-9);
+  }
+}
+
+Complex nearestRoot(Registry& registry, const Complex& r) {
+  if (registry.snaps == 0) return r;
+  const int last = registry.lastSnap;
+  if (distance2(r, registry.SNAP[last]) < registry.REACH[last]) return registry.SNAP[last];
+  int nearest = 0;
+  double best = distance2(r, registry.SNAP[0]);
+  for (int i = 1; i < registry.snaps; ++i) {
+    const double d = distance2(r, registry.SNAP[i]);
+    if (d < best) {
+      best = d;
+      nearest = i;
     }
   }
+  registry.lastSnap = nearest;
+  return registry.SNAP[nearest];
+}
+
+int matchingSlot(const Registry& registry, const Complex& r) {
+  const double rtol = registry.RTOL;
+  for (int i = 0; i < registry.store; ++i)
+    if (distance2(r, registry.ROOTS[i]) <= rtol) return i;
+  return -1;
+}
+
+int findslot(Registry& registry, const Complex* r) {
+  // A root is a finite point; an overflowed end point must neither match a
+  // slot (a NaN distance would) nor take one, nor be moved to a root.
+  if (!std::isfinite(r->re) || !std::isfinite(r->im)) return -1;
+  const Complex end = nearestRoot(registry, *r);
+  const int slot = matchingSlot(registry, end);
+  if (slot >= 0) {
+    registry.ROOTS[slot] = end;  // each slot follows its latest end point
+    return slot;
+  }
   if (registry.store >= registry.limit) return -1;
-  registry.ROOTS[registry.store] = *r;
+  registry.ROOTS[registry.store] = end;
   return registry.store++;
 }
 

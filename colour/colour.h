@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/complex.h"
 #include "core/newton.h"
+#include "core/roots.h"
 
 namespace basin {
 
@@ -32,21 +34,46 @@ struct Registry {
   int store = 0;  // occupied slots; never reset
   int limit = 0;  // degree + EXTRASLOTS, set at start-up
   float RTOL = 0.0f;
+  // A user's polynomial's distinct roots, found at start-up: each end point
+  // is first moved to the nearest of them (`snaps` > 0), so that the slow,
+  // scattered endings at a repeated root all match it. The named programs
+  // have none and match end points as they are.
+  Complex SNAP[MAXTERMS - 1] = {};
+  int snaps = 0;
+  // Each root's squared half-distance to its nearest other root (a little
+  // less): a point closer than that to the root is nearer to it than to any
+  // other. Neighbouring samples mostly end at one root, so the root the last
+  // end point moved to is tried first, and all of them only when that fails.
+  double REACH[MAXTERMS - 1] = {};
+  int lastSnap = 0;
 };
 
 // Sets the slot limit from the degree the start-up derivation found.
 void openRegistry(Registry& registry, const Variant& variant, int degree);
 
-// The slot whose colour r takes: the first whose root lies within RTOL
-// (squared distance, equality matching), which then takes r as its root, or
-// the next free one, where r is registered; -1 when r takes none (r not
-// finite, or the registry full).
+// The roots end points are moved to before matching: each root stored as a
+// float; one that overflows a float is left out, since no finite end point
+// can lie nearest to it.
+void snapTo(Registry& registry, const std::vector<Root>& roots);
+
+// The root nearest to r (the first of equally near ones), or r itself when
+// the registry has no roots. r must be finite.
+Complex nearestRoot(Registry& registry, const Complex& r);
+
+// The first slot whose root lies within RTOL of r (squared distance,
+// equality matching), or -1; changes nothing.
+int matchingSlot(const Registry& registry, const Complex& r);
+
+// The slot whose colour r takes. A finite r is first moved to its nearest
+// root if the registry has roots; then the first slot whose root lies
+// within RTOL of it (squared distance, equality matching) takes it as its
+// root, or else it is registered in the next free slot. -1 when r takes
+// none: r not finite (never moved, never matched: a NaN matches no root), or
+// the registry full.
 int findslot(Registry& registry, const Complex* r);
 
-// c must be black on entry. The first slot whose root lies within RTOL
-// (squared distance, equality matching) gives c its colour and takes r as
-// its root; an unmatched r is registered in the next free slot; with the
-// registry full, or with r not finite, c stays black.
+// c must be black on entry: findslot's slot gives c its colour; with none,
+// c stays black.
 void findcolor(Registry& registry, Rgb* c, const Complex* r);
 
 // Darkens s in place by the fraction of the last GRADIENT row whose

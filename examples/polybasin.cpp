@@ -1,7 +1,7 @@
 // polybasin: the basins of a real polynomial the user writes, with the
 // window, keys and frame of the other two programs.
 //
-//   polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N]
+//   polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N] [--roots]
 //
 // The polynomial and its options are read as basinshot reads them
 // (tools/command_line.h); GLUT's own options (viewer/glut_options.h) are
@@ -13,12 +13,13 @@
 
 #include "tools/command_line.h"
 #include "viewer/glut_options.h"
+#include "viewer/rootlist.h"
 #include "viewer/viewer.h"
 
 namespace {
 
 const char* const USAGE =
-    "usage: polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N]\n"
+    "usage: polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N] [--roots]\n"
     "\n"
     "  POLY       a real polynomial in z, such as \"z^3 - 1\" or \"-0.5z^4 + z^2 - 0.25\":\n"
     "             exponents 0 ... 18, coefficients decimal numbers, '*' optional;\n"
@@ -26,6 +27,7 @@ const char* const USAGE =
     "  --ftol X   convergence tolerance on |f(z)|^2 (default 1e-10)\n"
     "  --rtol X   squared distance within which two runs found one root (default 1e-8)\n"
     "  --extra N  registry slots beyond the degree (default 1, at most 19 - degree)\n"
+    "  --roots    print each distinct root, its multiplicity and its colour, and exit\n"
     "  --version  print the program's name and release";
 
 }  // namespace
@@ -50,11 +52,14 @@ int main(int argc, char** argv) {
       "polybasin", [](const CLI::App&) { basin::printViewerHelp(USAGE, "the polynomial POLY"); });
   basin::PolynomialOptions user;
   cli.addPolynomialOptions(user);
+  bool roots = false;
+  cli.app().add_flag("--roots", roots);
   bool given = false;
   const std::string text = cli.parse(args, &given);
   if (!given) cli.fail("no polynomial given, such as \"z^3 - 1\" (see polybasin --help)");
   cli.readPolynomial(text, user);
   const basin::Variant variant =
       basin::polynomialVariant(user.polynomial, user.text.c_str(), user.tolerances);
+  if (roots) return basin::printRoots(variant, "polybasin");
   return basin::runViewer(variant, int(glut.size()), glut.data());
 }

@@ -28,6 +28,7 @@
 #include "tools/output.h"
 #include "tools/progress.h"
 #include "viewer/replay.h"
+#include "viewer/rootlist.h"
 
 namespace {
 
@@ -94,6 +95,7 @@ struct Options {
   std::string output;
   bool quiet = false;
   bool verbose = false;
+  bool roots = false;
 };
 
 // CLI11's help under the usage line above: the program is a choice of two
@@ -190,6 +192,9 @@ void describeOptions(basin::CommandLine& cli, Options& o) {
   app.add_flag("-v,--verbose", o.verbose,
                "report every refused mark on stderr (a terminal\n"
                "hears of them anyway)");
+  app.add_flag("--roots", o.roots,
+               "print each distinct root, its multiplicity and\n"
+               "its colour in the start-up frame; draws nothing");
 }
 
 // The last frame must sample its window at --size: the check of the
@@ -216,7 +221,9 @@ void parseArguments(int argc, char** argv, Options& o) {
   bool given = false;
   const std::string program = cli.parse(std::vector<std::string>(argv + 1, argv + argc), &given);
   if (!given) fail("no program given: duobasin, quadbasin or a polynomial (see basinshot --help)");
-  if (o.output.empty()) fail("no output file given: -o FILE, or -o - for standard output");
+  if (o.output.empty() && !o.roots)
+    fail("no output file given: -o FILE, or -o - for standard output");
+  if (o.roots && !o.output.empty()) fail("--roots draws nothing: no -o");
   if (cli.app().count("--keys") > 0 && cli.app().count("--keys-file") > 0)
     fail("--keys and --keys-file cannot be used together");
   readProgram(cli, program, o);
@@ -237,6 +244,7 @@ void keepOffInputs(const Options& o, const basin::Output& output) {
 int main(int argc, char** argv) {
   Options options;
   parseArguments(argc, argv, options);
+  if (options.roots) return basin::printRoots(*options.variant, "basinshot");
   const basin::Output output = basin::openOutput(options.output);
   keepOffInputs(options, output);
   const bool terminal = isatty(STDERR_FILENO) != 0;

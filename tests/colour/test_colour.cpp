@@ -86,6 +86,32 @@ TEST(Registry, NonFiniteEndPointsNeverMatchNorRegister) {
   expectColour(colourOf(g, 1, 0), 0, 1, 0);
 }
 
+// A user's polynomial: end points move to the nearest root first, so the
+// scattered endings at a repeated root share its slot; non-finite ones stay
+// black; roots closer than the square root of RTOL share one slot.
+TEST(Registry, EndPointsMoveToTheNearestRootFirst) {
+  Registry g = registryFor(QUADBASIN, 4);
+  snapTo(g, {{1, 0, 2}, {-1, 0, 2}, {1e300, 0, 1}});  // the last overflows a float: left out
+  EXPECT_EQ(g.snaps, 2);
+  expectColour(colourOf(g, 0.9f, 0.1f), 1, 0, 0);
+  expectColour(colourOf(g, -1.2f, -0.2f), 0, 1, 0);
+  expectColour(colourOf(g, 1.01f, -0.05f), 1, 0, 0);
+  expectColour(colourOf(g, -0.01f, 0), 0, 1, 0);  // nearest, not the last root met
+  expectColour(colourOf(g, 0.01f, 0), 1, 0, 0);
+  EXPECT_EQ(g.ROOTS[0].re, 1.0f);  // a slot holds the root, not the end point
+  EXPECT_EQ(g.ROOTS[0].im, 0.0f);
+  const float inf = std::numeric_limits<float>::infinity();
+  expectColour(colourOf(g, std::nanf(""), 0.5f), 0, 0, 0);
+  expectColour(colourOf(g, -inf, 0), 0, 0, 0);
+  EXPECT_EQ(g.store, 2);
+
+  Registry close = registryFor(QUADBASIN, 4);
+  snapTo(close, {{0, 0, 1}, {1e-5, 0, 1}, {2e-4, 0, 1}});  // RTOL 1e-8: merges the first two
+  expectColour(colourOf(close, 1e-6f, 0), 1, 0, 0);
+  expectColour(colourOf(close, 1e-5f, 0), 1, 0, 0);
+  expectColour(colourOf(close, 3e-4f, 0), 0, 1, 0);
+}
+
 TEST(Shader, DarkensByTheLastThresholdReached) {
   // 1 - float(0.65) rounds to the float just above float(0.35).
   const float kLast = std::nextafter(0.35f, 1.0f);

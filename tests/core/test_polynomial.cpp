@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "core/polynomial.h"
+#include "core/roots.h"
 #include "core/text.h"
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
 #include "viewer/replay.h"
+#include "viewer/rootlist.h"
 
 namespace basin {
 namespace {
@@ -183,6 +185,84 @@ TEST(Polynomial, TextbookCasesDrawAsExpected) {
         (c[0] > 0) == (root[0] > 0) && (c[1] > 0) == (root[1] > 0) && (c[2] > 0) == (root[2] > 0);
     EXPECT_TRUE(sameHue) << x;
   }
+}
+
+// Distinct roots, each with its exact multiplicity, however close roots lie:
+// a cluster from an eigenvalue solver would not tell (z - 1)^18 from 18
+// roots on a circle, nor a double root from two roots 2^-22 apart.
+TEST(Roots, ExactMultiplicitiesAndPositions) {
+  const struct {
+    const char* text;
+    std::vector<Root> roots;  // as found: multiplicity first, then as the solver gives them
+  } cases[] = {
+      {"z^3", {{0, 0, 3}}},
+      {"z^4 - 2z^2 + 1", {{-1, 0, 2}, {1, 0, 2}}},
+      {"z^3 - 3z + 2", {{-2, 0, 1}, {1, 0, 2}}},
+      {"z^6 - 6z^5 + 15z^4 - 20z^3 + 15z^2 - 6z + 1", {{1, 0, 6}}},
+      {"z^18 - 18z^17 + 153z^16 - 816z^15 + 3060z^14 - 8568z^13 + 18564z^12 - 31824z^11 + "
+       "43758z^10 - 48620z^9 + 43758z^8 - 31824z^7 + 18564z^6 - 8568z^5 + 3060z^4 - 816z^3 + "
+       "153z^2 - 18z + 1",
+       {{1, 0, 18}}},
+      {"z^2 - 2.000000238418579z + 1.000000238418579", {{1.000000238418579, 0, 1}, {1, 0, 1}}},
+      {"z^5 - z^3", {{-1, 0, 1}, {1, 0, 1}, {0, 0, 3}}},
+      {"z^2 + 1", {{0, 1, 1}, {0, -1, 1}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    Polynomial p;
+    ASSERT_TRUE(parsePolynomial(c.text, &p, nullptr));
+    std::vector<Root> roots;
+    ASSERT_TRUE(findRoots(p.POLY, p.terms, &roots));
+    ASSERT_EQ(roots.size(), c.roots.size());
+    for (const Root& want : c.roots) {
+      int found = 0;
+      for (const Root& r : roots)
+        found += std::abs(r.re - want.re) < 1e-12 && std::abs(r.im - want.im) < 1e-12 &&
+                 r.multiplicity == want.multiplicity;
+      EXPECT_EQ(found, 1) << want.re << " " << want.im << " x" << want.multiplicity;
+    }
+  }
+}
+
+// The start-up pictures of polynomials with repeated roots: how many colours
+// the registry hands out and what share of the picture stays black, each
+// against the picture drawn without the roots known (end points matched as
+// they are, as the named programs do).
+TEST(Roots, RepeatedRootsDrawInOneColourEach) {
+  const struct {
+    const char* text;
+    int colours;
+    double blackAtMost;
+    bool unchanged;  // simple roots: the same picture as without the roots
+  } cases[] = {
+      {"z^4 - 2z^2 + 1", 2, 0.0, false},
+      {"z^3", 1, 0.0, false},
+      {"z^3 - 3z + 2", 2, 0.0, false},
+      {"z^6 - 6z^5 + 15z^4 - 20z^3 + 15z^2 - 6z + 1", 1, 0.0, false},
+      {"z^6 - 1", 6, 0.001, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const Variant variant = userVariant(c.text);
+    HeadlessViewer known(variant), unknown(variant);
+    unknown.basin.registry.snaps = 0;
+    drawFrame(known);
+    drawFrame(unknown);
+    long black = 0;
+    for (int y = 0; y < GRID; ++y)
+      for (int x = 0; x < GRID; ++x) {
+        const std::uint8_t* cell = known.picture.at(x, y);
+        black += cell[0] == 0 && cell[1] == 0 && cell[2] == 0;
+      }
+    EXPECT_EQ(known.basin.registry.store, c.colours);
+    EXPECT_LE(double(black) / (GRID * GRID), c.blackAtMost);
+    EXPECT_EQ(known.picture.rgb == unknown.picture.rgb, c.unchanged);
+  }
+  std::string listing;
+  ASSERT_TRUE(listRoots(userVariant("z^4 - 2z^2 + 1"), &listing));
+  EXPECT_EQ(listing,
+            "-1+0i multiplicity 2 colour 0 #ff0000\n"
+            "1+0i multiplicity 2 colour 1 #00ff00\n");
 }
 
 }  // namespace

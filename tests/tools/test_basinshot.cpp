@@ -178,6 +178,12 @@ TEST_F(Basinshot, WritesTheReplayedPictureAsPng) {
   const Outcome plain = shoot({"1 - z^2", "--size", "8", "-o", "-"});
   EXPECT_EQ(contents(held), "HEADER\n" + plain.out);
   EXPECT_EQ(files(), (std::vector<std::string>{"held.out", "zoomed.png"}));
+  // --roots lists a polynomial's roots and draws nothing.
+  const Outcome roots = shoot({"-z^3 + 3z - 2", "--roots"});
+  EXPECT_EQ(roots.status, 0) << roots.err;
+  EXPECT_EQ(roots.out,
+            "-2+0i multiplicity 1 colour 0 #ff0000\n1+0i multiplicity 2 colour 1 #00ff00\n");
+  EXPECT_EQ(files(), (std::vector<std::string>{"held.out", "zoomed.png"}));
 }
 
 TEST_F(Basinshot, HelpPrintsTheUsage) {
@@ -226,6 +232,7 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
       {{"z^2", "--extra", "05", "-o", out}, "'05': expected a whole number from 0 to 18"},
       {{"z^2 - 1e-50", "-o", out}, "column 7: coefficient 1e-50 rounds to 0 as a float"},
       {{"duobasin", "--keys", "d", "--keys-file", out, "-o", out}, "cannot be used together"},
+      {{"z^3", "--roots", "-o", out}, "--roots draws nothing: no -o"},
       {{"duobasin", "--keys", "z@400,400 x d", "-o", out}, "key 2 'x': unknown key"},
       {{"duobasin", "--keys", "z@4OO,400", "-o", out}, "expected z@X,Y"},
       {{"duobasin", "--keys", "c@800,0", "-o", out}, "outside the 800 x 800 window"},

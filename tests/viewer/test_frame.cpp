@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "core/polynomial.h"
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
 #include "viewer/frame.h"
@@ -102,7 +103,10 @@ TEST(Frame, ResetsPendingWindowAndKeepsColoursAcrossZooms) {
 // the number of threads solving rows.
 TEST(Frame, RowsSolvedOnSeveralThreadsGiveTheWalksPictureAndRegistry) {
   RowSolver three(3);
-  for (const Variant* variant : {&QUADBASIN, &DUOBASIN}) {
+  Polynomial doubleRoots;  // (z^2 - 1)^2: its end points move to its roots
+  ASSERT_TRUE(parsePolynomial("z^4 - 2z^2 + 1", &doubleRoots, nullptr));
+  const Variant user = polynomialVariant(doubleRoots, "z^4 - 2z^2 + 1", Tolerances{});
+  for (const Variant* variant : {&QUADBASIN, &DUOBASIN, &user}) {
     Basin walked(*variant), solved(*variant);
     setup(walked);
     setup(solved);

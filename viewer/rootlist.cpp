@@ -1,0 +1,75 @@
+#include "viewer/rootlist.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "core/roots.h"
+#include "core/text.h"
+#include "viewer/replay.h"
+
+namespace basin {
+namespace {
+
+// A root's part as the registry holds it, a float, so that it reads back as
+// the same float; one beyond float's range as the double found. Never "-0".
+std::string number(double exact, float held, const char* format) {
+  char text[32];
+  std::snprintf(text, sizeof text, format, (std::isfinite(held) ? double(held) : exact) + 0.0);
+  return text;
+}
+
+std::string colourName(int slot) {
+  if (slot < 0) return "none";
+  char text[32];
+  std::snprintf(text, sizeof text, "%d #%02x%02x%02x", slot, channel(ORDER[slot].red),
+                channel(ORDER[slot].green), channel(ORDER[slot].blue));
+  return text;
+}
+
+struct Line {
+  unsigned slot;  // no slot (-1) sorts last
+  std::size_t found;
+  std::string text;
+
+  bool operator<(const Line& other) const {
+    return slot != other.slot ? slot < other.slot : found < other.found;
+  }
+};
+
+}  // namespace
+
+bool listRoots(const Variant& variant, std::string* text) {
+  std::vector<Root> roots;
+  if (!findRoots(variant.POLY, variant.terms, &roots)) return false;
+  HeadlessViewer session(variant);
+  drawFrame(session);
+  std::vector<Line> lines;
+  for (const Root& root : roots) {
+    const Complex z{stored(root.re), stored(root.im)};
+    const int slot = matchingSlot(session.basin.registry, z);
+    lines.push_back(Line{unsigned(slot), lines.size(),
+                         number(root.re, z.re, "%.9g") + number(root.im, z.im, "%+.9g") +
+                             "i multiplicity " + std::to_string(root.multiplicity) + " colour " +
+                             colourName(slot) + "\n"});
+  }
+  // Coloured roots in slot order, the others after them as found.
+  std::sort(lines.begin(), lines.end());
+  text->clear();
+  for (const Line& line : lines) *text += line.text;
+  return true;
+}
+
+int printRoots(const Variant& variant, const char* program) {
+  std::string text;
+  if (!listRoots(variant, &text)) {
+    std::fprintf(stderr, "%s: the roots of '%s' could not be found\n", program,
+                 escaped(variant.formula).c_str());
+    return 2;
+  }
+  std::fputs(text.c_str(), stdout);
+  return 0;
+}
+
+}  // namespace basin
