@@ -460,6 +460,11 @@ TEST_F(Basinshot, PolybasinReadsItsCommandLineAsBasinshotDoes) {
   const Outcome version = support::run({POLYBASIN, "z^2", "--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("polybasin ", 0), 0u) << version.out;
+  // --roots lists what basinshot lists, with no display needed.
+  const Outcome roots = support::run({POLYBASIN, "--roots", "z^4 - 2z^2 + 1"});
+  EXPECT_EQ(roots.status, 0) << roots.err;
+  EXPECT_EQ(roots.out, shoot({"z^4 - 2z^2 + 1", "--roots"}).out);
+  EXPECT_NE(roots.out.find("multiplicity 2"), std::string::npos) << roots.out;
 }
 #endif
 
