@@ -100,8 +100,4 @@ class RowSolver {
   bool stopping_ = false;
 };
 
-// The process's row solver: as many threads as the environment variable
-// BASIN_THREADS says (1 ... 64), else one for each processor.
-RowSolver& sharedRows();
-
 }  // namespace basin

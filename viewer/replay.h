@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "viewer/frame.h"
+#include "viewer/basin.h"
 #include "viewer/keys.h"
 #include "viewer/picture.h"
 
@@ -46,13 +46,19 @@ constexpr long KEYS_FILE_LIMIT = 1L << 20;
 bool readKeys(std::FILE* file, std::vector<Command>* commands, std::string* error);
 
 // One program as its window would show it, with no window: the state the
-// keys move and the last frame, in memory.
+// keys move and the last frame, in memory. It owns the threads that solve
+// its frames, and the lane path they use.
 struct HeadlessViewer {
-  explicit HeadlessViewer(const Variant& variant) : basin(variant) { setup(basin); }
+  explicit HeadlessViewer(const Variant& variant, const RowPlan& plan = RowPlan{})
+      : basin(variant), lanes(plan.lanes), rows(plan.threads) {
+    setup(basin);
+  }
 
   Basin basin;
   Picture picture;                   // the last frame drawn; empty before the first one
   std::function<void(int)> rowDone;  // if set, called after each row drawn
+  LanePath lanes;
+  RowSolver rows;  // last: its workers stop before what they read goes
 };
 
 // Draws the current window on a size x size grid into session.picture.
@@ -100,7 +106,8 @@ struct ShotReport {
   std::function<void(long done, long total)> progress;
   std::function<void(const Command& command, const char* why)> refused;
 };
-Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report = {});
+Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report = {},
+                 const RowPlan& plan = RowPlan{});
 
 // The window the last frame of `shot` draws, found by running its keys on
 // the view windows alone, without drawing: so that a print's size can be
