@@ -4,10 +4,11 @@
 // A script reads as the keys a user would type, the pointer position given
 // with the keys that use it: "z@400,400 d Z@100,700 d r d w". Positions are
 // pixels of the viewer's 800 x 800 window, from its top-left corner, y down.
-// Every command goes through the viewer's own key table (`press`), and every
-// frame through the same walk, solver and colouring, so the view windows and
-// the root registry move exactly as they do on screen. Outlines are not
-// drawn: the picture holds the last frame, black after a wipe.
+// Every command goes through the viewer's own key table (`applyKey`), and
+// every frame through renderPicture as the viewer's does, so the view
+// windows and the root registry move exactly as they do on screen.
+// Outlines are not drawn: the picture holds the last frame, black after a
+// wipe.
 #pragma once
 
 #include <cstdio>

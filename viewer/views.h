@@ -106,11 +106,11 @@ void axisPositions(float lo, float hi, int n, bool rising, float* out);
 
 // Whether a frame can sample [lo, hi] with `samples` positions
 // (axisPositions). On the viewer's grid the accumulated walk must move
-// each step further along, and stay within RESOLVE_STEPS steps (one per
-// cent of the window) of each exact place: each sample is drawn in its own
-// pixel wherever its position lies, so drift only moves where a column
-// samples the plane; this bound keeps that within one per cent and refuses
-// views where the positions collapse. At any other count the positions by
+// each step further along, and stay within RESOLVE_STEPS steps of each
+// exact place (8 of the grid's 800, one per cent of the window): each
+// sample is drawn in its own pixel wherever its position lies, so drift
+// only moves where a column samples the plane; this bound keeps that small
+// and refuses views where the positions collapse. At any other count the positions by
 // index must be strictly increasing (rising) and decreasing (falling) in
 // float.
 constexpr int RESOLVE_STEPS = 8;
