@@ -26,9 +26,8 @@ struct Window {
   float xmin, xmax, ymin, ymax;
 };
 
-// The three windows, each read under its historical names as well: XMIN
-// ... YMAX the current one, NXMIN ... NYMAX the pending one, OXMIN ... OYMAX
-// the home one. Only the functions below write them.
+// The three windows, each read under its historical names as well. Only
+// the functions below write them.
 struct Views {
   Window current{-2.0f, 2.0f, -2.0f, 2.0f};
   // The pending window holds the current one from start-up on, so applying
@@ -36,14 +35,17 @@ struct Views {
   Window pending = current;
   Window home = current;
 
+  // The current window: what a frame draws.
   float XMIN() const { return current.xmin; }
   float XMAX() const { return current.xmax; }
   float YMIN() const { return current.ymin; }
   float YMAX() const { return current.ymax; }
+  // The pending window, marked by the keys and applied by `d`.
   float NXMIN() const { return pending.xmin; }
   float NXMAX() const { return pending.xmax; }
   float NYMIN() const { return pending.ymin; }
   float NYMAX() const { return pending.ymax; }
+  // The home window, the start-up one, copied once.
   float OXMIN() const { return home.xmin; }
   float OXMAX() const { return home.xmax; }
   float OYMIN() const { return home.ymin; }
