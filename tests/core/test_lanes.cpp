@@ -172,10 +172,10 @@ TEST(Lanes, EveryFrameSampleMatchesTheScalarRunOnEveryPathAndThreads) {
   }
 }
 
-// A take that throws leaves no worker behind on the job: the next, wider
-// job (a larger ring) comes out right, and under AddressSanitizer no worker
-// writes the freed ring. A second caller during a job is stopped.
-TEST(RowSolverContract, ATakeThatThrowsDrainsTheJobAndASecondCallerAborts) {
+// A row callback that throws leaves no worker behind on the job: the next,
+// wider job (a larger ring) comes out right, and under AddressSanitizer no
+// worker writes the freed ring. A second caller during a job is stopped.
+TEST(RowSolverContract, ARowCallbackThatThrowsDrainsTheJobAndASecondCallerAborts) {
   Solver solver(QUADBASIN);
   derive(solver);
   std::vector<float> xs(2 * GRID), ys(GRID);
