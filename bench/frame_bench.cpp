@@ -89,10 +89,10 @@ void solverAlone(benchmark::State& state, const Variant& variant) {
   const Views& v = basin.views;
   long steps = 0;
   for (auto _ : state) {
-    AxisWalk rows(v.YMIN, v.YMAX, GRID, false);
+    AxisWalk rows(v.YMIN(), v.YMAX(), GRID, false);
     for (int row = 1; row <= GRID; ++row) {
       Complex pixel{0, rows.next()};
-      AxisWalk columns(v.XMIN, v.XMAX, GRID, true);
+      AxisWalk columns(v.XMIN(), v.XMAX(), GRID, true);
       for (int column = 1; column <= GRID; ++column) {
         pixel.re = columns.next();
         Complex root;
@@ -110,8 +110,8 @@ void solverLanes(benchmark::State& state, const Variant& variant, LanePath path)
   derive(solver);
   const Views v;
   float xs[GRID], ys[GRID];
-  axisPositions(v.XMIN, v.XMAX, GRID, true, xs);
-  axisPositions(v.YMIN, v.YMAX, GRID, false, ys);
+  axisPositions(v.XMIN(), v.XMAX(), GRID, true, xs);
+  axisPositions(v.YMIN(), v.YMAX(), GRID, false, ys);
   std::vector<Outcome> row(GRID);
   long steps = 0;
   for (auto _ : state) {
@@ -133,11 +133,11 @@ void colourFrame(benchmark::State& state, bool snap) {
   if (!snap) basin.registry.snaps = 0;
   const Views& v = basin.views;
   float xs[GRID], ys[GRID];
-  axisPositions(v.XMIN, v.XMAX, GRID, true, xs);
-  axisPositions(v.YMIN, v.YMAX, GRID, false, ys);
+  axisPositions(v.XMIN(), v.XMAX(), GRID, true, xs);
+  axisPositions(v.YMIN(), v.YMAX(), GRID, false, ys);
   std::vector<Outcome> runs(std::size_t(GRID) * GRID);
   for (int row = 0; row < GRID; ++row)
-    solveRow(basin.solver, xs, ys[row], GRID, &runs[std::size_t(row) * GRID], lanePath());
+    solveRow(basin.solver, xs, ys[row], GRID, &runs[std::size_t(row) * GRID], fastestLanePath());
   Picture picture = blankPicture(GRID);
   for (auto _ : state) {
     for (int row = 0; row < GRID; ++row)
@@ -150,28 +150,24 @@ BENCHMARK_CAPTURE(colourFrame, userCubeUnsnapped, false)->Unit(benchmark::kMilli
 
 void wholeFrame(benchmark::State& state, const Variant& variant, LanePath path, int threads,
                 bool progress) {
-  setenv("BASIN_LANES", laneName(path), 1);
   RowSolver rows(threads);
   Basin basin(variant);
   setup(basin);
   Picture picture;
-  renderPicture(
-      basin, GRID, &picture, [](int) {}, rows);  // sizes the buffers
+  renderPicture(basin, GRID, &picture, rows, path);  // sizes the buffers
   long allocations = 0;
   for (auto _ : state) {
     Progress line;  // new each frame: it stays silent for its first second
     const long before = basin::allocations();
     if (progress) {
-      renderPicture(
-          basin, GRID, &picture, [&line](int row) { line.update(row, GRID); }, rows);
+      renderPicture(basin, GRID, &picture, rows, path,
+                    [&line](int row) { line.update(row, GRID); });
     } else {
-      renderPicture(
-          basin, GRID, &picture, [](int) {}, rows);
+      renderPicture(basin, GRID, &picture, rows, path);
     }
     allocations += basin::allocations() - before;
     benchmark::DoNotOptimize(picture.rgb.data());
   }
-  unsetenv("BASIN_LANES");
   state.counters["allocations"] = double(allocations);
   if (allocations != 0) state.SkipWithError("the frame allocated memory");
 }
@@ -205,12 +201,12 @@ void registerPaths() {
     }
     if (variant != &CUBE)
       benchmark::RegisterBenchmark(("wholeFrame/" + program + "/progress").c_str(), wholeFrame,
-                                   *variant, lanePath(), cores, true)
+                                   *variant, fastestLanePath(), cores, true)
           ->Apply(configure)
           ->UseRealTime();
   }
-  benchmark::RegisterBenchmark("wholeFrame/user-cube", wholeFrame, USER_CUBE, lanePath(), cores,
-                               false)
+  benchmark::RegisterBenchmark("wholeFrame/user-cube", wholeFrame, USER_CUBE, fastestLanePath(),
+                               cores, false)
       ->Apply(configure)
       ->UseRealTime();
 }

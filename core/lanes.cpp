@@ -83,8 +83,9 @@ bool laneSupported(LanePath path) { return setOf(path).supported(); }
 
 const char* laneName(LanePath path) { return setOf(path).name; }
 
-LanePath lanePath() {
-  const char* wanted = std::getenv("BASIN_LANES");
+LanePath fastestLanePath() { return fastestSupported(); }
+
+LanePath lanePathNamed(const char* wanted) {
   if (wanted != nullptr) {
     for (const InstructionSet& set : SETS)
       if (std::strcmp(wanted, set.name) == 0 && set.supported()) return set.path;

@@ -24,10 +24,13 @@ constexpr LanePath LANE_PATHS[] = {LanePath::Scalar, LanePath::Sse2, LanePath::A
                                    LanePath::Avx512};
 constexpr int LANE_PATH_COUNT = int(sizeof LANE_PATHS / sizeof LANE_PATHS[0]);
 
-// The fastest path this CPU supports, unless the environment variable
-// BASIN_LANES (scalar, sse2, avx2 or avx512) names a supported one; an
-// unknown or unsupported name gets the fastest. Read at every call.
-LanePath lanePath();
+// The fastest path this CPU supports.
+LanePath fastestLanePath();
+
+// The path called `name` (scalar, sse2, avx2 or avx512) if this CPU
+// supports it, else the fastest; a null name gets the fastest too. The
+// programs read the name from their environment at start-up.
+LanePath lanePathNamed(const char* name);
 
 bool laneSupported(LanePath path);
 
@@ -51,6 +54,6 @@ void solveRow(const LaneJob& job, const float* xs, float y, int n, Outcome* out)
 
 // The same for one row alone, its tables prepared on the spot.
 void solveRow(const Solver& solver, const float* xs, float y, int n, Outcome* out,
-              LanePath path = lanePath());
+              LanePath path = fastestLanePath());
 
 }  // namespace basin

@@ -105,14 +105,4 @@ void RowSolver::work() {
   }
 }
 
-RowSolver& sharedRows() {
-  static RowSolver rows([] {
-    const char* text = std::getenv("BASIN_THREADS");
-    const int asked = text ? std::atoi(text) : 0;
-    if (asked >= 1 && asked <= 64) return asked;
-    return std::max(1, int(std::thread::hardware_concurrency()));
-  }());
-  return rows;
-}
-
 }  // namespace basin

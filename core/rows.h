@@ -14,7 +14,7 @@
 // Contract of `solve`:
 // - One caller at a time. A second thread calling while a job runs is a
 //   programming error: the process aborts with a message, in every build.
-// - `take` may leave early by throwing. Before the exception goes on, no
+// - `useRow` may leave early by throwing. Before the exception goes on, no
 //   worker claims another row of the job and every row in flight is
 //   finished, so nothing of the job touches the ring, the positions or the
 //   solver after `solve` has left; the next job starts clean.
@@ -39,16 +39,16 @@ class RowSolver {
   RowSolver& operator=(const RowSolver&) = delete;
 
   // Solves `rows` rows of `width` samples, row j at imaginary part ys[j]
-  // and real parts xs[0 ... width - 1], and calls take(j, outcomes) on the
+  // and real parts xs[0 ... width - 1], and calls useRow(j, outcomes) on the
   // calling thread for j = 0, 1, ... in order; the outcomes are valid until
-  // take returns. Allocates only when the frame is wider than any before.
-  template <class Take>
+  // useRow returns. Allocates only when the frame is wider than any before.
+  template <class UseRow>
   void solve(const Solver& solver, const float* xs, const float* ys, int width, int rows,
-             LanePath path, Take&& take) {
+             LanePath path, UseRow&& useRow) {
     const LaneJob lanes(solver, path);  // the term tables made ready once
     const Caller caller(*this, Job{&lanes, xs, ys, width, rows});
     for (int j = 0; j < rows; ++j) {
-      take(j, static_cast<const Outcome*>(waitFor(j)));
+      useRow(j, static_cast<const Outcome*>(waitFor(j)));
       release(j);
     }
   }
@@ -99,9 +99,5 @@ class RowSolver {
   long generation_ = 0;            // counts jobs
   bool stopping_ = false;
 };
-
-// The process's row solver: as many threads as the environment variable
-// BASIN_THREADS says (1 ... 64), else one for each processor.
-RowSolver& sharedRows();
 
 }  // namespace basin

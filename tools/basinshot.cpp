@@ -45,16 +45,14 @@ const char* const USAGE =
     "in z as polybasin takes it, such as \"z^3 - 2z + 2\" (exponents 0 ... 18); one\n"
     "that begins with a minus may follow --: basinshot -o x.png -- \"-z^2 + 1\".\n";
 
-const char* const KEYS_HELP =
-    "keys separated by blanks, as typed in the viewer:\n"
-    "  z@X,Y  zoom in around the pointer at pixel (X, Y)\n"
-    "  Z@X,Y  zoom out     c@X,Y  re-centre\n"
-    "  r      mark the start-up window\n"
-    "  d      apply the marked window and draw a frame\n"
-    "  w      wipe the picture to black\n"
-    "X and Y are pixels of the viewer's 800 x 800 window\n"
-    "from its top-left corner (0 ... 799), whatever --size\n"
-    "is, so a script reaches the same view at every size";
+std::string keysHelp() {
+  return "keys separated by blanks, as typed in the viewer,\n"
+         "the pointer at pixel (X, Y):\n" +
+         basin::keysHelp(true) +
+         "X and Y are pixels of the viewer's 800 x 800 window\n"
+         "from its top-left corner (0 ... 799), whatever --size\n"
+         "is, so a script reaches the same view at every size";
+}
 
 const char* const WINDOW_HELP =
     "after the start-up frame, draw this part of the plane,\n"
@@ -172,7 +170,7 @@ void describeOptions(basin::CommandLine& cli, Options& o) {
   CLI::App& app = cli.app();
   cli.addPolynomialOptions(o.user);
   app.add_option_function<std::string>(
-         "--keys", [&o](const std::string& text) { readKeys(text, o); }, KEYS_HELP)
+         "--keys", [&o](const std::string& text) { readKeys(text, o); }, keysHelp())
       ->type_name("KEYS");
   app.add_option("--keys-file", o.keysFile, KEYS_FILE_HELP)->type_name("FILE");
   app.add_option_function<std::array<std::string, 4>>(
@@ -242,6 +240,7 @@ void keepOffInputs(const Options& o, const basin::Output& output) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const basin::RowPlan plan = basin::rowPlanFromEnvironment();
   Options options;
   parseArguments(argc, argv, options);
   if (options.roots) return basin::printRoots(*options.variant, "basinshot");
@@ -260,7 +259,7 @@ int main(int argc, char** argv) {
     };
   basin::Picture picture;
   try {
-    picture = basin::takeShot(*options.variant, options.shot, report);
+    picture = basin::takeShot(*options.variant, options.shot, report, plan);
   } catch (const std::bad_alloc&) {
     const std::string n = std::to_string(options.shot.size);
     fail("not enough memory for a " + n + " x " + n + " picture");

@@ -1,14 +1,19 @@
 // The key table of both programs, free of GL.
 //
-// `press` does what a key does to the view windows and says what the screen
-// has to show next; the caller does the drawing. The GLUT viewer draws on
-// the window, the replay into a picture in memory, and since both go through
-// this one table a key means the same thing in each.
+// KEYS lists every key: its name in messages, whether it acts around the
+// pointer, its line of help and what it does to the view windows. The
+// viewer, the replay of key scripts, both help texts and the tests all read
+// it, so a new key is one entry here. `applyKey` does what a key does to
+// the view windows and says what the screen has to show next; the caller
+// does the drawing. The GLUT viewer draws on the window, the replay into a
+// picture in memory, and since both go through this one table a key means
+// the same thing in each.
 #pragma once
 
 #include <bitset>
 #include <cstddef>
 #include <deque>
+#include <string>
 
 #include "viewer/views.h"
 
@@ -23,16 +28,38 @@ enum class Effect {
   Outline,  // outline the new pending window (`z`, `c`)
   Frame,    // the pending window is now current: set the projection, draw a frame (`d`)
   Wipe,     // clear the window to black (`w`)
-  Exit,     // end the process with status 0 (Escape)
 };
 
-// z: zoom in, Z: zoom out, c: re-centre, all around `at`; r: restore the
-// home window; d: apply the pending window. Keys are case-sensitive. For a
-// refused mark, *why (if given) says why.
-Effect press(Views& views, unsigned char key, const Pointer& at, const char** why = nullptr);
+struct KeyCommand {
+  unsigned char key;
+  const char* label;  // as the help writes it: "z", "Escape"
+  const char* name;   // in messages: "zoom-in"
+  bool takesPointer;  // acts around the pointer; z@X,Y in a key script
+  const char* help;
+  // What the key does to the view windows; a refused mark says why in *why
+  // (if given). Null for Escape, which ends the program as it is typed and
+  // has no place in a key script.
+  Effect (*apply)(Views& views, const Pointer& at, const char** why);
+};
 
-// What a key is called in a message: "zoom-in" for `z`, and so on.
+extern const KeyCommand KEYS[];
+extern const std::size_t KEY_COUNT;
+
+// The entry of `key` (case-sensitive), or nullptr for an unlisted key.
+const KeyCommand* keyCommand(unsigned char key);
+
+// Runs `key` on the view windows: z zooms in, Z out, c re-centres, all
+// around `at`; r restores the home window; d applies the pending window.
+// An unlisted key (Escape included) does nothing.
+Effect applyKey(Views& views, unsigned char key, const Pointer& at, const char** why = nullptr);
+
+// What a key is called in a message: "zoom-in" for `z`, "key" if unlisted.
 const char* keyName(unsigned char key);
+
+// The help's lines for the keys, each "  LABEL  help" with the labels in
+// one column. `scripted`: the keys of a script only, a pointer key
+// labelled "z@X,Y"; otherwise every key, as typed.
+std::string keysHelp(bool scripted);
 
 // The keys held down, told apart from the presses a keyboard repeats while
 // a key is held: each of those would otherwise be a new command, and a held
@@ -42,8 +69,8 @@ const char* keyName(unsigned char key);
 // since shift may change while it is held.
 class HeldKeys {
  public:
-  // True for a new press, false for a repeat of a key still held.
-  bool press(unsigned char key);
+  // True when `key` goes down now, false for a repeat of a key still held.
+  bool goesDown(unsigned char key);
   void release(unsigned char key);
   // Forgets them all: the keyboard's releases go elsewhere from now on.
   void releaseAll() { down_.reset(); }
@@ -69,11 +96,10 @@ class KeyQueue {
  public:
   static constexpr std::size_t CAPACITY = 64;
 
-  void push(const KeyPress& press);
+  void push(const KeyPress& typed);
   // Takes the next key; it counts as running until `done`.
-  bool pop(KeyPress* press);
+  bool pop(KeyPress* typed);
   void done() { running_ = 0; }
-  bool empty() const { return keys_.empty(); }
 
  private:
   std::deque<KeyPress> keys_;

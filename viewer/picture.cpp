@@ -1,5 +1,9 @@
 #include "viewer/picture.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <thread>
+
 namespace basin {
 
 Picture blankPicture(int size) {
@@ -9,11 +13,15 @@ Picture blankPicture(int size) {
   return picture;
 }
 
-void paintCell(Picture* picture, const Sample& s) {
-  std::uint8_t* cell = picture->at(s.column - 1, s.row - 1);
-  cell[0] = channel(s.paint.red);
-  cell[1] = channel(s.paint.green);
-  cell[2] = channel(s.paint.blue);
+int RowPlan::processorCount() { return std::max(1, int(std::thread::hardware_concurrency())); }
+
+RowPlan rowPlanFromEnvironment() {
+  RowPlan plan;
+  const char* threads = std::getenv("BASIN_THREADS");
+  const int asked = threads ? std::atoi(threads) : 0;
+  if (asked >= 1 && asked <= 64) plan.threads = asked;
+  plan.lanes = lanePathNamed(std::getenv("BASIN_LANES"));
+  return plan;
 }
 
 void colourRow(Registry& registry, const Outcome* row, int n, std::uint8_t* rgb) {

@@ -1,13 +1,18 @@
 // A frame drawn into memory: one 8-bit RGB cell per sample, the sample of
 // column i, row j (from 1) in cell (i - 1, j - 1), colours converted to 8
 // bits the way the screen's GL converts them.
+//
+// renderPicture is how every program draws a frame. Its owner (the GLUT
+// viewer, or a HeadlessViewer of viewer/replay.h) holds the RowSolver and
+// the lane path it uses, chosen once when the program starts (RowPlan).
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "core/lanes.h"
 #include "core/rows.h"
-#include "viewer/frame.h"
+#include "viewer/basin.h"
 
 namespace basin {
 
@@ -22,8 +27,20 @@ struct Picture {
 // A black picture of size x size cells.
 Picture blankPicture(int size);
 
-// Stores a sample's colour in its cell.
-void paintCell(Picture* picture, const Sample& sample);
+// How a program solves its frames' rows: on how many threads, and on which
+// instruction set. The defaults: one thread for each processor, the fastest
+// path the CPU has.
+struct RowPlan {
+  int threads = processorCount();
+  LanePath lanes = fastestLanePath();
+
+  static int processorCount();
+};
+
+// The defaults, changed by the environment: BASIN_THREADS (1 ... 64) and
+// BASIN_LANES (lanePathNamed); a value out of range is ignored. Read by
+// the programs once, as they start.
+RowPlan rowPlanFromEnvironment();
 
 // Colours one row of solved samples into n cells of 8-bit RGB, left to
 // right, through the registry: a converged run in its root's shade, any
@@ -32,30 +49,31 @@ void colourRow(Registry& registry, const Outcome* row, int n, std::uint8_t* rgb)
 
 // Renders the current window of `basin` into `picture` (resized to size),
 // advancing the registry exactly as the viewer's frame does: the rows are
-// solved on every core and coloured in order on this thread; rowDone(rows)
-// after each row, with the number of rows of the picture finished so far.
-// At size GRID the same picture, bit for bit, as the frame walk of
-// viewer/frame.h; at other sizes the samples sit where axisPositions
-// places them by index.
+// solved by `rows` on `lanes` and coloured in order on this thread;
+// rowDone(rows) after each row, with the number of rows of the picture
+// finished so far. Resets the pending window first. At size GRID the same
+// picture, bit for bit, as the reference walk of viewer/reference_walk.h;
+// at other sizes the samples sit where axisPositions places them by index.
 template <class RowDone>
-void renderPicture(Basin& basin, int size, Picture* picture, RowDone&& rowDone,
-                   RowSolver& solver = sharedRows()) {
+void renderPicture(Basin& basin, int size, Picture* picture, RowSolver& rows, LanePath lanes,
+                   RowDone&& rowDone) {
   if (picture->size != size) *picture = blankPicture(size);
   const Views& v = basin.views;
   basin.columns.resize(std::size_t(size));
   basin.rows.resize(std::size_t(size));
-  axisPositions(v.XMIN, v.XMAX, size, true, basin.columns.data());
-  axisPositions(v.YMIN, v.YMAX, size, false, basin.rows.data());
+  axisPositions(v.XMIN(), v.XMAX(), size, true, basin.columns.data());
+  axisPositions(v.YMIN(), v.YMAX(), size, false, basin.rows.data());
   resetPending(basin.views);
-  solver.solve(basin.solver, basin.columns.data(), basin.rows.data(), size, size, lanePath(),
-               [&](int row, const Outcome* outcomes) {
-                 colourRow(basin.registry, outcomes, size, picture->at(0, row));
-                 rowDone(row + 1);
-               });
+  rows.solve(basin.solver, basin.columns.data(), basin.rows.data(), size, size, lanes,
+             [&](int row, const Outcome* outcomes) {
+               colourRow(basin.registry, outcomes, size, picture->at(0, row));
+               rowDone(row + 1);
+             });
 }
 
-inline void renderPicture(Basin& basin, int size, Picture* picture) {
-  renderPicture(basin, size, picture, [](int) {});
+inline void renderPicture(Basin& basin, int size, Picture* picture, RowSolver& rows,
+                          LanePath lanes) {
+  renderPicture(basin, size, picture, rows, lanes, [](int) {});
 }
 
 }  // namespace basin

@@ -12,10 +12,21 @@
 namespace basin {
 namespace {
 
-const char* const UNKNOWN = "unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w)";
+// The keys a script may hold: every key of the table but Escape.
+const KeyCommand* scriptKey(char key) {
+  const KeyCommand* command = keyCommand(static_cast<unsigned char>(key));
+  return command && command->apply ? command : nullptr;
+}
 
-bool takesPointer(char key) { return key == 'z' || key == 'Z' || key == 'c'; }
-bool takesNothing(char key) { return key == 'r' || key == 'd' || key == 'w'; }
+// "unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w)"
+std::string unknownKey() {
+  std::string keys;
+  for (std::size_t i = 0; i < KEY_COUNT; ++i)
+    if (KEYS[i].apply != nullptr)
+      keys += std::string(keys.empty() ? "" : " ") + KEYS[i].label +
+              (KEYS[i].takesPointer ? "@X,Y" : "");
+  return "unknown key (the keys are " + keys + ")";
+}
 
 // A whole number of pixels: digits only. A minus before the digits reads
 // as a number all the same, with *negative set, so that the position is
@@ -38,13 +49,14 @@ bool parseCoordinate(std::string text, int* value, bool* negative) {
 // One token: "r", "d", "w", or "z@X,Y", "Z@X,Y", "c@X,Y".
 bool parseToken(const std::string& token, Command* command, std::string* error) {
   const char key = token[0];
-  if (!takesPointer(key) && !takesNothing(key)) {
-    *error = UNKNOWN;
+  const KeyCommand* entry = scriptKey(key);
+  if (entry == nullptr) {
+    *error = unknownKey();
     return false;
   }
-  if (takesNothing(key)) {
+  if (!entry->takesPointer) {
     if (token.size() != 1) {
-      *error = token[1] == '@' ? std::string(1, key) + " takes no pointer position" : UNKNOWN;
+      *error = token[1] == '@' ? std::string(1, key) + " takes no pointer position" : unknownKey();
       return false;
     }
     *command = Command{key, 0, 0};
@@ -137,7 +149,7 @@ bool parseWords(Source& source, bool namesLines, std::vector<Command>* commands,
     if (cut || !parseToken(word, &command, error)) {
       const std::string where = namesLines ? " on line " + std::to_string(line) : "";
       *error = "key " + std::to_string(parsed.size() + 1) + " '" + escaped(word) +
-               (cut ? "...'" : "'") + where + ": " + (cut ? UNKNOWN : *error);
+               (cut ? "...'" : "'") + where + ": " + (cut ? unknownKey() : *error);
       commands->clear();
       return false;
     }
@@ -160,14 +172,16 @@ bool readKeys(std::FILE* file, std::vector<Command>* commands, std::string* erro
 }
 
 void drawFrame(HeadlessViewer& session, int size) {
-  if (!session.rowDone) return renderPicture(session.basin, size, &session.picture);
-  renderPicture(session.basin, size, &session.picture, session.rowDone);
+  if (!session.rowDone)
+    return renderPicture(session.basin, size, &session.picture, session.rows, session.lanes);
+  renderPicture(session.basin, size, &session.picture, session.rows, session.lanes,
+                session.rowDone);
 }
 
 Effect replay(HeadlessViewer& session, const Command& command, int size, const char** why) {
   const Pointer at{command.x, command.y, GRID, GRID};
   const Effect effect =
-      press(session.basin.views, static_cast<unsigned char>(command.key), at, why);
+      applyKey(session.basin.views, static_cast<unsigned char>(command.key), at, why);
   if (effect == Effect::Frame) {
     drawFrame(session, size);
   } else if (effect == Effect::Wipe) {
@@ -199,18 +213,13 @@ std::string shotCommand(const Basin& basin) {
               std::to_string(variant.EXTRASLOTS);
   const Views& v = basin.views;
   char edges[128];
-  std::snprintf(edges, sizeof edges, "%.9g %.9g %.9g %.9g", double(v.XMIN), double(v.XMAX),
-                double(v.YMIN), double(v.YMAX));
+  std::snprintf(edges, sizeof edges, "%.9g %.9g %.9g %.9g", double(v.XMIN()), double(v.XMAX()),
+                double(v.YMIN()), double(v.YMAX()));
   return "basinshot " + program + " --window " + edges + " -o view.png";
 }
 
 bool showWindow(HeadlessViewer& session, const Window& w, int size) {
-  if (windowFault(w) != nullptr) return false;
-  Views& v = session.basin.views;
-  v.NXMIN = w.xmin;
-  v.NXMAX = w.xmax;
-  v.NYMIN = w.ymin;
-  v.NYMAX = w.ymax;
+  if (!markWindow(session.basin.views, w)) return false;
   replay(session, Command{'d', 0, 0}, size);
   return true;
 }
@@ -230,25 +239,20 @@ int lastFrame(const Shot& shot) {
 
 Window lastWindow(const Shot& shot) {
   Views v;
-  if (shot.hasWindow) {
-    v.NXMIN = shot.window.xmin;
-    v.NXMAX = shot.window.xmax;
-    v.NYMIN = shot.window.ymin;
-    v.NYMAX = shot.window.ymax;
-    changewin(v);
-  }
+  if (shot.hasWindow && markWindow(v, shot.window)) changewin(v);
   const int last = lastFrame(shot);
   for (int i = 0; i <= last; ++i)
-    press(v, static_cast<unsigned char>(shot.keys[i].key),
-          Pointer{shot.keys[i].x, shot.keys[i].y, GRID, GRID});
-  return Window{v.XMIN, v.XMAX, v.YMIN, v.YMAX};
+    applyKey(v, static_cast<unsigned char>(shot.keys[i].key),
+             Pointer{shot.keys[i].x, shot.keys[i].y, GRID, GRID});
+  return v.current;
 }
 
-Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report) {
+Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report,
+                 const RowPlan& plan) {
   const int last = lastFrame(shot);
   const auto sizeOf = [&](int index) { return index == last ? shot.size : GRID; };
 
-  HeadlessViewer session(variant);
+  HeadlessViewer session(variant, plan);
   // Only the print's rows count: the frames before it are the viewer's.
   long done = 0;
   const auto print = [&] {

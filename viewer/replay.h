@@ -4,10 +4,11 @@
 // A script reads as the keys a user would type, the pointer position given
 // with the keys that use it: "z@400,400 d Z@100,700 d r d w". Positions are
 // pixels of the viewer's 800 x 800 window, from its top-left corner, y down.
-// Every command goes through the viewer's own key table (`press`), and every
-// frame through the same walk, solver and colouring, so the view windows and
-// the root registry move exactly as they do on screen. Outlines are not
-// drawn: the picture holds the last frame, black after a wipe.
+// Every command goes through the viewer's own key table (`applyKey`), and
+// every frame through renderPicture as the viewer's does, so the view
+// windows and the root registry move exactly as they do on screen.
+// Outlines are not drawn: the picture holds the last frame, black after a
+// wipe.
 #pragma once
 
 #include <cstdio>
@@ -15,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "viewer/frame.h"
+#include "viewer/basin.h"
 #include "viewer/keys.h"
 #include "viewer/picture.h"
 
@@ -46,13 +47,19 @@ constexpr long KEYS_FILE_LIMIT = 1L << 20;
 bool readKeys(std::FILE* file, std::vector<Command>* commands, std::string* error);
 
 // One program as its window would show it, with no window: the state the
-// keys move and the last frame, in memory.
+// keys move and the last frame, in memory. It owns the threads that solve
+// its frames, and the lane path they use.
 struct HeadlessViewer {
-  explicit HeadlessViewer(const Variant& variant) : basin(variant) { setup(basin); }
+  explicit HeadlessViewer(const Variant& variant, const RowPlan& plan = RowPlan{})
+      : basin(variant), lanes(plan.lanes), rows(plan.threads) {
+    setup(basin);
+  }
 
   Basin basin;
   Picture picture;                   // the last frame drawn; empty before the first one
   std::function<void(int)> rowDone;  // if set, called after each row drawn
+  LanePath lanes;
+  RowSolver rows;  // last: its workers stop before what they read goes
 };
 
 // Draws the current window on a size x size grid into session.picture.
@@ -100,7 +107,8 @@ struct ShotReport {
   std::function<void(long done, long total)> progress;
   std::function<void(const Command& command, const char* why)> refused;
 };
-Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report = {});
+Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report = {},
+                 const RowPlan& plan = RowPlan{});
 
 // The window the last frame of `shot` draws, found by running its keys on
 // the view windows alone, without drawing: so that a print's size can be

@@ -17,10 +17,10 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/version.h"
 #include "viewer/autorepeat.h"
-#include "viewer/frame.h"
 #include "viewer/glut_options.h"
 #include "viewer/keys.h"
 #include "viewer/picture.h"
@@ -36,18 +36,25 @@ constexpr auto PROGRESS_INTERVAL = std::chrono::milliseconds(100);
 
 // The one process-wide state, created by runViewer before any callback.
 struct Viewer {
-  explicit Viewer(const Variant& variant) : basin(variant) { setup(basin); }
+  Viewer(const Variant& variant, const RowPlan& plan)
+      : basin(variant), lanes(plan.lanes), rows(plan.threads) {
+    setup(basin);
+  }
 
   Basin basin;
   Picture picture = blankPicture(GRID);  // the frame on screen, 8-bit as shown
+  std::vector<Window> outlines;          // drawn over it since, until a frame or a wipe
   bool drawing = false;                  // a frame is in progress
   KeyQueue keys;                         // keys waiting for the frame to end
   HeldKeys held;                         // keys down, to tell repeats from presses
-  bool repeatsSeen = false;              // the server marks repeats as presses alone
+  bool repeatsMarked = false;            // repeats come as presses with no release between
   bool runningKeys = false;              // runKeys is taking keys from the queue
   bool printing = true;                  // standard output still takes the view lines
   int events = -1;                       // descriptor of the event lines, or -1
   int frames = 0;                        // frames finished so far
+  int shown = 0;                         // times the stored picture was shown again
+  LanePath lanes;                        // the instruction set the rows are solved on
+  RowSolver rows;                        // last, so its workers stop before anything they read goes
 };
 std::unique_ptr<Viewer> VIEWER;
 
@@ -64,7 +71,7 @@ void projection() {
   const Views& v = VIEWER->basin.views;
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluOrtho2D(v.XMIN, v.XMAX, v.YMIN, v.YMAX);
+  gluOrtho2D(v.XMIN(), v.XMAX(), v.YMIN(), v.YMAX());
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
 }
@@ -92,13 +99,15 @@ void frame() {
   using Clock = std::chrono::steady_clock;
   VIEWER->drawing = true;
   auto lastShown = Clock::now();
-  renderPicture(VIEWER->basin, GRID, &VIEWER->picture, [&lastShown](int rows) {
-    if (Clock::now() - lastShown < PROGRESS_INTERVAL) return;
-    showRows(rows);
-    glFlush();
-    glutMainLoopEvent();
-    lastShown = Clock::now();
-  });
+  VIEWER->outlines.clear();  // the frame covers them
+  renderPicture(VIEWER->basin, GRID, &VIEWER->picture, VIEWER->rows, VIEWER->lanes,
+                [&lastShown](int rows) {
+                  if (Clock::now() - lastShown < PROGRESS_INTERVAL) return;
+                  showRows(rows);
+                  glFlush();
+                  glutMainLoopEvent();
+                  lastShown = Clock::now();
+                });
   // The last intake comes before the whole picture is shown, which then
   // also meets any request to draw the window taken in meanwhile.
   glutMainLoopEvent();
@@ -117,41 +126,63 @@ void printView() {
     VIEWER->printing = false;
 }
 
-// White outline of the pending window over the picture.
-void box() {
-  const Views& v = VIEWER->basin.views;
+// White outline of `w` over the picture, in the current window's projection.
+void outline(const Window& w) {
   glColor3f(1, 1, 1);
   glBegin(GL_LINE_STRIP);
-  glVertex2f(v.NXMAX, v.NYMAX);
-  glVertex2f(v.NXMAX, v.NYMIN);
-  glVertex2f(v.NXMIN, v.NYMIN);
-  glVertex2f(v.NXMIN, v.NYMAX);
-  glVertex2f(v.NXMAX, v.NYMAX);
+  glVertex2f(w.xmax, w.ymax);
+  glVertex2f(w.xmax, w.ymin);
+  glVertex2f(w.xmin, w.ymin);
+  glVertex2f(w.xmin, w.ymax);
+  glVertex2f(w.xmax, w.ymax);
   glEnd();
+}
+
+// Outlines the pending window, and keeps it to draw again on an expose.
+void box() {
+  VIEWER->outlines.push_back(VIEWER->basin.views.pending);
+  outline(VIEWER->outlines.back());
   glFlush();
 }
 
+// The stored picture stays: an expose shows it again.
 void wipe() {
+  VIEWER->outlines.clear();
   glClearColor(0, 0, 0, 0);
   glClear(GL_COLOR_BUFFER_BIT);
   glFlush();
 }
 
+// An expose or a resize: the stored picture and the outlines over it drawn
+// again, nothing computed; the pending window stays marked.
+void showAgain() {
+  showRows(GRID);
+  for (const Window& w : VIEWER->outlines) outline(w);
+  glFlush();
+  event("shown " + std::to_string(++VIEWER->shown));
+}
+
+// Ends the process at once, without the destructors of static objects: it
+// may be called while a frame is in progress (keys are taken in between
+// its rows), with the row workers still reading the program's state.
+[[noreturn]] void quit() {
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
+
 // A refused mark draws nothing; the person who typed it is told why.
-void refused(const KeyPress& press, const char* why) {
+void refused(const KeyPress& typed, const char* why) {
   std::fprintf(stderr, "%s: %s at (%d, %d) refused: %s\n", VIEWER->basin.variant.name,
-               keyName(press.key), press.at.x, press.at.y, why);
+               keyName(typed.key), typed.at.x, typed.at.y, why);
 }
 
 // Runs one key through the key table (viewer/keys.h), which updates the
 // view windows, and draws what it asks for. For `d` the table has already
 // made the pending window current; the projection follows it before the
 // frame.
-void runKey(const KeyPress& press) {
+void runKey(const KeyPress& typed) {
   const char* why = nullptr;
-  switch (basin::press(VIEWER->basin.views, press.key, press.at, &why)) {
-    case Effect::Exit:
-      std::exit(0);
+  switch (applyKey(VIEWER->basin.views, typed.key, typed.at, &why)) {
     case Effect::Outline:
       box();
       break;
@@ -161,7 +192,7 @@ void runKey(const KeyPress& press) {
       printView();
       break;
     case Effect::Refused:
-      refused(press, why);
+      refused(typed, why);
       break;
     case Effect::Wipe:
       wipe();
@@ -179,10 +210,10 @@ void runKey(const KeyPress& press) {
 void runKeys() {
   if (VIEWER->runningKeys) return;  // called again from within the event loop
   VIEWER->runningKeys = true;
-  KeyPress press;
+  KeyPress typed;
   glutMainLoopEvent();
-  while (VIEWER->keys.pop(&press)) {
-    runKey(press);
+  while (VIEWER->keys.pop(&typed)) {
+    runKey(typed);
     VIEWER->keys.done();
     glutMainLoopEvent();
   }
@@ -190,9 +221,14 @@ void runKeys() {
   event("ready");
 }
 
+// Only the first exposure computes a frame; later ones show what is stored.
 void display() {
   if (VIEWER->drawing) return;  // the frame in progress covers the window
-  frame();
+  if (VIEWER->frames == 0) {
+    frame();
+  } else {
+    showAgain();
+  }
   runKeys();
 }
 
@@ -200,8 +236,9 @@ void display() {
 // one that queues nothing, so that "ready" follows it.
 void keyboard(unsigned char key, int x, int y) {
   event("key " + std::to_string(key));
-  if (key == ESCAPE) std::exit(0);
-  const bool repeat = VIEWER->repeatsSeen && !VIEWER->held.press(key);  // held, not typed again
+  if (key == ESCAPE) quit();
+  const bool repeat =
+      VIEWER->repeatsMarked && !VIEWER->held.goesDown(key);  // held, not typed again
   if (!repeat)
     VIEWER->keys.push(
         KeyPress{key, Pointer{x, y, glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT)}});
@@ -228,8 +265,8 @@ void entry(int state) {
 // server can instead mark repeats itself, as presses with no release in
 // between, which HeldKeys tells apart in the order the events come.
 void ignoreRepeats() {
-  VIEWER->repeatsSeen = serverMarksRepeats();
-  if (VIEWER->repeatsSeen) {
+  VIEWER->repeatsMarked = serverMarksRepeats();
+  if (VIEWER->repeatsMarked) {
     glutKeyboardUpFunc(keyboardUp);
     glutEntryFunc(entry);
   } else {
@@ -258,16 +295,9 @@ void printViewerHelp(const char* usage, const char* formula) {
       "window: every sample point of the plane in the colour of the root its run\n"
       "settles on, darker the more steps the run needed; runs that fail are black.\n"
       "\n"
-      "Keys, typed with the mouse pointer in the window:\n"
-      "  z       mark a region a third of the window's size around the pointer\n"
-      "          (a x3 zoom-in), outlined in white\n"
-      "  Z       mark a region three times the window's size around the pointer\n"
-      "          (a x3 zoom-out)\n"
-      "  c       mark a region of the window's size centred on the pointer\n"
-      "  r       mark the start-up view\n"
-      "  d       apply the mark: draw the marked region\n"
-      "  w       wipe the window to black\n"
-      "  Escape  quit\n"
+      "Keys, typed with the mouse pointer in the window; z, Z and c mark a\n"
+      "region centred on the pointer:\n"
+      "%s"
       "\n"
       "After each frame drawn by d, the view is printed on standard output as a\n"
       "basinshot command that draws it at any size.\n"
@@ -275,7 +305,7 @@ void printViewerHelp(const char* usage, const char* formula) {
       "--help prints this text and --version the release. GLUT's own options go\n"
       "to GLUT (-geometry WxH+X+Y, -display DISPLAY, -iconic, ...; see the\n"
       "freeglut documentation); any other argument is refused.\n",
-      usage, formula);
+      usage, formula, keysHelp(false).c_str());
 }
 
 namespace {
@@ -353,7 +383,7 @@ int runViewer(const Variant& variant, int argc, char** argv) {
       break;
   }
   std::signal(SIGPIPE, SIG_IGN);  // a closed reader ends the printing only: see printView
-  VIEWER = std::make_unique<Viewer>(variant);
+  VIEWER = std::make_unique<Viewer>(variant, rowPlanFromEnvironment());
   VIEWER->events = eventDescriptor();
   glutInitWindowSize(GRID, GRID);  // before glutInit, whose options may replace it
   glutInit(&argc, argv);

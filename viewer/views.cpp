@@ -6,32 +6,10 @@
 
 namespace basin {
 
-namespace {
-
-// The edges of one of the three windows, in place.
-struct Edges {
-  float &xmin, &xmax, &ymin, &ymax;
-};
-
-Edges current(Views& v) { return Edges{v.XMIN, v.XMAX, v.YMIN, v.YMAX}; }
-Edges pending(Views& v) { return Edges{v.NXMIN, v.NXMAX, v.NYMIN, v.NYMAX}; }
-Edges home(Views& v) { return Edges{v.OXMIN, v.OXMAX, v.OYMIN, v.OYMAX}; }
-
-void assign(const Edges& to, const Window& from) {
-  to.xmax = from.xmax;
-  to.xmin = from.xmin;
-  to.ymax = from.ymax;
-  to.ymin = from.ymin;
-}
-
-Window windowOf(const Edges& e) { return Window{e.xmin, e.xmax, e.ymin, e.ymax}; }
-
-}  // namespace
-
-void recordHome(Views& v) { assign(home(v), windowOf(current(v))); }
-void resetPending(Views& v) { assign(pending(v), windowOf(current(v))); }
-void restore(Views& v) { assign(pending(v), windowOf(home(v))); }
-void changewin(Views& v) { assign(current(v), windowOf(pending(v))); }
+void recordHome(Views& v) { v.home = v.current; }
+void resetPending(Views& v) { v.pending = v.current; }
+void restore(Views& v) { v.pending = v.home; }
+void changewin(Views& v) { v.current = v.pending; }
 
 AxisWalk::AxisWalk(float lo, float hi, int n, bool rising)
     : position_(rising ? lo : hi), step_(stored((double(hi) - lo) / n)), rising_(rising) {}
@@ -116,18 +94,10 @@ namespace {
 void toWorld(const Views& v, const Pointer& at, float* xw, float* yw) {
   const int width = at.width > 0 ? at.width : GRID;
   const int height = at.height > 0 ? at.height : GRID;
-  const float xstep = stored((double(v.XMAX) - v.XMIN) / width);
-  const float ystep = stored((double(v.YMAX) - v.YMIN) / height);
-  *xw = stored(double(at.x) * xstep + v.XMIN);
-  *yw = stored(v.YMAX - double(at.y) * ystep);
-}
-
-bool mark(Views& v, const Window& e, const char** why) {
-  const char* fault = windowFault(e);
-  if (why) *why = fault;
-  if (fault) return false;
-  assign(pending(v), e);
-  return true;
+  const float xstep = stored((double(v.XMAX()) - v.XMIN()) / width);
+  const float ystep = stored((double(v.YMAX()) - v.YMIN()) / height);
+  *xw = stored(double(at.x) * xstep + v.XMIN());
+  *yw = stored(v.YMAX() - double(at.y) * ystep);
 }
 
 // Marks the window of half-extents half(w) and half(h) around the pointer.
@@ -137,12 +107,21 @@ template <class Half>
 bool markAround(Views& v, const Pointer& at, const char** why, Half half) {
   float xw, yw;
   toWorld(v, at, &xw, &yw);
-  const double hw = half(double(v.XMAX) - v.XMIN);
-  const double hh = half(double(v.YMAX) - v.YMIN);
-  return mark(v, Window{stored(xw - hw), stored(xw + hw), stored(yw - hh), stored(yw + hh)}, why);
+  const double hw = half(double(v.XMAX()) - v.XMIN());
+  const double hh = half(double(v.YMAX()) - v.YMIN());
+  return markWindow(v, Window{stored(xw - hw), stored(xw + hw), stored(yw - hh), stored(yw + hh)},
+                    why);
 }
 
 }  // namespace
+
+bool markWindow(Views& v, const Window& w, const char** why) {
+  const char* fault = windowFault(w);
+  if (why) *why = fault;
+  if (fault) return false;
+  v.pending = w;
+  return true;
+}
 
 // The zoom factor is 3 per axis, taken as the square root of 9.
 bool zoom(Views& v, const Pointer& at, const char** why) {
@@ -153,7 +132,7 @@ bool zoomo(Views& v, const Pointer& at, const char** why) {
   return markAround(v, at, why, [](double extent) { return std::sqrt(9.0) * extent / 2; });
 }
 
-bool recent(Views& v, const Pointer& at, const char** why) {
+bool recentre(Views& v, const Pointer& at, const char** why) {
   return markAround(v, at, why, [](double extent) { return extent / 2; });
 }
 

@@ -11,14 +11,6 @@ namespace basin {
 
 constexpr int GRID = 800;  // samples a side, and the window's start-up size in pixels
 
-struct Views {
-  float XMIN = -2.0f, XMAX = 2.0f, YMIN = -2.0f, YMAX = 2.0f;
-  // The pending window holds the current one from start-up on, so applying
-  // before the first frame redraws the current window.
-  float NXMIN = -2.0f, NXMAX = 2.0f, NYMIN = -2.0f, NYMAX = 2.0f;
-  float OXMIN = -2.0f, OXMAX = 2.0f, OYMIN = -2.0f, OYMAX = 2.0f;
-};
-
 // A pointer position in window pixels (from the top-left corner, y down)
 // together with the window's present size, so that the mapping to the
 // plane stays right after the user resizes the window.
@@ -29,28 +21,59 @@ struct Pointer {
   int height = GRID;
 };
 
+// A rectangle of the plane.
+struct Window {
+  float xmin, xmax, ymin, ymax;
+};
+
+// The three windows, each read under its historical names as well. Only
+// the functions below write them.
+struct Views {
+  Window current{-2.0f, 2.0f, -2.0f, 2.0f};
+  // The pending window holds the current one from start-up on, so applying
+  // before the first frame redraws the current window.
+  Window pending = current;
+  Window home = current;
+
+  // The current window: what a frame draws.
+  float XMIN() const { return current.xmin; }
+  float XMAX() const { return current.xmax; }
+  float YMIN() const { return current.ymin; }
+  float YMAX() const { return current.ymax; }
+  // The pending window, marked by the keys and applied by `d`.
+  float NXMIN() const { return pending.xmin; }
+  float NXMAX() const { return pending.xmax; }
+  float NYMIN() const { return pending.ymin; }
+  float NYMAX() const { return pending.ymax; }
+  // The home window, the start-up one, copied once.
+  float OXMIN() const { return home.xmin; }
+  float OXMAX() const { return home.xmax; }
+  float OYMIN() const { return home.ymin; }
+  float OYMAX() const { return home.ymax; }
+};
+
 // The home window becomes a copy of the current one.
 void recordHome(Views& views);
 
 // A frame starts by forgetting any mark: pending = current.
 void resetPending(Views& views);
 
-// A rectangle of the plane.
-struct Window {
-  float xmin, xmax, ymin, ymax;
-};
-
 // Why `window` cannot be drawn (an edge not finite, an axis empty, or too
 // narrow for float to sample it, see axisResolves), or nullptr when it can.
 const char* windowFault(const Window& window);
 
+// Marks `window` as the pending window, as a key would; false, leaving the
+// pending window as it was and saying why in *why if given, when it cannot
+// be drawn (windowFault).
+bool markWindow(Views& views, const Window& window, const char** why = nullptr);
+
 // Mark a pending window one third (zoom), three times (zoomo) or the same
-// size (recent) as the current one, centred on the pointer. Each returns
+// size (recentre) as the current one, centred on the pointer. Each returns
 // false, leaving the pending window as it was and saying why in *why if
 // given, when the new window could not be drawn (windowFault).
 bool zoom(Views& views, const Pointer& at, const char** why = nullptr);
 bool zoomo(Views& views, const Pointer& at, const char** why = nullptr);
-bool recent(Views& views, const Pointer& at, const char** why = nullptr);
+bool recentre(Views& views, const Pointer& at, const char** why = nullptr);
 
 // Pending = home.
 void restore(Views& views);
@@ -85,11 +108,11 @@ void axisPositions(float lo, float hi, int n, bool rising, float* out);
 
 // Whether a frame can sample [lo, hi] with `samples` positions
 // (axisPositions). On the viewer's grid the accumulated walk must move
-// each step further along, and stay within RESOLVE_STEPS steps (one per
-// cent of the window) of each exact place: each sample is drawn in its own
-// pixel wherever its position lies, so drift only moves where a column
-// samples the plane; this bound keeps that within one per cent and refuses
-// views where the positions collapse. At any other count the positions by
+// each step further along, and stay within RESOLVE_STEPS steps of each
+// exact place (8 of the grid's 800, one per cent of the window): each
+// sample is drawn in its own pixel wherever its position lies, so drift
+// only moves where a column samples the plane; this bound keeps that small
+// and refuses views where the positions collapse. At any other count the positions by
 // index must be strictly increasing (rising) and decreasing (falling) in
 // float.
 constexpr int RESOLVE_STEPS = 8;

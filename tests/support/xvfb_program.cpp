@@ -144,7 +144,21 @@ std::vector<std::string> XvfbProgram::events() const {
   return lines;
 }
 
+namespace {
+
+bool drawsWhole(const std::string& event) {
+  return event.rfind("frame ", 0) == 0 || event.rfind("shown ", 0) == 0;
+}
+
+}  // namespace
+
 int XvfbProgram::framesDrawn() const {
+  int frames = 0;
+  for (const std::string& e : events()) frames += drawsWhole(e);
+  return frames;
+}
+
+int XvfbProgram::framesComputed() const {
   int frames = 0;
   for (const std::string& e : events()) frames += e.rfind("frame ", 0) == 0;
   return frames;
@@ -156,7 +170,7 @@ bool XvfbProgram::waitForRest(int frames, double timeout) {
         int keys = 0, drawn = 0;
         for (const std::string& e : lines) {
           keys += e.rfind("key ", 0) == 0;
-          drawn += e.rfind("frame ", 0) == 0;
+          drawn += drawsWhole(e);
         }
         return keys >= keysSent_ && drawn >= frames && !lines.empty() && lines.back() == "ready";
       },

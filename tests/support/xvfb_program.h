@@ -46,8 +46,11 @@ class XvfbProgram {
 
   // The event lines so far, without their "event " prefix.
   std::vector<std::string> events() const;
-  // Frames finished so far, the start-up frame and redraws included.
+  // Whole pictures put on the screen so far: frames finished, the start-up
+  // frame included, and the stored picture shown again on an expose.
   int framesDrawn() const;
+  // Frames computed so far, the start-up frame included.
+  int framesComputed() const;
 
   // Waits until the program has taken in every key sent so far, has
   // finished at least `frames` frames and has nothing left to do: whatever

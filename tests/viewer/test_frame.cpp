@@ -6,8 +6,8 @@
 #include "core/polynomial.h"
 #include "examples/duobasin.h"
 #include "examples/quadbasin.h"
-#include "viewer/frame.h"
 #include "viewer/picture.h"
+#include "viewer/reference_walk.h"
 
 namespace basin {
 namespace {
@@ -90,7 +90,7 @@ TEST(Frame, ResetsPendingWindowAndKeepsColoursAcrossZooms) {
     ASSERT_TRUE(zoom(b.views, Pointer{10, 10}));  // marked, never applied
     renderFrame(
         b, GRID, [](const Sample&) {}, [](int) {});
-    EXPECT_EQ(b.views.NXMIN, b.views.XMIN);
+    EXPECT_EQ(b.views.NXMIN(), b.views.XMIN());
     for (const Complex& root : b.registry.ROOTS)
       EXPECT_TRUE(std::isfinite(root.re) && std::isfinite(root.im));
   }
@@ -100,7 +100,8 @@ TEST(Frame, ResetsPendingWindowAndKeepsColoursAcrossZooms) {
 
 // The picture of the solved rows, coloured in order, is the picture of the
 // sample walk, and leaves the registry where the walk leaves it, whatever
-// the number of threads solving rows.
+// the number of threads solving rows and the lane path; a mark made before
+// the frame is forgotten by it.
 TEST(Frame, RowsSolvedOnSeveralThreadsGiveTheWalksPictureAndRegistry) {
   RowSolver three(3);
   Polynomial doubleRoots;  // (z^2 - 1)^2: its end points move to its roots
@@ -119,8 +120,10 @@ TEST(Frame, RowsSolvedOnSeveralThreadsGiveTheWalksPictureAndRegistry) {
         }
       renderFrame(
           walked, GRID, [&](const Sample& s) { paintCell(&reference, s); }, [](int) {});
-      renderPicture(
-          solved, GRID, &picture, [](int) {}, three);
+      ASSERT_TRUE(basin::zoom(solved.views, Pointer{100, 700}));
+      renderPicture(solved, GRID, &picture, three, LANE_PATHS[zoom % LANE_PATH_COUNT]);
+      EXPECT_EQ(solved.views.pending.xmin, solved.views.XMIN());
+      EXPECT_EQ(solved.views.pending.ymax, solved.views.YMAX());
       EXPECT_TRUE(picture.rgb == reference.rgb) << variant->name << ", zoom " << zoom;
       ASSERT_EQ(solved.registry.store, walked.registry.store);
       for (int i = 0; i < walked.registry.store; ++i) {

@@ -62,25 +62,26 @@ void writePpm(const Picture& picture, const std::string& path) {
 
 Picture expectFrame(basin::Basin& basin) {
   Picture out;
-  basin::renderPicture(basin, GRID, &out);
+  basin::RowSolver rows(2);
+  basin::renderPicture(basin, GRID, &out, rows, basin::fastestLanePath());
   return out;
 }
 
 std::vector<Picture> expectOutline(const basin::Views& v, const Picture& before) {
-  const double width = double(v.XMAX) - v.XMIN, height = double(v.YMAX) - v.YMIN;
-  const double xs = slack(v.XMIN, v.XMAX), ys = slack(v.YMIN, v.YMAX);
-  const auto column = [&](float x) { return lineCandidates((x - v.XMIN) / width * GRID, xs); };
+  const double width = double(v.XMAX()) - v.XMIN(), height = double(v.YMAX()) - v.YMIN();
+  const double xs = slack(v.XMIN(), v.XMAX()), ys = slack(v.YMIN(), v.YMAX());
+  const auto column = [&](float x) { return lineCandidates((x - v.XMIN()) / width * GRID, xs); };
   const auto row = [&](float y) {
-    std::vector<int> rows = lineCandidates((y - v.YMIN) / height * GRID, ys);
+    std::vector<int> rows = lineCandidates((y - v.YMIN()) / height * GRID, ys);
     for (int& r : rows) r = GRID - 1 - r;  // GL counts rows from the bottom
     return rows;
   };
   const auto inside = [](int p) { return p >= 0 && p < GRID; };
   std::vector<Picture> out;
-  for (int left : column(v.NXMIN))
-    for (int right : column(v.NXMAX))
-      for (int top : row(v.NYMAX))
-        for (int bottom : row(v.NYMIN)) {
+  for (int left : column(v.NXMIN()))
+    for (int right : column(v.NXMAX()))
+      for (int top : row(v.NYMAX()))
+        for (int bottom : row(v.NYMIN())) {
           Picture outlined = before;
           for (int y = std::max(top, 0); y <= std::min(bottom, GRID - 1); ++y) {
             if (inside(left)) paintWhite(outlined, left, y);

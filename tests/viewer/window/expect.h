@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "viewer/frame.h"
 #include "viewer/picture.h"
+#include "viewer/reference_walk.h"
 
 namespace e2e {
 

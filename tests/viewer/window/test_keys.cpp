@@ -17,7 +17,7 @@ class Keys : public EachProgram {};
 constexpr int CENTRE = GRID / 2;
 
 TEST_P(Keys, ZoomAtTheCentreOutlinesTheMarkAndNothingElse) {
-  ASSERT_TRUE(press(CENTRE, CENTRE, "z"));
+  ASSERT_TRUE(typeKey(CENTRE, CENTRE, "z"));
   ASSERT_TRUE(basin::zoom(model->views, Pointer{CENTRE, CENTRE}));
   // The mark runs from pixel 266 to 533 on both axes.
   const Picture marked = expectScreen(expectOutline(model->views, startUp), "z");
@@ -26,10 +26,10 @@ TEST_P(Keys, ZoomAtTheCentreOutlinesTheMarkAndNothingElse) {
 }
 
 TEST_P(Keys, ZoomAtTheCentreThenApply) {
-  ASSERT_TRUE(press(CENTRE, CENTRE, "z"));
+  ASSERT_TRUE(typeKey(CENTRE, CENTRE, "z"));
   ASSERT_TRUE(basin::zoom(model->views, Pointer{CENTRE, CENTRE}));
   expectScreen(expectOutline(model->views, startUp), "z");
-  ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
+  ASSERT_TRUE(typeKey(CENTRE, CENTRE, "d", true));
   basin::changewin(model->views);
   expectScreen({frame()}, "z-d");
 }
@@ -37,23 +37,23 @@ TEST_P(Keys, ZoomAtTheCentreThenApply) {
 TEST_P(Keys, ZoomOutAtTheCentreDrawsNoOutlineThenApply) {
   // The mark is three times the window around a point inside it, so its
   // edges lie outside the window: what a person sees is an unchanged screen.
-  ASSERT_TRUE(press(CENTRE, CENTRE, "Z"));
+  ASSERT_TRUE(typeKey(CENTRE, CENTRE, "Z"));
   expectScreen({startUp}, "Z");
-  ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
+  ASSERT_TRUE(typeKey(CENTRE, CENTRE, "d", true));
   // The mark was made all the same: d draws three times the width.
   ASSERT_TRUE(basin::zoomo(model->views, Pointer{CENTRE, CENTRE}));
   basin::changewin(model->views);
-  EXPECT_EQ(model->views.XMIN, -6.0f);
+  EXPECT_EQ(model->views.XMIN(), -6.0f);
   expectScreen({frame()}, "Z-d");
 }
 
 TEST_P(Keys, RecentreAtTheTopLeftCornerIsOutlinedThenApply) {
-  ASSERT_TRUE(press(0, 0, "c"));
-  ASSERT_TRUE(basin::recent(model->views, Pointer{0, 0}));
+  ASSERT_TRUE(typeKey(0, 0, "c"));
+  ASSERT_TRUE(basin::recentre(model->views, Pointer{0, 0}));
   // The mark (-4, 0) x (0, 4) shows as the two edges inside the window,
   // along the axes.
   expectScreen(expectOutline(model->views, startUp), "c");
-  ASSERT_TRUE(press(0, 0, "d", true));
+  ASSERT_TRUE(typeKey(0, 0, "d", true));
   basin::changewin(model->views);
   expectScreen({frame()}, "c-d");
 }
@@ -61,26 +61,26 @@ TEST_P(Keys, RecentreAtTheTopLeftCornerIsOutlinedThenApply) {
 TEST_P(Keys, ZoomTwiceThenRestoreAndApplyShowsTheStartUpPictureAgain) {
   Picture screen = startUp;
   for (const Pointer at : {Pointer{200, 600}, Pointer{700, 150}}) {
-    ASSERT_TRUE(press(at.x, at.y, "z"));
-    ASSERT_TRUE(press(at.x, at.y, "d", true));
+    ASSERT_TRUE(typeKey(at.x, at.y, "z"));
+    ASSERT_TRUE(typeKey(at.x, at.y, "d", true));
     ASSERT_TRUE(basin::zoom(model->views, at));
     basin::changewin(model->views);
     screen = expectScreen({frame()}, "z-d");
   }
-  ASSERT_TRUE(press(CENTRE, CENTRE, "r"));
+  ASSERT_TRUE(typeKey(CENTRE, CENTRE, "r"));
   expectScreen({screen}, "r");  // r only marks
-  ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
+  ASSERT_TRUE(typeKey(CENTRE, CENTRE, "d", true));
   expectScreen({startUp}, "r-d");
 }
 
 TEST_P(Keys, WipeLeavesTheWindowBlackAndTheNextFrameCoversItAll) {
   // Re-centred at (700, 150), the accumulated sample positions drift across
   // pixel edges; every pixel still shows its own sample, none the black.
-  ASSERT_TRUE(press(700, 150, "c"));
-  ASSERT_TRUE(press(700, 150, "w"));
+  ASSERT_TRUE(typeKey(700, 150, "c"));
+  ASSERT_TRUE(typeKey(700, 150, "w"));
   expectScreen({basin::blankPicture(GRID)}, "w");
-  ASSERT_TRUE(press(700, 150, "d", true));
-  ASSERT_TRUE(basin::recent(model->views, Pointer{700, 150}));
+  ASSERT_TRUE(typeKey(700, 150, "d", true));
+  ASSERT_TRUE(basin::recentre(model->views, Pointer{700, 150}));
   basin::changewin(model->views);
   expectScreen({frame()}, "c-w-d");
 }
@@ -93,7 +93,7 @@ TEST_P(Keys, UnlistedKeysChangeNothing) {
   EXPECT_TRUE(session->running());
   expectScreen({startUp}, "unlisted");
   // Nothing was marked either: d redraws the start-up window.
-  ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
+  ASSERT_TRUE(typeKey(CENTRE, CENTRE, "d", true));
   expectScreen({startUp}, "unlisted-d");
 }
 
@@ -114,7 +114,7 @@ TEST_F(Duobasin, ARefusedMarkIsExplainedAndDrawsNothing) {
   ASSERT_TRUE(session->waitForFrames(24));
   ASSERT_TRUE(session->waitForRest());
   const Picture deepest = session->capture();
-  ASSERT_TRUE(press(CENTRE, CENTRE, "z"));
+  ASSERT_TRUE(typeKey(CENTRE, CENTRE, "z"));
   expectScreen({deepest}, "refused");
   EXPECT_NE(session->output().find("duobasin: zoom-in at (400, 400) refused: the window is too "
                                    "narrow for float to place 800 samples across it\n"),
@@ -128,8 +128,8 @@ INSTANTIATE_TEST_SUITE_P(, Keys, ::testing::Values(DUOBASIN, QUADBASIN),
 TEST_F(Quadbasin, ZoomThreeTimesAtTheCentreAndTheRootsKeepTheirColours) {
   Picture screen = startUp;
   for (int zoom = 1; zoom <= 3; ++zoom) {
-    ASSERT_TRUE(press(CENTRE, CENTRE, "z"));
-    ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
+    ASSERT_TRUE(typeKey(CENTRE, CENTRE, "z"));
+    ASSERT_TRUE(typeKey(CENTRE, CENTRE, "d", true));
     ASSERT_TRUE(basin::zoom(model->views, Pointer{CENTRE, CENTRE}));
     basin::changewin(model->views);
     screen = expectScreen({frame()}, "zoom-" + std::to_string(zoom));
@@ -142,13 +142,13 @@ TEST_F(Quadbasin, ZoomThreeTimesAtTheCentreAndTheRootsKeepTheirColours) {
   }
   // Re-centred off the axes, the columns drift across pixel edges: each
   // pixel still shows its own sample, none a stripe of the frame before.
-  ASSERT_TRUE(press(700, 150, "c"));
-  ASSERT_TRUE(press(700, 150, "d", true));
-  ASSERT_TRUE(basin::recent(model->views, Pointer{700, 150}));
+  ASSERT_TRUE(typeKey(700, 150, "c"));
+  ASSERT_TRUE(typeKey(700, 150, "d", true));
+  ASSERT_TRUE(basin::recentre(model->views, Pointer{700, 150}));
   basin::changewin(model->views);
   expectScreen({frame()}, "c-d");
-  ASSERT_TRUE(press(CENTRE, CENTRE, "r"));
-  ASSERT_TRUE(press(CENTRE, CENTRE, "d", true));
+  ASSERT_TRUE(typeKey(CENTRE, CENTRE, "r"));
+  ASSERT_TRUE(typeKey(CENTRE, CENTRE, "d", true));
   expectScreen({startUp}, "r-d");
 }
 

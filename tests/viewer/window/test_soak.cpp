@@ -63,9 +63,9 @@ TEST_P(Soak, RandomKeysThenRestoreGivesTheStartUpPicture) {
   ASSERT_TRUE(session->waitForRest(0, 120)) << "still busy or dead after the commands";
   // An outline on the window's left edge may light pixel column 0, which no
   // frame draws; the wipe gives it back its start-up black.
-  ASSERT_TRUE(press(GRID / 2, GRID / 2, "w"));
-  ASSERT_TRUE(press(GRID / 2, GRID / 2, "r"));
-  ASSERT_TRUE(press(GRID / 2, GRID / 2, "d", true));
+  ASSERT_TRUE(typeKey(GRID / 2, GRID / 2, "w"));
+  ASSERT_TRUE(typeKey(GRID / 2, GRID / 2, "r"));
+  ASSERT_TRUE(typeKey(GRID / 2, GRID / 2, "d", true));
   expectScreen({startUp}, "r-d");
   expectEscapeExitsCleanly(10);
 }
@@ -94,6 +94,25 @@ TEST_F(Quadbasin, AWindowMadeLargerShowsTheWholePictureStretched) {
   expectScreen({stretched(startUp, 1000, 1000)}, "1000x1000");
 }
 
+// A resize shows the stored picture and the outline again, computes
+// nothing, and leaves the mark for `d` to apply.
+TEST_F(Quadbasin, AResizeShowsThePictureAgainAndKeepsTheMark) {
+  ASSERT_TRUE(typeKey(GRID / 2, GRID / 2, "z"));
+  ASSERT_TRUE(basin::zoom(model->views, basin::Pointer{GRID / 2, GRID / 2}));
+  const Picture marked = expectScreen(expectOutline(model->views, startUp), "z");
+  const int computed = session->framesComputed();
+  for (const char* side : {"1000", "800"}) {
+    const int drawn = session->framesDrawn();
+    session->helper({"xdotool", "windowsize", session->window(), side, side});
+    ASSERT_TRUE(session->waitForRest(drawn + 1)) << side;
+  }
+  expectScreen({marked}, "resized");
+  EXPECT_EQ(session->framesComputed(), computed) << "a resize computed a frame";
+  ASSERT_TRUE(typeKey(GRID / 2, GRID / 2, "d", true));
+  basin::changewin(model->views);
+  expectScreen({frame()}, "resized-d");
+}
+
 // At 512 x 256 a pixel is 1/128 of the start-up view's width and 1/64 of
 // its height, both exact in float, so re-centring a quarter of the way in
 // from the top-left corner, then three quarters, comes back exactly.
@@ -101,12 +120,12 @@ TEST_F(Quadbasin, AResizedWindowKeepsDrawingAndRecentresWhereItPoints) {
   const int frames = session->framesDrawn();
   session->helper({"xdotool", "windowsize", session->window(), "512", "256"});
   ASSERT_TRUE(session->waitForRest(frames + 1));
-  ASSERT_TRUE(press(256, 128, "d", true));
+  ASSERT_TRUE(typeKey(256, 128, "d", true));
   const Picture drawn = session->capture(true);
   EXPECT_TRUE(compare(drawn, {stretched(startUp, 512, 256)}).empty());
   const auto recentre = [this](int x, int y) {
-    EXPECT_TRUE(press(x, y, "c"));
-    EXPECT_TRUE(press(x, y, "d", true));
+    EXPECT_TRUE(typeKey(x, y, "c"));
+    EXPECT_TRUE(typeKey(x, y, "d", true));
     return session->capture(true);
   };
   EXPECT_TRUE(recentre(256, 128).rgb == drawn.rgb) << "c at the centre moved the view";

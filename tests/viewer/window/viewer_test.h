@@ -17,7 +17,7 @@
 #include "examples/quadbasin.h"
 #include "tests/support/xvfb_program.h"
 #include "tests/viewer/window/expect.h"
-#include "viewer/frame.h"
+#include "viewer/basin.h"
 
 namespace e2e {
 
@@ -56,7 +56,8 @@ class ViewerTest : public ::testing::Test {
   // Moves the pointer to (x, y), types `key` and waits for the program to
   // rest; for a key that draws a frame, first for the view it prints once
   // the frame is on the screen.
-  ::testing::AssertionResult press(int x, int y, const std::string& key, bool drawsFrame = false) {
+  ::testing::AssertionResult typeKey(int x, int y, const std::string& key,
+                                     bool drawsFrame = false) {
     const int frames = session->framesPrinted();
     session->pressAt(x, y, key);
     if (drawsFrame && !session->waitForFrames(frames + 1))

@@ -1,4 +1,4 @@
-#include "viewer/frame.h"
+#include "viewer/basin.h"
 
 namespace basin {
 

@@ -1,35 +1,20 @@
-// One program's whole state and the frame walk over the current window.
+// The reference frame walk: one sample at a time on this thread, with the
+// scalar solver. The programs draw through renderPicture (viewer/picture.h);
+// the tests hold its pictures to this walk, bit for bit.
 //
 // A frame visits an n x n grid row by row from the top, each row left to
 // right, solves each sample, colours it and hands it to a plotting routine
 // right away. Sample positions are accumulated by float addition, step by
 // step, as the picture has always been built; so the first sample sits at
-// (XMIN + xstep, YMAX - ystep) and none on the left or top edge. The walk
-// knows nothing of GL: the viewer plots to the screen, other callers to
-// memory.
+// (XMIN + xstep, YMAX - ystep) and none on the left or top edge.
 #pragma once
 
-#include <vector>
+#include <cstdint>
 
-#include "colour/colour.h"
-#include "core/newton.h"
-#include "viewer/views.h"
+#include "viewer/basin.h"
+#include "viewer/picture.h"
 
 namespace basin {
-
-struct Basin {
-  explicit Basin(const Variant& v) : variant(v), solver(v) {}
-
-  const Variant& variant;
-  Solver solver;
-  Registry registry;
-  Views views;
-  std::vector<float> columns, rows;  // the frame's sample positions, kept between frames
-};
-
-// Start-up: derive the derivative and degree, size the registry, and record
-// the current window as home.
-void setup(Basin& basin);
 
 // One sample as the walk hands it out: column and row counted from 1, its
 // position in the plane and its colour (black when the run failed).
@@ -55,12 +40,12 @@ inline Rgb colourOf(Basin& basin, const Complex& root) {
 template <class Plot, class RowDone>
 void renderFrame(Basin& basin, int size, Plot&& plot, RowDone&& rowDone) {
   Views& v = basin.views;
-  Sample s{0, 0, Complex{v.XMIN, v.YMAX}, Rgb{}};
-  AxisWalk rows(v.YMIN, v.YMAX, size, false);
+  Sample s{0, 0, Complex{v.XMIN(), v.YMAX()}, Rgb{}};
+  AxisWalk rows(v.YMIN(), v.YMAX(), size, false);
   resetPending(v);
   for (s.row = 1; s.row <= size; ++s.row) {
     s.pixel.im = rows.next();
-    AxisWalk columns(v.XMIN, v.XMAX, size, true);
+    AxisWalk columns(v.XMIN(), v.XMAX(), size, true);
     for (s.column = 1; s.column <= size; ++s.column) {
       s.pixel.re = columns.next();
       Complex root;
@@ -70,6 +55,14 @@ void renderFrame(Basin& basin, int size, Plot&& plot, RowDone&& rowDone) {
     }
     rowDone(s.row);
   }
+}
+
+// Stores a sample's colour in its cell.
+inline void paintCell(Picture* picture, const Sample& s) {
+  std::uint8_t* cell = picture->at(s.column - 1, s.row - 1);
+  cell[0] = channel(s.paint.red);
+  cell[1] = channel(s.paint.green);
+  cell[2] = channel(s.paint.blue);
 }
 
 }  // namespace basin
