@@ -5,8 +5,7 @@
 #include <string>
 
 #include "core/newton.h"
-#include "examples/duobasin.h"
-#include "examples/quadbasin.h"
+#include "core/programs.h"
 
 namespace basin {
 namespace {

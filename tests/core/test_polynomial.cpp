@@ -6,10 +6,9 @@
 #include <vector>
 
 #include "core/polynomial.h"
+#include "core/programs.h"
 #include "core/roots.h"
 #include "core/text.h"
-#include "examples/duobasin.h"
-#include "examples/quadbasin.h"
 #include "viewer/replay.h"
 #include "viewer/rootlist.h"
 
@@ -67,7 +66,7 @@ const Case CASES[] = {
 TEST(Polynomial, TablesAndErrorColumns) {
   for (const Case& c : CASES) {
     SCOPED_TRACE(c.text);
-    Polynomial p;
+    Terms p;
     PolynomialError error{0, ""};
     const bool ok = parsePolynomial(c.text, &p, &error);
     ASSERT_EQ(ok, !c.table.empty()) << describeError(c.text, error);
@@ -75,22 +74,22 @@ TEST(Polynomial, TablesAndErrorColumns) {
       EXPECT_EQ(error.column, c.column) << error.message;
       continue;
     }
-    ASSERT_EQ(p.terms, int(c.table.size()));
-    for (int i = 0; i < p.terms; ++i) {
-      EXPECT_EQ(p.POLY[i].coefficient, c.table[i].coefficient) << "term " << i;
-      EXPECT_EQ(p.POLY[i].exponent, c.table[i].exponent) << "term " << i;
+    ASSERT_EQ(p.count, int(c.table.size()));
+    for (int i = 0; i < p.count; ++i) {
+      EXPECT_EQ(p.term[i].coefficient, c.table[i].coefficient) << "term " << i;
+      EXPECT_EQ(p.term[i].exponent, c.table[i].exponent) << "term " << i;
     }
   }
 }
 
 TEST(Polynomial, GivesTheProgramsTables) {
   for (const auto& [text, variant] : {std::pair{"z^2 - 1", &DUOBASIN}, {"z^4 - 1", &QUADBASIN}}) {
-    Polynomial p;
+    Terms p;
     ASSERT_TRUE(parsePolynomial(text, &p, nullptr));
-    ASSERT_EQ(p.terms, variant->terms);
+    ASSERT_EQ(p.count, variant->POLY.count);
     for (int i = 0; i < MAXTERMS; ++i) {
-      EXPECT_EQ(p.POLY[i].coefficient, variant->POLY[i].coefficient);
-      EXPECT_EQ(p.POLY[i].exponent, variant->POLY[i].exponent);
+      EXPECT_EQ(p.term[i].coefficient, variant->POLY.term[i].coefficient);
+      EXPECT_EQ(p.term[i].exponent, variant->POLY.term[i].exponent);
     }
   }
 }
@@ -98,11 +97,11 @@ TEST(Polynomial, GivesTheProgramsTables) {
 TEST(Polynomial, EveryExponentOnceFillsTheTable) {
   std::string text = "1";
   for (int n = 1; n <= 18; ++n) text += " + z^" + std::to_string(n);
-  Polynomial p;
+  Terms p;
   ASSERT_TRUE(parsePolynomial(text, &p, nullptr));
-  EXPECT_EQ(p.terms, MAXTERMS);
-  EXPECT_EQ(p.POLY[0].exponent, 1.0f);
-  EXPECT_EQ(p.POLY[MAXTERMS - 1].exponent, 0.0f);
+  EXPECT_EQ(p.count, MAXTERMS);
+  EXPECT_EQ(p.term[0].exponent, 1.0f);
+  EXPECT_EQ(p.term[MAXTERMS - 1].exponent, 0.0f);
   PolynomialError error{0, ""};
   EXPECT_FALSE(parsePolynomial(text + " + z^7", &p, &error));
   EXPECT_EQ(error.column, int(text.size()) + 4);
@@ -110,7 +109,7 @@ TEST(Polynomial, EveryExponentOnceFillsTheTable) {
 
 TEST(Polynomial, ErrorLineQuotesTheTextEscaped) {
   PolynomialError error{0, ""};
-  Polynomial p;
+  Terms p;
   parsePolynomial("z^3 + z^3", &p, &error);
   EXPECT_EQ(describeError("z^3 + z^3", error), "'z^3 + z^3': column 7: exponent 3 appears twice");
   const std::string text = "z\x1b[2J\n'\\";
@@ -139,7 +138,7 @@ TEST(Polynomial, EscapedKeepsOnlyValidUtf8) {
 
 // The parameter set of a polynomial written by the user.
 Variant userVariant(const char* text, const Tolerances& tolerances = {}) {
-  Polynomial p;
+  Terms p;
   EXPECT_TRUE(parsePolynomial(text, &p, nullptr)) << text;
   EXPECT_EQ(tolerancesFault(p, tolerances), nullptr);
   return polynomialVariant(p, text, tolerances);
@@ -209,10 +208,10 @@ TEST(Roots, ExactMultiplicitiesAndPositions) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    Polynomial p;
+    Terms p;
     ASSERT_TRUE(parsePolynomial(c.text, &p, nullptr));
     std::vector<Root> roots;
-    ASSERT_TRUE(findRoots(p.POLY, p.terms, &roots));
+    ASSERT_TRUE(findRoots(p.term, p.count, &roots));
     ASSERT_EQ(roots.size(), c.roots.size());
     for (const Root& want : c.roots) {
       int found = 0;

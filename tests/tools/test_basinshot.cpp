@@ -18,8 +18,7 @@
 #include <fstream>
 #include <thread>
 
-#include "examples/duobasin.h"
-#include "examples/quadbasin.h"
+#include "core/programs.h"
 #include "tests/support/pictures.h"
 #include "tests/support/process.h"
 #include "viewer/replay.h"

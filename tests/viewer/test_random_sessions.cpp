@@ -18,8 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "examples/duobasin.h"
-#include "examples/quadbasin.h"
+#include "core/programs.h"
 #include "tests/support/process.h"
 #include "viewer/replay.h"
 

@@ -5,8 +5,7 @@
 #include <cmath>
 
 #include "bench/allocations.h"
-#include "examples/duobasin.h"
-#include "examples/quadbasin.h"
+#include "core/programs.h"
 #include "viewer/replay.h"
 
 namespace basin {

@@ -13,8 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "examples/duobasin.h"
-#include "examples/quadbasin.h"
+#include "core/programs.h"
 #include "tests/support/xvfb_program.h"
 #include "tests/viewer/window/expect.h"
 #include "viewer/frame.h"
