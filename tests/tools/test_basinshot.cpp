@@ -27,9 +27,6 @@ namespace basin {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string BASINSHOT = std::string(BUILD_DIR) + "/basinshot";
-
 using support::Launch;
 using Outcome = support::Result;
 

@@ -56,13 +56,9 @@ class ViewerTest : public ::testing::Test {
   // rest; for a key that draws a frame, first for the view it prints once
   // the frame is on the screen.
   ::testing::AssertionResult press(int x, int y, const std::string& key, bool drawsFrame = false) {
-    const int frames = session->framesPrinted();
-    session->pressAt(x, y, key);
-    if (drawsFrame && !session->waitForFrames(frames + 1))
-      return ::testing::AssertionFailure() << "no frame was drawn after '" << key << "'";
-    if (session->waitForRest()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "the program did not come to rest after '" << key << "'";
+    const std::string fault = session->pressAndWait(x, y, key, drawsFrame);
+    if (fault.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << fault;
   }
 
   // Captures until the screen is one of `options` or time runs out, then
