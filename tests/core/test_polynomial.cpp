@@ -2,6 +2,7 @@
 // the solver sums it, or the column each error points at.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,58 @@ TEST(Polynomial, EscapedKeepsOnlyValidUtf8) {
       {"\xe2\x82", "\\xe2\\x82"},
   };
   for (const auto& c : cases) EXPECT_EQ(escaped(c.text), c.shown) << c.shown;
+}
+
+// Tolerances as a user writes them: the whole text a positive finite
+// number, each refusal with its reason; the value untouched when refused.
+TEST(Polynomial, TolerancesReadAndRefused) {
+  const struct {
+    const char* text;
+    const char* refused;  // nullptr: read as `value`
+    float value;
+  } cases[] = {
+      {"1e-10", nullptr, 1e-10f},
+      {"+2", nullptr, 2},
+      {".5", nullptr, 0.5f},
+      {"", "expected a number", 0},
+      {"-", "expected a number", 0},
+      {"e5", "expected a number", 0},
+      {" 1", "expected a number", 0},
+      {"1x", "expected a number", 0},
+      {"1e", "expected a number", 0},
+      {"inf", "expected a number", 0},
+      {"nan", "expected a number", 0},
+      {"1e-50", "rounds to 0 as a float", 0},
+      {"0", "must be a positive number below 3.4e38", 0},
+      {"-1e-50", "must be a positive number below 3.4e38", 0},
+      {"-1", "must be a positive number below 3.4e38", 0},
+      {"1e39", "must be a positive number below 3.4e38", 0},
+  };
+  for (const auto& c : cases) {
+    float value = -7;
+    const char* refused = readTolerance(c.text, &value);
+    EXPECT_STREQ(refused, c.refused) << "'" << c.text << "'";
+    EXPECT_EQ(value, c.refused ? -7 : c.value) << "'" << c.text << "'";
+  }
+  Terms cubic;
+  ASSERT_TRUE(parsePolynomial("z^3 - 1", &cubic, nullptr));
+  const float inf = INFINITY, nan = NAN;
+  const struct {
+    Tolerances tolerances;
+    const char* starts;  // nullptr: accepted
+  } checks[] = {
+      {{1e-10f, 1e-8f, 0}, nullptr},    {{1e-10f, 1e-8f, 16}, nullptr},
+      {{1e-10f, 1e-8f, 17}, "--extra"}, {{1e-10f, 1e-8f, -1}, "--extra"},
+      {{0, 1e-8f, 1}, "--ftol"},        {{nan, 1e-8f, 1}, "--ftol"},
+      {{inf, 1e-8f, 1}, "--ftol"},      {{1e-10f, -1e-8f, 1}, "--rtol"},
+      {{1e-10f, nan, 1}, "--rtol"},     {{1e-10f, inf, 1}, "--rtol"},
+  };
+  for (const auto& c : checks) {
+    const char* fault = tolerancesFault(cubic, c.tolerances);
+    const std::string said = fault ? fault : "accepted";
+    EXPECT_EQ(said.rfind(c.starts ? c.starts : "accepted", 0), 0u)
+        << c.tolerances.FTOL << " " << c.tolerances.RTOL << " " << c.tolerances.EXTRASLOTS;
+  }
 }
 
 // The parameter set of a polynomial written by the user.
