@@ -134,14 +134,5 @@ TEST(Shader, DarkensByTheLastThresholdReached) {
   }
 }
 
-TEST(Shader, SlotOneAtFiveIterations) {
-  Rgb s = ORDER[1];
-  shader(&s, 5);
-  expectColour(s, 0, 0.85f, 0);
-  Rgb black{0, 0, 0};
-  shader(&black, 100);
-  expectColour(black, 0, 0, 0);
-}
-
 }  // namespace
 }  // namespace basin

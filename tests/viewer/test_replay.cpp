@@ -142,8 +142,8 @@ TEST(HeldKeys, RepeatsOfAHeldKeyAreNotNewPresses) {
   EXPECT_TRUE(held.press('z'));   // another key meanwhile
   held.release('d');
   EXPECT_TRUE(held.press('d'));
-  EXPECT_TRUE(held.press('Z') == false);  // shift pressed while z is held
-  held.release('Z');                      // and z released after shift
+  EXPECT_FALSE(held.press('Z'));  // shift pressed while z is held
+  held.release('Z');              // and z released after shift
   EXPECT_TRUE(held.press('z'));
   held.releaseAll();
   EXPECT_TRUE(held.press('d') && held.press('z'));

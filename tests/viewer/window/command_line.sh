@@ -39,6 +39,15 @@ start() {
   rest_time "$WORK/events" 1 0 "$pid" >/dev/null
 }
 
+# Escape must end the viewer $pid with status 0; a failure labelled $1 if not.
+escape_ends() {
+  local status
+  xdotool key Escape
+  ended "$pid"
+  status=$?
+  [ "$status" -eq 0 ] || fail "$1: status $status after Escape"
+}
+
 # The size of the window of process $1: WIDTHxHEIGHT.
 window_size() {
   local window
@@ -97,10 +106,7 @@ for program in "$@"; do
   window=$(viewer_window "$pid")
   xdotool mousemove --window "$window" 400 400 key z d
   rest_time "$WORK/events" 2 2 "$pid" >/dev/null || fail "$name with closed descriptors: no z d"
-  xdotool key Escape
-  ended "$pid"
-  status=$?
-  [ "$status" -eq 0 ] || fail "$name with closed descriptors: status $status after Escape"
+  escape_ends "$name with closed descriptors"
 
   # A reader that goes after the first view line: the next d draws and the
   # viewer lives on.
@@ -114,10 +120,7 @@ for program in "$@"; do
   grep -q "^basinshot $name --window" "$WORK/first" || fail "$name | head -n1: $(cat "$WORK/first")"
   xdotool key c d
   rest_time "$WORK/events" 3 4 "$pid" >/dev/null || fail "$name | head -n1: killed by the second d"
-  xdotool key Escape
-  ended "$pid"
-  status=$?
-  [ "$status" -eq 0 ] || fail "$name | head -n1: status $status after Escape"
+  escape_ends "$name | head -n1"
   rm "$WORK/views"
 done
 [ "$failures" -eq 0 ] && echo "command line: all passed"
