@@ -218,7 +218,8 @@ void parseArguments(int argc, char** argv, Options& o) {
   describeOptions(cli, o);
   bool given = false;
   const std::string program = cli.parse(std::vector<std::string>(argv + 1, argv + argc), &given);
-  if (!given) fail("no program given: duobasin, quadbasin or a polynomial (see basinshot --help)");
+  if (!given)
+    fail("no program given: " + basin::programNames() + " or a polynomial (see basinshot --help)");
   if (o.output.empty() && !o.roots)
     fail("no output file given: -o FILE, or -o - for standard output");
   if (o.roots && !o.output.empty()) fail("--roots draws nothing: no -o");
