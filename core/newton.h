@@ -1,11 +1,12 @@
 // Newton's iteration for one start point on a fixed polynomial.
 //
 // A polynomial is a short table of (coefficient, exponent) terms with the
-// constant term last (`Terms`, the one term table every part shares). The start-up derivation
-// (`derive`) fills the derivative's table DERIV and the degree R2 once; `newton` then runs from any
-// number of start points, leaving the outcome of the last run in ITS (the iteration at which it
-// stopped, from 1) and FAULT (1 = no root). `solve` is the same run as a pure function of the
-// tables and the start.
+// constant term last: `Terms`, the one term table the parser, the programs
+// and the solver share. The start-up derivation (`derive`) fills the
+// derivative's table DERIV and the degree R2 once; `newton` then runs from
+// any number of start points, leaving the outcome of the last run in ITS
+// (the iteration at which it stopped, from 1) and FAULT (1 = no root).
+// `solve` is the same run as a pure function of the tables and the start.
 #pragma once
 
 #include <string>
