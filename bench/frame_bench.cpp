@@ -34,19 +34,18 @@
 #include "bench/allocations.h"
 #include "core/lanes.h"
 #include "core/polynomial.h"
+#include "core/programs.h"
 #include "core/roots.h"
-#include "examples/duobasin.h"
-#include "examples/quadbasin.h"
 #include "tools/progress.h"
 #include "viewer/picture.h"
 
 namespace basin {
 namespace {
 
-const Variant CUBE{"cube", {{1, 3}, {-1, 0}}, 2, 1e-10f, 1e-8f, 1};
+const Variant CUBE{"cube", {{{1, 3}, {-1, 0}}, 2}, 1e-10f, 1e-8f, 1};
 
 Variant userVariant(const char* text) {
-  Polynomial p;
+  Terms p;
   if (!parsePolynomial(text, &p, nullptr)) std::abort();
   return polynomialVariant(p, text, Tolerances{});
 }
@@ -54,11 +53,11 @@ Variant userVariant(const char* text) {
 const Variant USER_CUBE = userVariant("z^3 - 1");
 
 void rootFinding(benchmark::State& state, const char* text) {
-  Polynomial p;
+  Terms p;
   if (!parsePolynomial(text, &p, nullptr)) std::abort();
   std::vector<Root> roots;
   for (auto _ : state) {
-    if (!findRoots(p.POLY, p.terms, &roots)) state.SkipWithError("no roots");
+    if (!findRoots(p.term, p.count, &roots)) state.SkipWithError("no roots");
     benchmark::DoNotOptimize(roots.data());
   }
 }

@@ -4,6 +4,8 @@
 #include <cassert>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
+#include <string>
 
 namespace basin {
 
@@ -35,8 +37,13 @@ const GradientRow GRADIENT[GRADIENT_ROWS] = {
 };
 
 void openRegistry(Registry& registry, const Variant& variant, int degree) {
-  registry.limit = degree + variant.EXTRASLOTS;
-  assert(registry.limit <= SLOTS);
+  // Every build checks this: findslot fills ROOTS up to the limit, so a
+  // limit past SLOTS would write beyond it.
+  const int limit = degree + variant.EXTRASLOTS;
+  if (degree < 0 || variant.EXTRASLOTS < 0 || limit > SLOTS)
+    throw std::length_error("the registry has " + std::to_string(SLOTS) + " slots, not " +
+                            std::to_string(limit));
+  registry.limit = limit;
   registry.RTOL = variant.RTOL;
 }
 

@@ -48,7 +48,8 @@ struct Registry {
   int lastSnap = 0;
 };
 
-// Sets the slot limit from the degree the start-up derivation found.
+// Sets the slot limit from the degree the start-up derivation found; throws
+// std::length_error, in every build, when the slots would not hold it.
 void openRegistry(Registry& registry, const Variant& variant, int degree);
 
 // The roots end points are moved to before matching: each root stored as a

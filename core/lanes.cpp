@@ -70,12 +70,13 @@ bool prepareTerms(const Term* table, int count, LaneTerm* terms, int* highest) {
 }  // namespace
 
 bool prepareLanes(const Solver& solver, LaneTables* tables) {
-  tables->polyTerms = solver.terms > 0 ? solver.terms : 0;
-  tables->derivTerms = solver.terms > 1 ? solver.terms - 1 : 0;
+  const int terms = solver.POLY.count;
+  tables->polyTerms = terms > 0 ? terms : 0;
+  tables->derivTerms = terms > 1 ? terms - 1 : 0;
   tables->highest = 1;
   tables->ftol = solver.FTOL;
   return tables->polyTerms <= MAXTERMS &&
-         prepareTerms(solver.POLY, tables->polyTerms, tables->poly, &tables->highest) &&
+         prepareTerms(solver.POLY.term, tables->polyTerms, tables->poly, &tables->highest) &&
          prepareTerms(solver.DERIV, tables->derivTerms, tables->deriv, &tables->highest);
 }
 

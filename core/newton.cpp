@@ -4,20 +4,23 @@
 
 namespace basin {
 
-Solver::Solver(const Variant& variant) : terms(variant.terms), FTOL(variant.FTOL) {
-  for (int i = 0; i < MAXTERMS; ++i) POLY[i] = variant.POLY[i];
+Solver::Solver(const Variant& variant) : POLY(variant.POLY), FTOL(variant.FTOL) {}
+
+int degreeOf(const Terms& table) {
+  int degree = 0;
+  for (int i = 0; i < table.count; ++i) {
+    if (!(float(degree) > table.term[i].exponent)) degree = int(table.term[i].exponent);
+  }
+  return degree;
 }
 
 void derive(Solver& solver) {
-  for (int i = 0; i + 1 < solver.terms; ++i) {
-    const Term& term = solver.POLY[i];
+  for (int i = 0; i + 1 < solver.POLY.count; ++i) {
+    const Term& term = solver.POLY.term[i];
     solver.DERIV[i] =
         Term{stored(double(term.coefficient) * term.exponent), stored(double(term.exponent) - 1.0)};
   }
-  solver.R2 = 0;
-  for (int i = 0; i < solver.terms; ++i) {
-    if (!(float(solver.R2) > solver.POLY[i].exponent)) solver.R2 = int(solver.POLY[i].exponent);
-  }
+  solver.R2 = degreeOf(solver.POLY);
 }
 
 namespace {
@@ -35,11 +38,11 @@ inline void evaluate(const Term* table, int count, Complex* out, const Complex* 
 }  // namespace
 
 void func(const Solver& solver, Complex* out, const Complex* in) {
-  evaluate(solver.POLY, solver.terms, out, in);
+  evaluate(solver.POLY.term, solver.POLY.count, out, in);
 }
 
 void deriv(const Solver& solver, Complex* out, const Complex* in) {
-  evaluate(solver.DERIV, solver.terms - 1, out, in);
+  evaluate(solver.DERIV, solver.POLY.count - 1, out, in);
 }
 
 Outcome solve(const Solver& solver, Complex start) {
@@ -47,9 +50,9 @@ Outcome solve(const Solver& solver, Complex start) {
   Outcome run{start, 1, 1};
   Complex& point = run.end;
   for (; run.its <= MAXITS; ++run.its) {
-    Complex result2;
-    func(solver, &result2, &point);
-    const double fmag = norm2(result2);
+    Complex f;
+    func(solver, &f, &point);
+    const double fmag = norm2(f);
     if (fmag <= ftol) {
       run.fault = 0;
       break;
@@ -58,12 +61,12 @@ Outcome solve(const Solver& solver, Complex start) {
     // magnitude means f (or the iterate behind it) overflowed or is NaN:
     // no root lies there, whatever the tolerance test would say.
     if (!std::isfinite(fmag)) break;
-    Complex result3;
-    deriv(solver, &result3, &point);
-    if (!(norm2(result3) > DTOL)) break;
-    Complex result1;
-    divcom(&result1, &result2, &result3);
-    subcom(&point, &point, &result1);
+    Complex slope;
+    deriv(solver, &slope, &point);
+    if (!(norm2(slope) > DTOL)) break;
+    Complex step;
+    divcom(&step, &f, &slope);
+    subcom(&point, &point, &step);
   }
   return run;
 }

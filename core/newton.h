@@ -1,12 +1,15 @@
 // Newton's iteration for one start point on a fixed polynomial.
 //
 // A polynomial is a short table of (coefficient, exponent) terms with the
-// constant term last. The start-up derivation (`derive`) fills the
+// constant term last: `Terms`, the one term table the parser, the programs
+// and the solver share. The start-up derivation (`derive`) fills the
 // derivative's table DERIV and the degree R2 once; `newton` then runs from
 // any number of start points, leaving the outcome of the last run in ITS
 // (the iteration at which it stopped, from 1) and FAULT (1 = no root).
 // `solve` is the same run as a pure function of the tables and the start.
 #pragma once
+
+#include <string>
 
 #include "core/complex.h"
 
@@ -21,23 +24,33 @@ struct Term {
   float exponent;  // a non-negative whole number, used truncated to int
 };
 
-// The constants that distinguish one program from another.
+// A polynomial's term table: `count` entries of `term` in use, in the order
+// they are summed, the constant last.
+struct Terms {
+  Term term[MAXTERMS] = {};
+  int count = 0;
+};
+
+// The degree: the largest exponent of the table (0 for an empty one). The
+// derivation's R2 and the checks on a user's polynomial both read it.
+int degreeOf(const Terms& table);
+
+// The constants that distinguish one program from another. Held by value:
+// it owns its formula.
 struct Variant {
   const char* name;
-  Term POLY[MAXTERMS];
-  int terms;       // entries used in POLY
-  float FTOL;      // convergence tolerance on |f(z)|^2
-  float RTOL;      // root-match tolerance on squared distance
-  int EXTRASLOTS;  // registry slots beyond the degree
-  const char* formula = "";  // the polynomial as a person writes it: "z^2 - 1"
+  Terms POLY;
+  float FTOL;                // convergence tolerance on |f(z)|^2
+  float RTOL;                // root-match tolerance on squared distance
+  int EXTRASLOTS;            // registry slots beyond the degree
+  std::string formula = "";  // the polynomial as a person writes it: "z^2 - 1"
   bool fromUser = false;     // written by the user, not one of the named programs
 };
 
 struct Solver {
   explicit Solver(const Variant& variant);
 
-  Term POLY[MAXTERMS];
-  int terms;
+  Terms POLY;
   float FTOL;
   Term DERIV[MAXTERMS] = {};
   int R2 = 0;

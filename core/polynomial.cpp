@@ -180,7 +180,7 @@ bool readTerms(Reader& r, Written* terms, int* count) {
 
 }  // namespace
 
-bool parsePolynomial(const std::string& text, Polynomial* out, PolynomialError* error) {
+bool parsePolynomial(const std::string& text, Terms* out, PolynomialError* error) {
   Reader r{text};
   Written terms[MAXTERMS];
   int count = 0;
@@ -188,16 +188,16 @@ bool parsePolynomial(const std::string& text, Polynomial* out, PolynomialError* 
     if (error != nullptr) *error = r.error;
     return false;
   }
-  Polynomial table;
+  Terms table;
   Term constant{0, 0};
   for (int i = 0; i < count; ++i) {
     const Term term{terms[i].coefficient, float(terms[i].exponent)};
     if (terms[i].exponent == 0)
       constant = term;
     else
-      table.POLY[table.terms++] = term;
+      table.term[table.count++] = term;
   }
-  table.POLY[table.terms++] = constant;
+  table.term[table.count++] = constant;
   *out = table;
   return true;
 }
@@ -206,14 +206,7 @@ std::string describeError(const std::string& text, const PolynomialError& error)
   return "'" + escaped(text) + "': column " + std::to_string(error.column) + ": " + error.message;
 }
 
-int degreeOf(const Polynomial& polynomial) {
-  int degree = 0;
-  for (int i = 0; i < polynomial.terms; ++i)
-    degree = std::max(degree, int(polynomial.POLY[i].exponent));
-  return degree;
-}
-
-const char* tolerancesFault(const Polynomial& polynomial, const Tolerances& tolerances) {
+const char* tolerancesFault(const Terms& polynomial, const Tolerances& tolerances) {
   if (!(tolerances.FTOL > 0) || !std::isfinite(tolerances.FTOL))
     return "--ftol must be a positive number below 3.4e38";
   if (!(tolerances.RTOL > 0) || !std::isfinite(tolerances.RTOL))
@@ -238,13 +231,10 @@ const char* readTolerance(const std::string& text, float* value) {
   return nullptr;
 }
 
-Variant polynomialVariant(const Polynomial& polynomial, const char* text,
+Variant polynomialVariant(const Terms& polynomial, const std::string& text,
                           const Tolerances& tolerances) {
-  Variant variant{"polybasin",           {},  polynomial.terms, tolerances.FTOL, tolerances.RTOL,
-                  tolerances.EXTRASLOTS, text};
-  for (int i = 0; i < polynomial.terms; ++i) variant.POLY[i] = polynomial.POLY[i];
-  variant.fromUser = true;
-  return variant;
+  return Variant{"polybasin", polynomial, tolerances.FTOL, tolerances.RTOL, tolerances.EXTRASLOTS,
+                 text,        true};
 }
 
 }  // namespace basin

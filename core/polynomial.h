@@ -25,11 +25,6 @@
 
 namespace basin {
 
-struct Polynomial {
-  Term POLY[MAXTERMS] = {};
-  int terms = 0;
-};
-
 struct PolynomialError {
   int column;  // of the offending character, from 1; one past the end for "too short"
   std::string message;
@@ -37,7 +32,7 @@ struct PolynomialError {
 
 // Reads `text` into *out and returns true, or leaves *out alone, fills
 // *error (when not null) and returns false.
-bool parsePolynomial(const std::string& text, Polynomial* out, PolynomialError* error);
+bool parsePolynomial(const std::string& text, Terms* out, PolynomialError* error);
 
 // One line for stderr: the text quoted, with its control characters
 // escaped (core/text.h), then the column and the message, e.g.
@@ -53,24 +48,20 @@ struct Tolerances {
   int EXTRASLOTS = 1;
 };
 
-// The largest exponent of the table.
-int degreeOf(const Polynomial& polynomial);
-
 // The most extra slots a polynomial of `degree` may have: its slots then
 // take the palette's colours up to the last but one, never its black.
 inline int maxExtraSlots(int degree) { return 19 - degree; }
 
 // Why `tolerances` cannot go with `polynomial`, or nullptr.
-const char* tolerancesFault(const Polynomial& polynomial, const Tolerances& tolerances);
+const char* tolerancesFault(const Terms& polynomial, const Tolerances& tolerances);
 
 // Reads a tolerance as a user writes it: a decimal number, the whole text,
 // rounded to the nearest float, which must be positive and finite. Returns
 // nullptr with *value set, or why the text is refused (*value untouched).
 const char* readTolerance(const std::string& text, float* value);
 
-// The parameter set that draws `polynomial`, written `text` by the user
-// (kept as a pointer: it must outlive the variant).
-Variant polynomialVariant(const Polynomial& polynomial, const char* text,
+// The parameter set that draws `polynomial`, written `text` by the user.
+Variant polynomialVariant(const Terms& polynomial, const std::string& text,
                           const Tolerances& tolerances);
 
 }  // namespace basin

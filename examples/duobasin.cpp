@@ -1,5 +1,4 @@
-#include "examples/duobasin.h"
-
+#include "core/programs.h"
 #include "viewer/viewer.h"
 
 int main(int argc, char** argv) { return basin::runViewer(basin::DUOBASIN, argc, argv); }

@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   if (!given) cli.fail("no polynomial given, such as \"z^3 - 1\" (see polybasin --help)");
   cli.readPolynomial(text, user);
   const basin::Variant variant =
-      basin::polynomialVariant(user.polynomial, user.text.c_str(), user.tolerances);
+      basin::polynomialVariant(user.polynomial, user.text, user.tolerances);
   if (roots) return basin::printRoots(variant, "polybasin");
   return basin::runViewer(variant, int(glut.size()), glut.data());
 }

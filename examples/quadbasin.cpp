@@ -1,5 +1,4 @@
-#include "examples/quadbasin.h"
-
+#include "core/programs.h"
 #include "viewer/viewer.h"
 
 int main(int argc, char** argv) { return basin::runViewer(basin::QUADBASIN, argc, argv); }

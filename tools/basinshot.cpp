@@ -22,8 +22,7 @@
 #include <string>
 
 #include "core/polynomial.h"
-#include "examples/duobasin.h"
-#include "examples/quadbasin.h"
+#include "core/programs.h"
 #include "tools/command_line.h"
 #include "tools/output.h"
 #include "tools/progress.h"
@@ -115,8 +114,7 @@ float readEdge(const std::string& text) {
 
 // A program's name, or else a polynomial.
 void readProgram(const basin::CommandLine& cli, const std::string& name, Options& o) {
-  for (const basin::Variant* v : {&basin::DUOBASIN, &basin::QUADBASIN})
-    if (name == v->name) o.variant = v;
+  o.variant = basin::findProgram(name);
   if (o.variant != nullptr) {
     const std::string option = cli.polynomialOptionGiven();
     if (!option.empty()) fail(option + " is only for a polynomial; " + name + " has its own");
@@ -125,14 +123,14 @@ void readProgram(const basin::CommandLine& cli, const std::string& name, Options
   basin::PolynomialError error;
   if (basin::parsePolynomial(name, &o.user.polynomial, &error)) {
     cli.readPolynomial(name, o.user);
-    o.custom = basin::polynomialVariant(o.user.polynomial, o.user.text.c_str(), o.user.tolerances);
+    o.custom = basin::polynomialVariant(o.user.polynomial, o.user.text, o.user.tolerances);
     o.variant = &o.custom;
     return;
   }
   // A word that starts with a letter other than z was meant as a name.
   if (!name.empty() && std::isalpha(static_cast<unsigned char>(name[0])) && name[0] != 'z')
-    fail("unknown program '" + name +
-         "' (expected duobasin, quadbasin or a polynomial such as \"z^3 - 1\")");
+    fail("unknown program '" + name + "' (expected " + basin::programNames() +
+         " or a polynomial such as \"z^3 - 1\")");
   fail("polynomial " + basin::describeError(name, error));
 }
 
@@ -218,7 +216,8 @@ void parseArguments(int argc, char** argv, Options& o) {
   describeOptions(cli, o);
   bool given = false;
   const std::string program = cli.parse(std::vector<std::string>(argv + 1, argv + argc), &given);
-  if (!given) fail("no program given: duobasin, quadbasin or a polynomial (see basinshot --help)");
+  if (!given)
+    fail("no program given: " + basin::programNames() + " or a polynomial (see basinshot --help)");
   if (o.output.empty() && !o.roots)
     fail("no output file given: -o FILE, or -o - for standard output");
   if (o.roots && !o.output.empty()) fail("--roots draws nothing: no -o");

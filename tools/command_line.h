@@ -25,7 +25,7 @@ namespace basin {
 // A polynomial of the user's and how it is drawn.
 struct PolynomialOptions {
   std::string text;
-  Polynomial polynomial;
+  Terms polynomial;
   Tolerances tolerances;
 };
 

@@ -10,7 +10,8 @@ void setup(Basin& basin) {
   // Should the roots not be found, the registry matches end points as the
   // named programs' does.
   std::vector<Root> roots;
-  if (basin.variant.fromUser && findRoots(basin.variant.POLY, basin.variant.terms, &roots))
+  if (basin.variant.fromUser &&
+      findRoots(basin.variant.POLY.term, basin.variant.POLY.count, &roots))
     snapTo(basin.registry, roots);
   recordHome(basin.views);
 }

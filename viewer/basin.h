@@ -17,7 +17,7 @@ namespace basin {
 struct Basin {
   explicit Basin(const Variant& v) : variant(v), solver(v) {}
 
-  const Variant& variant;
+  const Variant variant;  // a copy: the caller's may be a temporary
   Solver solver;
   Registry registry;
   Views views;

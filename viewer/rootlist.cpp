@@ -42,7 +42,7 @@ struct Line {
 
 bool listRoots(const Variant& variant, std::string* text) {
   std::vector<Root> roots;
-  if (!findRoots(variant.POLY, variant.terms, &roots)) return false;
+  if (!findRoots(variant.POLY.term, variant.POLY.count, &roots)) return false;
   HeadlessViewer session(variant);
   drawFrame(session);
   std::vector<Line> lines;

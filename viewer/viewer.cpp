@@ -371,7 +371,7 @@ int runViewer(const Variant& variant, int argc, char** argv) {
   switch (readArguments(variant, argc, argv, &keepSize)) {
     case Request::Help: {
       const std::string usage = std::string("usage: ") + variant.name + " [GLUT options]";
-      printViewerHelp(usage.c_str(), variant.formula);
+      printViewerHelp(usage.c_str(), variant.formula.c_str());
       return 0;
     }
     case Request::Version:

@@ -3,10 +3,10 @@
 
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 
 #include "colour/colour.h"
-#include "examples/duobasin.h"
-#include "examples/quadbasin.h"
+#include "core/programs.h"
 
 namespace basin {
 namespace {
@@ -71,6 +71,12 @@ TEST(Registry, FullRegistryLeavesBlack) {
   for (int i = 0; i < 5; ++i) colourOf(q, float(i), 0);
   EXPECT_EQ(q.store, 5);
   expectColour(colourOf(q, 9, 9), 0, 0, 0);
+  // A limit past the slots is refused in every build, not left to overrun ROOTS.
+  Variant wide = DUOBASIN;
+  wide.EXTRASLOTS = SLOTS - 2;
+  EXPECT_EQ(registryFor(wide, 2).limit, SLOTS);
+  wide.EXTRASLOTS = SLOTS - 1;
+  EXPECT_THROW(registryFor(wide, 2), std::length_error);
 }
 
 TEST(Registry, NonFiniteEndPointsNeverMatchNorRegister) {
@@ -126,15 +132,6 @@ TEST(Shader, DarkensByTheLastThresholdReached) {
     shader(&s, row.its);
     EXPECT_EQ(s.red, row.factor) << "ITS " << row.its;
   }
-}
-
-TEST(Shader, SlotOneAtFiveIterations) {
-  Rgb s = ORDER[1];
-  shader(&s, 5);
-  expectColour(s, 0, 0.85f, 0);
-  Rgb black{0, 0, 0};
-  shader(&black, 100);
-  expectColour(black, 0, 0, 0);
 }
 
 }  // namespace

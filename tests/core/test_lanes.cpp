@@ -13,9 +13,8 @@
 #include <vector>
 
 #include "core/lanes.h"
+#include "core/programs.h"
 #include "core/rows.h"
-#include "examples/duobasin.h"
-#include "examples/quadbasin.h"
 #include "viewer/views.h"
 
 namespace basin {
@@ -98,20 +97,20 @@ Window zoomedThriceAtCentre() {
   return Window{views.XMIN(), views.XMAX(), views.YMIN(), views.YMAX()};
 }
 
-const Variant CUBIC{"z^3 - 2z + 2", {{1, 3}, {-2, 1}, {2, 0}}, 3, 1e-10f, 1e-8f, 1};
+const Variant CUBIC{"z^3 - 2z + 2", {{{1, 3}, {-2, 1}, {2, 0}}, 3}, 1e-10f, 1e-8f, 1};
 const Variant QUARTIC{
-    "-0.5z^4 + z^2 - 0.25", {{-0.5f, 4}, {1, 2}, {-0.25f, 0}}, 3, 1e-10f, 1e-8f, 1};
-const Variant QUINTIC{"2z^5 + 1", {{2, 5}, {1, 0}}, 2, 1e-12f, 1e-8f, 1};
+    "-0.5z^4 + z^2 - 0.25", {{{-0.5f, 4}, {1, 2}, {-0.25f, 0}}, 3}, 1e-10f, 1e-8f, 1};
+const Variant QUINTIC{"2z^5 + 1", {{{2, 5}, {1, 0}}, 2}, 1e-12f, 1e-8f, 1};
 // No constant, so the constant is a zero term; exponents out of order up to 18.
 const Variant NO_CONSTANT{
-    "z^2 + z^18 - 3z^5 + 0", {{1, 2}, {1, 18}, {-3, 5}, {0, 0}}, 4, 1e-10f, 1e-8f, 1};
+    "z^2 + z^18 - 3z^5 + 0", {{{1, 2}, {1, 18}, {-3, 5}, {0, 0}}, 4}, 1e-10f, 1e-8f, 1};
 
 // A full table: every exponent once, out of order, the constant last, one
 // coefficient 0.
 const Variant FULL_TABLE = [] {
-  Variant full{"19 terms", {}, MAXTERMS, 1e-10f, 1e-8f, 1};
+  Variant full{"19 terms", {{}, MAXTERMS}, 1e-10f, 1e-8f, 1};
   for (int i = 0; i < MAXTERMS; ++i) {
-    full.POLY[i] =
+    full.POLY.term[i] =
         Term{float(i % 3 - 1) * 0.75f + 0.125f * float(i), float((7 * i + 7) % 19)};  // 0 at i = 18
   }
   return full;
@@ -230,8 +229,8 @@ TEST(Lanes, RowsShorterThanTheLanesAndRaggedEnds) {
 TEST(Lanes, SignedZerosAndSpecialStartsMatchTheScalarRun) {
   // |f(2)|^2 is 9 exactly: the run from 2 converges at once only if the
   // tolerance test lets equality pass.
-  const Variant tie{"z^2 - 1, FTOL 9", {{1, 2}, {-1, 0}}, 2, 9.0f, 1e-8f, 0};
-  const Variant early{"z^2 - 1, FTOL 1e-7", {{1, 2}, {-1, 0}}, 2, 1e-7f, 1e-8f, 0};
+  const Variant tie{"z^2 - 1, FTOL 9", {{{1, 2}, {-1, 0}}, 2}, 9.0f, 1e-8f, 0};
+  const Variant early{"z^2 - 1, FTOL 1e-7", {{{1, 2}, {-1, 0}}, 2}, 1e-7f, 1e-8f, 0};
   const float inf = INFINITY, nan = NAN;
   const float specials[] = {2,      -2,     1,       -1,  0,    -0.0f, 1e-4f,
                             -1e-4f, 1e-40f, 3.4e38f, inf, -inf, nan,   -0x1.b541f8p-1f};

@@ -2,14 +2,15 @@
 // the solver sums it, or the column each error points at.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "core/polynomial.h"
+#include "core/programs.h"
 #include "core/roots.h"
 #include "core/text.h"
-#include "examples/duobasin.h"
-#include "examples/quadbasin.h"
+#include "tests/support/pictures.h"
 #include "viewer/replay.h"
 #include "viewer/rootlist.h"
 
@@ -67,7 +68,7 @@ const Case CASES[] = {
 TEST(Polynomial, TablesAndErrorColumns) {
   for (const Case& c : CASES) {
     SCOPED_TRACE(c.text);
-    Polynomial p;
+    Terms p;
     PolynomialError error{0, ""};
     const bool ok = parsePolynomial(c.text, &p, &error);
     ASSERT_EQ(ok, !c.table.empty()) << describeError(c.text, error);
@@ -75,22 +76,22 @@ TEST(Polynomial, TablesAndErrorColumns) {
       EXPECT_EQ(error.column, c.column) << error.message;
       continue;
     }
-    ASSERT_EQ(p.terms, int(c.table.size()));
-    for (int i = 0; i < p.terms; ++i) {
-      EXPECT_EQ(p.POLY[i].coefficient, c.table[i].coefficient) << "term " << i;
-      EXPECT_EQ(p.POLY[i].exponent, c.table[i].exponent) << "term " << i;
+    ASSERT_EQ(p.count, int(c.table.size()));
+    for (int i = 0; i < p.count; ++i) {
+      EXPECT_EQ(p.term[i].coefficient, c.table[i].coefficient) << "term " << i;
+      EXPECT_EQ(p.term[i].exponent, c.table[i].exponent) << "term " << i;
     }
   }
 }
 
 TEST(Polynomial, GivesTheProgramsTables) {
   for (const auto& [text, variant] : {std::pair{"z^2 - 1", &DUOBASIN}, {"z^4 - 1", &QUADBASIN}}) {
-    Polynomial p;
+    Terms p;
     ASSERT_TRUE(parsePolynomial(text, &p, nullptr));
-    ASSERT_EQ(p.terms, variant->terms);
+    ASSERT_EQ(p.count, variant->POLY.count);
     for (int i = 0; i < MAXTERMS; ++i) {
-      EXPECT_EQ(p.POLY[i].coefficient, variant->POLY[i].coefficient);
-      EXPECT_EQ(p.POLY[i].exponent, variant->POLY[i].exponent);
+      EXPECT_EQ(p.term[i].coefficient, variant->POLY.term[i].coefficient);
+      EXPECT_EQ(p.term[i].exponent, variant->POLY.term[i].exponent);
     }
   }
 }
@@ -98,11 +99,11 @@ TEST(Polynomial, GivesTheProgramsTables) {
 TEST(Polynomial, EveryExponentOnceFillsTheTable) {
   std::string text = "1";
   for (int n = 1; n <= 18; ++n) text += " + z^" + std::to_string(n);
-  Polynomial p;
+  Terms p;
   ASSERT_TRUE(parsePolynomial(text, &p, nullptr));
-  EXPECT_EQ(p.terms, MAXTERMS);
-  EXPECT_EQ(p.POLY[0].exponent, 1.0f);
-  EXPECT_EQ(p.POLY[MAXTERMS - 1].exponent, 0.0f);
+  EXPECT_EQ(p.count, MAXTERMS);
+  EXPECT_EQ(p.term[0].exponent, 1.0f);
+  EXPECT_EQ(p.term[MAXTERMS - 1].exponent, 0.0f);
   PolynomialError error{0, ""};
   EXPECT_FALSE(parsePolynomial(text + " + z^7", &p, &error));
   EXPECT_EQ(error.column, int(text.size()) + 4);
@@ -110,7 +111,7 @@ TEST(Polynomial, EveryExponentOnceFillsTheTable) {
 
 TEST(Polynomial, ErrorLineQuotesTheTextEscaped) {
   PolynomialError error{0, ""};
-  Polynomial p;
+  Terms p;
   parsePolynomial("z^3 + z^3", &p, &error);
   EXPECT_EQ(describeError("z^3 + z^3", error), "'z^3 + z^3': column 7: exponent 3 appears twice");
   const std::string text = "z\x1b[2J\n'\\";
@@ -137,9 +138,50 @@ TEST(Polynomial, EscapedKeepsOnlyValidUtf8) {
   for (const auto& c : cases) EXPECT_EQ(escaped(c.text), c.shown) << c.shown;
 }
 
+// Tolerances as a user writes them: the whole text a positive finite
+// number, each refusal with its reason; the value untouched when refused.
+TEST(Polynomial, TolerancesReadAndRefused) {
+  const std::pair<const char*, float> read[] = {{"1e-10", 1e-10f}, {"+2", 2}, {".5", 0.5f}};
+  for (const auto& [text, expected] : read) {
+    float value = -7;
+    EXPECT_EQ(readTolerance(text, &value), nullptr) << text;
+    EXPECT_EQ(value, expected) << text;
+  }
+  const std::pair<const char*, std::vector<const char*>> refused[] = {
+      {"expected a number", {"", "-", "e5", " 1", "1x", "1e", "inf", "nan"}},
+      {"rounds to 0 as a float", {"1e-50"}},
+      {"must be a positive number below 3.4e38", {"0", "-1e-50", "-1", "1e39"}},
+  };
+  for (const auto& [reason, texts] : refused)
+    for (const char* text : texts) {
+      float value = -7;
+      EXPECT_STREQ(readTolerance(text, &value), reason) << "'" << text << "'";
+      EXPECT_EQ(value, -7) << "'" << text << "'";
+    }
+  Terms cubic;
+  ASSERT_TRUE(parsePolynomial("z^3 - 1", &cubic, nullptr));
+  const float inf = INFINITY, nan = NAN;
+  const struct {
+    Tolerances tolerances;
+    const char* starts;  // nullptr: accepted
+  } checks[] = {
+      {{1e-10f, 1e-8f, 0}, nullptr},    {{1e-10f, 1e-8f, 16}, nullptr},
+      {{1e-10f, 1e-8f, 17}, "--extra"}, {{1e-10f, 1e-8f, -1}, "--extra"},
+      {{0, 1e-8f, 1}, "--ftol"},        {{nan, 1e-8f, 1}, "--ftol"},
+      {{inf, 1e-8f, 1}, "--ftol"},      {{1e-10f, -1e-8f, 1}, "--rtol"},
+      {{1e-10f, nan, 1}, "--rtol"},     {{1e-10f, inf, 1}, "--rtol"},
+  };
+  for (const auto& c : checks) {
+    const char* fault = tolerancesFault(cubic, c.tolerances);
+    const std::string said = fault ? fault : "accepted";
+    EXPECT_EQ(said.rfind(c.starts ? c.starts : "accepted", 0), 0u)
+        << c.tolerances.FTOL << " " << c.tolerances.RTOL << " " << c.tolerances.EXTRASLOTS;
+  }
+}
+
 // The parameter set of a polynomial written by the user.
 Variant userVariant(const char* text, const Tolerances& tolerances = {}) {
-  Polynomial p;
+  Terms p;
   EXPECT_TRUE(parsePolynomial(text, &p, nullptr)) << text;
   EXPECT_EQ(tolerancesFault(p, tolerances), nullptr);
   return polynomialVariant(p, text, tolerances);
@@ -171,19 +213,14 @@ TEST(Polynomial, TextbookCasesDrawAsExpected) {
   EXPECT_EQ(fromZero.fault, 1);
   const Picture cyclePicture = takeShot(cycle, Shot{});
   for (const int at : {396, 399, 403})
-    EXPECT_EQ(
-        cyclePicture.at(at, 399)[0] + cyclePicture.at(at, 399)[1] + cyclePicture.at(at, 399)[2], 0)
-        << at;
+    EXPECT_EQ(support::hue(cyclePicture.at(at, 399)), "black") << at;
 
   // z^3 - 1: the real axis right of 0 is all in the colour of the root 1,
   // as shaded in the cell nearest to it, (600, 399).
   const Picture cube = takeShot(userVariant("z^3 - 1"), Shot{});
   const std::uint8_t* root = cube.at(599, 399);
   for (int x = 401; x < GRID; ++x) {
-    const std::uint8_t* c = cube.at(x, 399);
-    const bool sameHue =
-        (c[0] > 0) == (root[0] > 0) && (c[1] > 0) == (root[1] > 0) && (c[2] > 0) == (root[2] > 0);
-    EXPECT_TRUE(sameHue) << x;
+    EXPECT_EQ(support::hue(cube.at(x, 399)), support::hue(root)) << x;
   }
 }
 
@@ -209,10 +246,10 @@ TEST(Roots, ExactMultiplicitiesAndPositions) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    Polynomial p;
+    Terms p;
     ASSERT_TRUE(parsePolynomial(c.text, &p, nullptr));
     std::vector<Root> roots;
-    ASSERT_TRUE(findRoots(p.POLY, p.terms, &roots));
+    ASSERT_TRUE(findRoots(p.term, p.count, &roots));
     ASSERT_EQ(roots.size(), c.roots.size());
     for (const Root& want : c.roots) {
       int found = 0;

@@ -225,4 +225,12 @@ void XvfbProgram::pressAt(int x, int y, const std::string& key) {
   helper({"xdotool", "key", key});
 }
 
+std::string XvfbProgram::pressAndWait(int x, int y, const std::string& key, bool drawsFrame) {
+  const int frames = framesPrinted();
+  pressAt(x, y, key);
+  if (drawsFrame && !waitForFrames(frames + 1)) return "no frame was drawn after '" + key + "'";
+  if (!waitForRest()) return "the program did not come to rest after '" + key + "'";
+  return "";
+}
+
 }  // namespace support

@@ -77,6 +77,11 @@ class XvfbProgram {
   // Moves the pointer to window pixel (x, y), then types `key` (an xdotool
   // key name such as "z", "Z", "Escape", "space").
   void pressAt(int x, int y, const std::string& key);
+
+  // pressAt, then waits for the program to rest; for a key that draws a
+  // frame, first for the view it prints once the frame is on the screen.
+  // Empty, or what did not happen.
+  std::string pressAndWait(int x, int y, const std::string& key, bool drawsFrame);
   // Keys sent so far, through pressAt and helper.
   int keysSent() const { return keysSent_; }
 

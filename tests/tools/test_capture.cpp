@@ -18,12 +18,15 @@
 namespace basin {
 namespace {
 
-const std::string BUILD = BUILD_DIR;
+// The built viewer of that name.
+std::string viewerPath(const std::string& name) {
+  return name == "duobasin" ? DUOBASIN_PATH : name == "quadbasin" ? QUADBASIN_PATH : POLYBASIN_PATH;
+}
 
 // Runs basinshot with `arguments` (shell words) and reads its picture.
 Picture basinshot(const std::string& arguments) {
   const std::string out = ::testing::TempDir() + "capture.png";
-  const std::string command = BUILD + "/basinshot " + arguments + " -o " + out;
+  const std::string command = std::string(BASINSHOT) + " " + arguments + " -o " + out;
   const support::Result r = support::run({"sh", "-c", command});
   EXPECT_EQ(r.status, 0) << command << ": " << r.err;
   return support::readPng(out);
@@ -39,18 +42,8 @@ std::string lastView(const support::XvfbProgram& screen) {
 }
 
 // Pixels of the capture that differ from the picture.
-int mismatches(const Picture& capture, const Picture& picture) {
-  int count = 0;
-  for (int y = 0; y < GRID; ++y)
-    for (int x = 0; x < GRID; ++x)
-      count += !std::equal(capture.at(x, y), capture.at(x, y) + 3, picture.at(x, y));
-  return count;
-}
-
-bool black(const Picture& r) {
-  for (const std::uint8_t v : r.rgb)
-    if (v != 0) return false;
-  return true;
+std::size_t mismatches(const Picture& capture, const Picture& picture) {
+  return support::differences(capture, picture).size();
 }
 
 // `program` is the viewer's name, then its arguments; `shot` the same
@@ -59,7 +52,7 @@ void replayBoth(const std::vector<std::string>& viewer, const std::string& shot,
                 const std::vector<std::string>& replays) {
   const std::string program = viewer[0];
   std::vector<std::string> command = viewer;
-  command[0] = BUILD + "/" + program;
+  command[0] = viewerPath(program);
   support::XvfbProgram screen(::testing::TempDir() + "capture-" + program, command);
   ASSERT_TRUE(screen.waitForStartUp());
   std::string history;
@@ -68,25 +61,19 @@ void replayBoth(const std::vector<std::string>& viewer, const std::string& shot,
     std::vector<Command> commands;
     std::string error;
     ASSERT_TRUE(parseKeys(replay, &commands, &error)) << error;
-    for (const Command& c : commands) {
-      const int frames = screen.framesPrinted();
-      screen.pressAt(c.x, c.y, std::string(1, c.key));
-      if (c.key == 'd') {
-        ASSERT_TRUE(screen.waitForFrames(frames + 1));
-      }
-      ASSERT_TRUE(screen.waitForRest());
-    }
+    for (const Command& c : commands)
+      ASSERT_EQ(screen.pressAndWait(c.x, c.y, std::string(1, c.key), c.key == 'd'), "");
     history += (history.empty() ? "" : " ") + replay;
 
     const Picture picture = basinshot(shot + " --keys '" + history + "'");
     ASSERT_EQ(picture.size, GRID);
     const Picture capture = screen.capture();
-    EXPECT_EQ(mismatches(capture, picture), 0);
+    EXPECT_EQ(mismatches(capture, picture), 0u);
     const bool wiped = !commands.empty() && commands.back().key == 'w';
-    EXPECT_EQ(black(picture), wiped);
+    EXPECT_EQ(support::allBlack(picture), wiped);
     // The view the viewer printed draws the same picture.
     if (!commands.empty() && !wiped) {
-      EXPECT_EQ(mismatches(capture, basinshot(lastView(screen))), 0);
+      EXPECT_EQ(mismatches(capture, basinshot(lastView(screen))), 0u);
     }
   }
 }

@@ -30,8 +30,7 @@ TEST(Docs, EveryPictureIsWhatItsCommandDrawsNow) {
     std::getline(words >> std::ws, arguments);
     listed.insert(picture);
     const std::string out = ::testing::TempDir() + "docs-" + picture;
-    const std::string command =
-        std::string(BUILD_DIR) + "/basinshot " + arguments + " --quiet -o " + out;
+    const std::string command = std::string(BASINSHOT) + " " + arguments + " --quiet -o " + out;
     const support::Result r = support::run({"sh", "-c", command});
     ASSERT_EQ(r.status, 0) << command << ": " << r.err;
     const basin::Picture drawn = support::readPng(out), kept = support::readPng(DOCS + picture);

@@ -4,8 +4,7 @@
 #include <cmath>
 
 #include "core/polynomial.h"
-#include "examples/duobasin.h"
-#include "examples/quadbasin.h"
+#include "core/programs.h"
 #include "viewer/picture.h"
 #include "viewer/reference_walk.h"
 
@@ -104,9 +103,11 @@ TEST(Frame, ResetsPendingWindowAndKeepsColoursAcrossZooms) {
 // the frame is forgotten by it.
 TEST(Frame, RowsSolvedOnSeveralThreadsGiveTheWalksPictureAndRegistry) {
   RowSolver three(3);
-  Polynomial doubleRoots;  // (z^2 - 1)^2: its end points move to its roots
+  Terms doubleRoots;  // (z^2 - 1)^2: its end points move to its roots
   ASSERT_TRUE(parsePolynomial("z^4 - 2z^2 + 1", &doubleRoots, nullptr));
   const Variant user = polynomialVariant(doubleRoots, "z^4 - 2z^2 + 1", Tolerances{});
+  const Basin fromTemporary(polynomialVariant(doubleRoots, "z^4 - 2z^2 + 1, a temporary", {}));
+  EXPECT_EQ(fromTemporary.variant.formula, "z^4 - 2z^2 + 1, a temporary");  // kept, not dangling
   for (const Variant* variant : {&QUADBASIN, &DUOBASIN, &user}) {
     Basin walked(*variant), solved(*variant);
     setup(walked);

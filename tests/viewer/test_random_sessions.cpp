@@ -18,8 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "examples/duobasin.h"
-#include "examples/quadbasin.h"
+#include "core/programs.h"
 #include "tests/support/process.h"
 #include "viewer/replay.h"
 
@@ -148,7 +147,7 @@ void basinshotSession(const char* program, unsigned long seed) {
   for (const Command& c : Script(seed).make(400, false))
     if (c.key != 'd' || seed++ % 40 == 0) script += describe(c) + ' ';
   script += "r d";
-  const std::string basinshot = std::string(BUILD_DIR) + "/basinshot";
+  const std::string basinshot = BASINSHOT;
   const support::Result home = support::run({basinshot, program, "-o", "-"});
   const support::Result back = support::run({basinshot, program, "--keys", script, "-o", "-"});
   ASSERT_EQ(home.status, 0) << home.err;

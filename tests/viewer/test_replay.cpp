@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "bench/allocations.h"
-#include "examples/duobasin.h"
-#include "examples/quadbasin.h"
+#include "core/programs.h"
+#include "tests/support/pictures.h"
 #include "viewer/reference_walk.h"
 #include "viewer/replay.h"
 
@@ -14,16 +14,10 @@ namespace basin {
 namespace {
 
 bool sameCell(const Picture& a, int ax, int ay, const Picture& b, int bx, int by) {
-  const std::uint8_t* p = a.at(ax, ay);
-  const std::uint8_t* q = b.at(bx, by);
-  return p[0] == q[0] && p[1] == q[1] && p[2] == q[2];
+  return support::samePixel(a.at(ax, ay), b.at(bx, by));
 }
 
-bool allBlack(const Picture& p) {
-  for (const std::uint8_t v : p.rgb)
-    if (v != 0) return false;
-  return true;
-}
+using support::allBlack;
 
 std::vector<Command> keys(const std::string& text) {
   std::vector<Command> commands;
@@ -149,8 +143,8 @@ TEST(HeldKeys, RepeatsOfAHeldKeyAreNotNewPresses) {
   EXPECT_TRUE(held.goesDown('z'));   // another key meanwhile
   held.release('d');
   EXPECT_TRUE(held.goesDown('d'));
-  EXPECT_TRUE(held.goesDown('Z') == false);  // shift pressed while z is held
-  held.release('Z');                         // and z released after shift
+  EXPECT_FALSE(held.goesDown('Z'));  // shift pressed while z is held
+  held.release('Z');                 // and z released after shift
   EXPECT_TRUE(held.goesDown('z'));
   held.releaseAll();
   EXPECT_TRUE(held.goesDown('d') && held.goesDown('z'));
@@ -238,13 +232,8 @@ TEST(TakeShot, PrintsOfEverySizeShowTheViewAndSampleItByIndex) {
   EXPECT_FALSE(windowResolves(narrow, 1601));
 }
 
-// Which palette colour a cell shows, whatever its shade: red, green, blue,
-// yellow or black.
-std::string hue(const Picture& p, int x, int y) {
-  const std::uint8_t* c = p.at(x, y);
-  const char* const names[] = {"black", "red", "green", "yellow", "blue"};
-  return names[(c[0] > 0) + 2 * (c[1] > 0) + 4 * (c[2] > 0)];
-}
+// Which palette colour a cell shows, whatever its shade.
+std::string hue(const Picture& p, int x, int y) { return support::hue(p.at(x, y)); }
 
 TEST(TakeShot, StartUpPictureKeepsTheViewersColoursAtEverySize) {
   // At a size divisible by 4, cells at a quarter and three quarters of the

@@ -16,11 +16,6 @@ void expectPending(const Views& v, float xmin, float xmax, float ymin, float yma
   EXPECT_EQ(v.NYMAX(), ymax);
 }
 
-TEST(Views, PendingHoldsTheCurrentWindowFromStartUp) {
-  const Views v;
-  expectPending(v, -2, 2, -2, 2);
-}
-
 TEST(Views, ZoomAtTheCentreIsOffByTheColumnWidthRounding) {
   Views v;
   ASSERT_TRUE(zoom(v, Pointer{400, 400}));

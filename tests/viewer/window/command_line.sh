@@ -39,12 +39,12 @@ start() {
   rest_time "$WORK/events" 1 0 "$pid" >/dev/null
 }
 
-# Escape, and process $pid, the last one started, ends with status 0; $1
-# says which case failed if not.
+# Escape must end the viewer $pid with status 0; a failure labelled $1 if not.
 escape_ends() {
+  local status
   xdotool key Escape
   ended "$pid"
-  local status=$?
+  status=$?
   [ "$status" -eq 0 ] || fail "$1: status $status after Escape"
 }
 

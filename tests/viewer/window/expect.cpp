@@ -5,11 +5,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/pictures.h"
+
 namespace e2e {
 namespace {
 
 using basin::GRID;
 using basin::Picture;
+using support::differences;
 
 // Mesa's rasteriser places vertices on a grid of 1/256 pixel.
 constexpr double SNAP = 1.0 / 256;
@@ -36,15 +39,6 @@ std::vector<int> lineCandidates(double u, double slack) {
 void paintWhite(Picture& picture, int x, int y) {
   std::uint8_t* c = picture.at(x, y);
   c[0] = c[1] = c[2] = 255;
-}
-
-// Where two pictures differ.
-std::vector<std::pair<int, int>> differences(const Picture& a, const Picture& b) {
-  std::vector<std::pair<int, int>> out;
-  for (int y = 0; y < a.size; ++y)
-    for (int x = 0; x < a.size; ++x)
-      if (!std::equal(a.at(x, y), a.at(x, y) + 3, b.at(x, y))) out.emplace_back(x, y);
-  return out;
 }
 
 std::string describe(const std::uint8_t* c) {

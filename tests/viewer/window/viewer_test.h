@@ -13,8 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "examples/duobasin.h"
-#include "examples/quadbasin.h"
+#include "core/programs.h"
 #include "tests/support/xvfb_program.h"
 #include "tests/viewer/window/expect.h"
 #include "viewer/basin.h"
@@ -58,13 +57,9 @@ class ViewerTest : public ::testing::Test {
   // the frame is on the screen.
   ::testing::AssertionResult typeKey(int x, int y, const std::string& key,
                                      bool drawsFrame = false) {
-    const int frames = session->framesPrinted();
-    session->pressAt(x, y, key);
-    if (drawsFrame && !session->waitForFrames(frames + 1))
-      return ::testing::AssertionFailure() << "no frame was drawn after '" << key << "'";
-    if (session->waitForRest()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "the program did not come to rest after '" << key << "'";
+    const std::string fault = session->pressAndWait(x, y, key, drawsFrame);
+    if (fault.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << fault;
   }
 
   // Captures until the screen is one of `options` or time runs out, then
