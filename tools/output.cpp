@@ -4,9 +4,11 @@
 #include <png.h>
 #include <signal.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <climits>
+#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -203,23 +205,69 @@ void linkIntoPlace(const Output& output, int fd) {
   if (error != 0) failWriting(output.name, std::strerror(error));
 }
 
+// The compression for these pictures: large flat areas of a few colours.
+// Each row is stored as its difference from the row above (PNG's Up
+// filter), which turns the inside of every area into runs of zero bytes,
+// and zlib looks only for repeats of the previous byte (Z_RLE), a far
+// shorter search than its default. Measured on the start-up pictures, this
+// is both faster and smaller than no filter at level 3 (libpng's fast
+// simplified writer, used before).
+constexpr int PNG_FILTER = PNG_FILTER_UP;
+constexpr int PNG_STRATEGY = Z_RLE;
+constexpr int PNG_LEVEL = 1;
+
+// libpng's reason for the failure at hand. Its own handlers would print it
+// on stderr; the program says why it failed in one line of its own.
+char encoderMessage[128];
+
+[[noreturn]] void encoderFailed(png_structp png, png_const_charp message) {
+  std::snprintf(encoderMessage, sizeof encoderMessage, "%s", message);
+  png_longjmp(png, 1);
+}
+
+void encoderWarned(png_structp, png_const_charp) {}
+
+// Encodes `picture` to `file`; false with libpng's reason in `why` on
+// failure. Plain C data only between setjmp and its longjmp.
+bool encodePng(const Picture& picture, FILE* file, const char** why) {
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, encoderFailed, encoderWarned);
+  if (png == nullptr) {
+    *why = "out of memory";
+    return false;
+  }
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    *why = encoderMessage;
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file);
+  const png_uint_32 size = png_uint_32(picture.size);
+  png_set_IHDR(png, info, size, size, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER);
+  png_set_compression_strategy(png, PNG_STRATEGY);
+  png_set_compression_level(png, PNG_LEVEL);
+  png_write_info(png, info);
+  for (png_uint_32 y = 0; y < size; ++y)
+    png_write_row(png, picture.rgb.data() + std::size_t(y) * size * 3);
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
 // Writes the PNG to `fd` and closes it; an empty string, or why it failed.
 // `sync` waits until the data is on disk, so that a rename never puts an
 // incomplete file in place after a crash.
 std::string writePng(const Picture& picture, int fd, bool sync) {
   FILE* file = fdopen(fd, "wb");
   if (file == nullptr) return std::strerror(errno);
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  image.width = png_uint_32(picture.size);
-  image.height = png_uint_32(picture.size);
-  image.format = PNG_FORMAT_RGB;
-  image.flags = PNG_IMAGE_FLAG_FAST;
   errno = 0;
   std::string why;
-  if (!png_image_write_to_stdio(&image, file, 0, picture.rgb.data(), 0, nullptr))
-    why = errno != 0 ? std::strerror(errno) : image.message;
+  const char* encoderWhy = nullptr;
+  if (!encodePng(picture, file, &encoderWhy))
+    why = errno != 0 ? std::strerror(errno) : encoderWhy;
   else if (std::fflush(file) != 0 || (sync && fsync(fileno(file)) != 0))
     why = std::strerror(errno);
   if (std::fclose(file) != 0 && why.empty()) why = std::strerror(errno);
