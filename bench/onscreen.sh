@@ -9,9 +9,10 @@
 # time after the previous frame has finished. A frame counts from just
 # before the key is sent until the last moment at which the viewer, or the
 # X server taking in its drawing, still used the processor (scheduler run
-# times summed over all threads, read every 2 ms; the frame is over after
-# 300 ms without any). The start includes the few milliseconds xdotool
-# takes to deliver the key.
+# times summed over all threads, read every 2 ms by this shell itself,
+# without forking, so that sampling takes next to nothing from what it
+# measures; the frame is over after 300 ms without any). The start includes
+# the few milliseconds xdotool takes to deliver the key.
 set -euo pipefail
 
 BUILD=${1:-build}
@@ -36,6 +37,56 @@ cleanup() {
 trap cleanup EXIT
 xvfb_start
 
+# Microseconds now, into NOW_US.
+now_us() {
+  local t=${EPOCHREALTIME/./}
+  NOW_US=$((10#$t))
+}
+
+# Run time in ns of every thread of the processes given, into RUN_NS.
+run_ns() {
+  local pid task ns _
+  RUN_NS=0
+  for pid in "$@"; do
+    for task in /proc/"$pid"/task/*/schedstat; do
+      read -r ns _ <"$task" 2>/dev/null || continue
+      RUN_NS=$((RUN_NS + ns))
+    done
+  done
+}
+
+# Waits until the viewer ($1) has used no processor for $3 us and sets
+# FINISH_US to its last use, or the X server's ($2) while it was still
+# taking in the drawing, up to 50 ms after. Builtins only: no forks.
+settle() {
+  local viewer=$1 server=$2 quiet=$3 last_ns last_sns last_change
+  run_ns "$viewer"
+  last_ns=$RUN_NS
+  run_ns "$server"
+  last_sns=$RUN_NS
+  now_us
+  last_change=$NOW_US
+  FINISH_US=$NOW_US
+  while :; do
+    xvfb_pause 0.002
+    now_us
+    run_ns "$viewer"
+    if ((RUN_NS != last_ns)); then
+      last_ns=$RUN_NS
+      last_change=$NOW_US
+      FINISH_US=$NOW_US
+    elif ((NOW_US - last_change >= quiet)); then
+      return
+    fi
+    [[ -d /proc/$viewer ]] || { echo "process $viewer ended" >&2; return 1; }
+    run_ns "$server"
+    if ((RUN_NS != last_sns)); then
+      last_sns=$RUN_NS
+      ((NOW_US - last_change <= 50000)) && FINISH_US=$NOW_US
+    fi
+  done
+}
+
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
 for program in duobasin quadbasin; do
@@ -43,13 +94,14 @@ for program in duobasin quadbasin; do
   VIEWER=$!
   window=$(viewer_window "$VIEWER")
   xdotool mousemove --window "$window" 400 400  # focus follows the pointer
-  rest_time "$VIEWER" "$XVFB_PID" "$QUIET_US" >/dev/null  # the start-up frame
+  settle "$VIEWER" "$XVFB_PID" "$QUIET_US"  # the start-up frame
   : >"$WORK/times"
   for _ in $(seq "$FRAMES"); do
-    start=$(xvfb_now_us)
+    now_us
+    start=$NOW_US
     xdotool key d
-    end=$(rest_time "$VIEWER" "$XVFB_PID" "$QUIET_US")
-    echo $((end - start)) >>"$WORK/times"
+    settle "$VIEWER" "$XVFB_PID" "$QUIET_US"
+    echo $((FINISH_US - start)) >>"$WORK/times"
   done
   kill "$VIEWER"
   wait "$VIEWER" 2>/dev/null || true
