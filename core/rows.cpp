@@ -126,13 +126,15 @@ void RowSolver::solveBatch(int first, int count, std::unique_lock<std::mutex>& l
   if (callerWaiting_) solved_.notify_all();
 }
 
+int processThreads() {
+  const char* text = std::getenv("BASIN_THREADS");
+  const int asked = text ? std::atoi(text) : 0;
+  if (asked >= 1 && asked <= 64) return asked;
+  return std::max(1, int(std::thread::hardware_concurrency()));
+}
+
 RowSolver& sharedRows() {
-  static RowSolver rows([] {
-    const char* text = std::getenv("BASIN_THREADS");
-    const int asked = text ? std::atoi(text) : 0;
-    if (asked >= 1 && asked <= 64) return asked;
-    return std::max(1, int(std::thread::hardware_concurrency()));
-  }());
+  static RowSolver rows(processThreads());
   return rows;
 }
 

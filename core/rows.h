@@ -109,8 +109,11 @@ class RowSolver {
   bool stopping_ = false;
 };
 
-// The process's row solver: as many threads as the environment variable
-// BASIN_THREADS says (1 ... 64), else one for each processor.
+// The threads the process's parallel work uses: as many as the environment
+// variable BASIN_THREADS says (1 ... 64), else one for each processor.
+int processThreads();
+
+// The process's row solver, with processThreads() threads.
 RowSolver& sharedRows();
 
 }  // namespace basin

@@ -178,6 +178,14 @@ TEST_F(Basinshot, WritesTheReplayedPictureAsPng) {
   const Outcome plain = shoot({"1 - z^2", "--size", "8", "-o", "-"});
   EXPECT_EQ(contents(held), "HEADER\n" + plain.out);
   EXPECT_EQ(files(), (std::vector<std::string>{"held.out", "zoomed.png"}));
+
+  // The file, compressed in pieces on every thread, is the same byte for
+  // byte as one thread makes it.
+  Launch oneThread;
+  oneThread.environment = {"BASIN_THREADS=1"};
+  const Outcome single = shoot({"quadbasin", "-o", "-"}, oneThread);
+  EXPECT_EQ(single.status, 0) << single.err;
+  EXPECT_EQ(single.out, shoot({"quadbasin", "-o", "-"}).out);
 }
 
 TEST_F(Basinshot, HelpPrintsTheUsage) {
