@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -298,8 +299,13 @@ bool compressPicture(const Picture& picture, int threads, std::vector<Piece>& pi
     }
     deflateEnd(&stream);
   };
+  // Where the system gives fewer threads than asked, those it gives share
+  // the pieces; the calling thread alone can do them all.
   std::vector<std::thread> helpers;
-  for (int t = 1; t < std::min(threads, count); ++t) helpers.emplace_back(work);
+  try {
+    for (int t = 1; t < std::min(threads, count); ++t) helpers.emplace_back(work);
+  } catch (const std::system_error&) {
+  }
   work();
   for (std::thread& helper : helpers) helper.join();
   return !failed;
