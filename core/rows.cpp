@@ -6,7 +6,9 @@
 
 namespace basin {
 
-RowSolver::RowSolver(int threads) : depth_(std::max(16, 4 * threads)) {
+// Four rows a batch; the ring holds two batches for each worker, so one
+// can be solved while the caller still reads the other.
+RowSolver::RowSolver(int threads) : depth_(std::max(16, 8 * threads)), batch_(4) {
   held_.assign(std::size_t(depth_), -1);
   for (int i = 0; i < std::max(threads, 1); ++i) workers_.emplace_back([this] { work(); });
 }
@@ -57,27 +59,35 @@ void RowSolver::finish() {
   next_ = job_.rows;
   abandoned_ = true;
   space_.notify_all();
+  callerWaiting_ = true;
   solved_.wait(lock, [&] { return inFlight_ == 0; });
+  callerWaiting_ = false;
 }
 
 const Outcome* RowSolver::waitFor(int row) {
   std::unique_lock<std::mutex> lock(mutex_);
+  callerWaiting_ = true;
   solved_.wait(lock, [&] { return held_[std::size_t(row % depth_)] == row; });
+  callerWaiting_ = false;
   return slotOf(row);
 }
 
+// Room is given back at the end of each batch, and only to workers that
+// wait for it.
 void RowSolver::release(int row) {
+  bool wake = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     taken_ = row + 1;
+    wake = waitingForRoom_ > 0 && (taken_ % batch_ == 0 || taken_ == job_.rows);
   }
-  space_.notify_all();
+  if (wake) space_.notify_all();
 }
 
-// Each worker takes the next row of the job, waits until the ring has room
-// for it, solves it outside the lock and hands it over; between jobs it
-// sleeps. Rows are taken in order, so the caller's next row is always the
-// oldest one in progress.
+// Each worker takes the next batch of the job, waits until the ring has
+// room for all of it, solves it outside the lock and hands it over; between
+// jobs it sleeps. Batches are taken in order, so the caller's next row is
+// always in the oldest one in progress.
 void RowSolver::work() {
   std::unique_lock<std::mutex> lock(mutex_);
   long seen = 0;
@@ -86,23 +96,34 @@ void RowSolver::work() {
     if (stopping_) return;
     seen = generation_;
     while (!stopping_ && next_ < job_.rows) {
-      const int row = next_++;
-      ++inFlight_;
-      space_.wait(lock, [&] { return stopping_ || abandoned_ || row < taken_ + depth_; });
-      if (!stopping_ && !abandoned_) {
-        const Job job = job_;
-        Outcome* out = slotOf(row);
-        lock.unlock();
-        solveRow(*job.lanes, job.xs, job.ys[row], job.width, out);
-        lock.lock();
-        held_[std::size_t(row % depth_)] = row;
-      }
-      --inFlight_;
-      // The caller waits either for this row or, leaving early, for none
-      // to be in flight: both hear of it here.
-      solved_.notify_all();
+      const int first = next_;
+      const int count = std::min(batch_, job_.rows - first);
+      next_ += count;
+      solveBatch(first, count, lock);
     }
   }
+}
+
+void RowSolver::solveBatch(int first, int count, std::unique_lock<std::mutex>& lock) {
+  inFlight_ += count;
+  const int last = first + count - 1;
+  ++waitingForRoom_;
+  space_.wait(lock, [&] { return stopping_ || abandoned_ || last < taken_ + depth_; });
+  --waitingForRoom_;
+  if (!stopping_ && !abandoned_) {
+    const Job job = job_;
+    Outcome* const ring = ring_.data();
+    lock.unlock();
+    for (int row = first; row <= last; ++row)
+      solveRow(*job.lanes, job.xs, job.ys[row], job.width,
+               ring + std::size_t(row % depth_) * std::size_t(job.width));
+    lock.lock();
+    for (int row = first; row <= last; ++row) held_[std::size_t(row % depth_)] = row;
+  }
+  inFlight_ -= count;
+  // The caller waits either for a row of this batch or, leaving early, for
+  // none to be in flight: both hear of it here, if it waits at all.
+  if (callerWaiting_) solved_.notify_all();
 }
 
 }  // namespace basin

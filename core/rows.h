@@ -8,6 +8,11 @@
 // order as a single thread walking the frame would. Workers run at most the
 // ring's depth ahead of the caller, so memory stays bounded for any size.
 //
+// Rows go out and come back in batches of a few: a worker claims a batch,
+// solves it and hands it over at once, and the caller gives room back a
+// batch at a time, so that threads sleep and wake once a batch rather than
+// once a row. Nobody is woken who is not waiting.
+//
 // Only the calling thread touches the results; workers read the solver's
 // tables and the sample positions, which must not change during `solve`.
 //
@@ -80,6 +85,7 @@ class RowSolver {
   const Outcome* waitFor(int row);
   void release(int row);
   void work();
+  void solveBatch(int first, int count, std::unique_lock<std::mutex>& lock);
   Outcome* slotOf(int row) { return &ring_[std::size_t(row % depth_) * job_.width]; }
 
   std::vector<std::thread> workers_;
@@ -89,11 +95,14 @@ class RowSolver {
   std::condition_variable space_;   // the caller has taken a row
   Job job_;
   int depth_;  // rows the ring holds
+  int batch_;  // rows a worker claims and hands over at once
   std::vector<Outcome> ring_;
   std::vector<int> held_;          // the row each ring slot holds, or -1
   int next_ = 0;                   // the next row a worker takes
   int taken_ = 0;                  // rows the caller has taken
   int inFlight_ = 0;               // rows claimed by workers and not yet handed over
+  int waitingForRoom_ = 0;         // workers asleep until the caller takes rows
+  bool callerWaiting_ = false;     // the caller is asleep until a row is solved
   bool abandoned_ = false;         // the caller left early: claimed rows are dropped
   std::atomic<bool> busy_{false};  // a caller is inside solve
   long generation_ = 0;            // counts jobs

@@ -264,6 +264,6 @@ int main(int argc, char** argv) {
     fail("not enough memory for a " + n + " x " + n + " picture");
   }
   progress.clear();
-  basin::writeOutput(output, picture);
+  basin::writeOutput(output, picture, plan.threads);
   return 0;
 }

@@ -4,13 +4,21 @@
 #include <png.h>
 #include <signal.h>
 #include <unistd.h>
+#include <zlib.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
 
+#include "core/rows.h"
 #include "core/text.h"
 
 namespace basin {
@@ -203,23 +211,189 @@ void linkIntoPlace(const Output& output, int fd) {
   if (error != 0) failWriting(output.name, std::strerror(error));
 }
 
+// The compression for these pictures: large flat areas of a few colours.
+// Each row is stored as its difference from the row above (PNG's Up
+// filter), which turns the inside of every area into runs of zero bytes,
+// and zlib looks only for repeats of the previous byte (Z_RLE), a far
+// shorter search than its default. Measured on the start-up pictures, this
+// is both faster and smaller than no filter at level 3 (libpng's fast
+// simplified writer, used before).
+//
+// The rows are compressed in pieces on every thread, each piece a raw
+// deflate stream ended on a byte boundary (Z_SYNC_FLUSH; the last one
+// Z_FINISH), so that the pieces joined in order are one deflate stream. A
+// run search looks back one byte only, so a piece loses nothing by not
+// seeing the one before but the run across its first byte.
+constexpr int ROWS_PER_PIECE = 64;
+constexpr int PNG_FILTER_BYTE = 2;  // Up
+
+// One piece of the picture's zlib stream, and the Adler-32 of its input.
+struct Piece {
+  std::vector<unsigned char> bytes;
+  uLong adler = 1;
+  uLong length = 0;  // bytes of filtered rows it holds
+};
+
+// Room a thread reuses from piece to piece: the filtered rows and the
+// deflate output, which only then is copied, at its real size, into its piece.
+struct Scratch {
+  std::vector<unsigned char> rows;
+  std::vector<unsigned char> out;
+};
+
+// Compresses rows [first, first + count) of `picture` into `piece`, using
+// `stream` (a raw deflate stream, reset here). False when zlib fails.
+bool compressPiece(const Picture& picture, int first, int count, bool last, z_stream& stream,
+                   Scratch& scratch, Piece& piece) {
+  const std::size_t width = std::size_t(picture.size) * 3;
+  std::vector<unsigned char>& rows = scratch.rows;
+  rows.resize((width + 1) * std::size_t(count));
+  for (int k = 0; k < count; ++k) {
+    const int y = first + k;
+    const unsigned char* row = picture.rgb.data() + std::size_t(y) * width;
+    unsigned char* out = rows.data() + (width + 1) * std::size_t(k);
+    out[0] = PNG_FILTER_BYTE;
+    if (y == 0) {
+      std::memcpy(out + 1, row, width);
+    } else {
+      const unsigned char* above = row - width;
+      for (std::size_t i = 0; i < width; ++i) out[1 + i] = (unsigned char)(row[i] - above[i]);
+    }
+  }
+  piece.length = uLong(rows.size());
+  piece.adler = adler32(1, rows.data(), uInt(rows.size()));
+  if (deflateReset(&stream) != Z_OK) return false;
+  const std::size_t room = deflateBound(&stream, uLong(rows.size())) + 16;
+  if (scratch.out.size() < room) scratch.out.resize(room);
+  stream.next_in = rows.data();
+  stream.avail_in = uInt(rows.size());
+  stream.next_out = scratch.out.data();
+  stream.avail_out = uInt(room);
+  const int status = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
+  if (status != (last ? Z_STREAM_END : Z_OK) || stream.avail_in != 0) return false;
+  piece.bytes.assign(scratch.out.data(), scratch.out.data() + (room - stream.avail_out));
+  return true;
+}
+
+// The picture's filtered rows as the pieces of one deflate stream, made on
+// up to `threads` threads; false when zlib fails.
+bool compressPicture(const Picture& picture, int threads, std::vector<Piece>& pieces) {
+  const int count = (picture.size + ROWS_PER_PIECE - 1) / ROWS_PER_PIECE;
+  pieces.assign(std::size_t(count), Piece());
+  std::atomic<int> next{0};
+  std::atomic<bool> failed{false};
+  const auto work = [&] {
+    z_stream stream;
+    std::memset(&stream, 0, sizeof stream);
+    if (deflateInit2(&stream, 1, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK) {
+      failed = true;
+      return;
+    }
+    Scratch scratch;
+    for (int i = next++; i < count && !failed; i = next++) {
+      const int first = i * ROWS_PER_PIECE;
+      const int n = std::min(ROWS_PER_PIECE, picture.size - first);
+      if (!compressPiece(picture, first, n, i == count - 1, stream, scratch,
+                         pieces[std::size_t(i)]))
+        failed = true;
+    }
+    deflateEnd(&stream);
+  };
+  // Where the system gives fewer threads than asked, those it gives share
+  // the pieces; the calling thread alone can do them all.
+  std::vector<std::thread> helpers;
+  try {
+    for (int t = 1; t < std::min(threads, count); ++t) helpers.emplace_back(work);
+  } catch (const std::system_error&) {
+  }
+  work();
+  for (std::thread& helper : helpers) helper.join();
+  return !failed;
+}
+
+// The zlib stream's two header bytes (deflate, 32 KiB window, fastest) and
+// its trailer: the Adler-32 of all pieces' input, most significant byte first.
+const unsigned char ZLIB_HEADER[2] = {0x78, 0x01};
+
+void adlerTrailer(const std::vector<Piece>& pieces, unsigned char trailer[4]) {
+  uLong adler = 1;
+  for (const Piece& piece : pieces)
+    adler = adler32_combine(adler, piece.adler, z_off_t(piece.length));
+  for (int i = 0; i < 4; ++i) trailer[i] = (unsigned char)(adler >> (24 - 8 * i));
+}
+
+// libpng's reason for the failure at hand. Its own handlers would print it
+// on stderr; the program says why it failed in one line of its own.
+char encoderMessage[128];
+
+[[noreturn]] void encoderFailed(png_structp png, png_const_charp message) {
+  std::snprintf(encoderMessage, sizeof encoderMessage, "%s", message);
+  png_longjmp(png, 1);
+}
+
+void encoderWarned(png_structp, png_const_charp) {}
+
+// Bytes an IDAT chunk holds at most here: a stream of any length goes out
+// in several.
+constexpr std::size_t IDAT_BYTES = 1 << 16;
+
+void writeIdat(png_structp png, const unsigned char* data, std::size_t length) {
+  static const png_byte IDAT[5] = {'I', 'D', 'A', 'T', '\0'};
+  for (std::size_t at = 0; at < length; at += IDAT_BYTES)
+    png_write_chunk(png, IDAT, data + at, std::min(IDAT_BYTES, length - at));
+}
+
+// Writes the PNG of a `size` x `size` RGB picture whose zlib stream is the
+// header, `pieces` and `trailer` to `file`: libpng writes the signature and
+// the chunks with their checksums. False with libpng's reason in `why` on
+// failure. Plain C data only between setjmp and its longjmp.
+bool encodePng(png_uint_32 size, const Piece* pieces, std::size_t count,
+               const unsigned char trailer[4], FILE* file, const char** why) {
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, encoderFailed, encoderWarned);
+  if (png == nullptr) {
+    *why = "out of memory";
+    return false;
+  }
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    *why = encoderMessage;
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, size, size, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+  png_write_info(png, info);
+  writeIdat(png, ZLIB_HEADER, sizeof ZLIB_HEADER);
+  for (std::size_t i = 0; i < count; ++i)
+    writeIdat(png, pieces[i].bytes.data(), pieces[i].bytes.size());
+  writeIdat(png, trailer, 4);
+  static const png_byte IEND[5] = {'I', 'E', 'N', 'D', '\0'};
+  png_write_chunk(png, IEND, nullptr, 0);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
 // Writes the PNG to `fd` and closes it; an empty string, or why it failed.
 // `sync` waits until the data is on disk, so that a rename never puts an
-// incomplete file in place after a crash.
-std::string writePng(const Picture& picture, int fd, bool sync) {
+// incomplete file in place after a crash; `threads` compress it.
+std::string writePng(const Picture& picture, int threads, int fd, bool sync) {
   FILE* file = fdopen(fd, "wb");
   if (file == nullptr) return std::strerror(errno);
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  image.width = png_uint_32(picture.size);
-  image.height = png_uint_32(picture.size);
-  image.format = PNG_FORMAT_RGB;
-  image.flags = PNG_IMAGE_FLAG_FAST;
+  std::vector<Piece> pieces;
+  if (!compressPicture(picture, threads, pieces)) {
+    std::fclose(file);
+    return "the compressor failed";
+  }
+  unsigned char trailer[4];
+  adlerTrailer(pieces, trailer);
   errno = 0;
   std::string why;
-  if (!png_image_write_to_stdio(&image, file, 0, picture.rgb.data(), 0, nullptr))
-    why = errno != 0 ? std::strerror(errno) : image.message;
+  const char* encoderWhy = nullptr;
+  if (!encodePng(png_uint_32(picture.size), pieces.data(), pieces.size(), trailer, file,
+                 &encoderWhy))
+    why = errno != 0 ? std::strerror(errno) : encoderWhy;
   else if (std::fflush(file) != 0 || (sync && fsync(fileno(file)) != 0))
     why = std::strerror(errno);
   if (std::fclose(file) != 0 && why.empty()) why = std::strerror(errno);
@@ -280,13 +454,13 @@ bool overwrites(const Output& output, const struct stat& input) {
          output.old.st_dev == input.st_dev && output.old.st_ino == input.st_ino;
 }
 
-void writeOutput(const Output& output, const Picture& picture) {
+void writeOutput(const Output& output, const Picture& picture, int threads) {
   // A full disk, a file size limit or a reader gone must show as a failed
   // write that the error path cleans up, not as a signal.
   signal(SIGXFSZ, SIG_IGN);
   signal(SIGPIPE, SIG_IGN);
   if (output.fd >= 0) {
-    const std::string why = writePng(picture, output.fd, false);
+    const std::string why = writePng(picture, threads, output.fd, false);
     if (!why.empty()) failWriting(output.name, why);
     return;
   }
@@ -295,13 +469,13 @@ void writeOutput(const Output& output, const Picture& picture) {
     // The writer closes its own copy; this one stays open for the link.
     const int copy = fcntl(unnamed, F_DUPFD_CLOEXEC, 0);
     if (copy < 0) failWriting(output.name, std::strerror(errno));
-    const std::string why = writePng(picture, copy, true);
+    const std::string why = writePng(picture, threads, copy, true);
     if (!why.empty()) failWriting(output.name, why);
     linkIntoPlace(output, unnamed);
     close(unnamed);
     return;
   }
-  const std::string why = writePng(picture, createTemporary(output), true);
+  const std::string why = writePng(picture, threads, createTemporary(output), true);
   if (!why.empty()) failWriting(output.name, why);
   if (rename(TEMPORARY, output.path.c_str()) != 0) failWriting(output.name, std::strerror(errno));
   TEMPORARY[0] = '\0';

@@ -52,7 +52,8 @@ Output openOutput(const std::string& name);
 // reads: the same regular file (device and inode).
 bool overwrites(const Output& output, const struct stat& input);
 
-// Writes `picture` as an 8-bit RGB PNG to `output`, or fails.
-void writeOutput(const Output& output, const Picture& picture);
+// Writes `picture` as an 8-bit RGB PNG to `output`, compressed on
+// `threads` threads (the file is the same for any number), or fails.
+void writeOutput(const Output& output, const Picture& picture, int threads);
 
 }  // namespace basin

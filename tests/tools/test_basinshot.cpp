@@ -180,6 +180,14 @@ TEST_F(Basinshot, WritesTheReplayedPictureAsPng) {
   EXPECT_EQ(roots.out,
             "-2+0i multiplicity 1 colour 0 #ff0000\n1+0i multiplicity 2 colour 1 #00ff00\n");
   EXPECT_EQ(files(), (std::vector<std::string>{"held.out", "zoomed.png"}));
+
+  // The file, compressed in pieces on every thread, is the same byte for
+  // byte as one thread makes it.
+  Launch oneThread;
+  oneThread.environment = {"BASIN_THREADS=1"};
+  const Outcome single = shoot({"quadbasin", "-o", "-"}, oneThread);
+  EXPECT_EQ(single.status, 0) << single.err;
+  EXPECT_EQ(single.out, shoot({"quadbasin", "-o", "-"}).out);
 }
 
 TEST_F(Basinshot, HelpPrintsTheUsage) {
