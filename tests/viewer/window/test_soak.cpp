@@ -181,7 +181,10 @@ TEST_F(SlowQuadbasin, EscapeEndsTheProgramAtOnceEvenDuringASlowFrame) {
 // Sixty re-centres and frames typed far faster than frames are drawn, then
 // Escape: the program takes in the keys that have arrived before each
 // queued key and at the end of each frame, so Escape ends it within a
-// frame's time, long before the burst is worked off.
+// frame's time, long before the burst is worked off. That is under 0.2 s
+// on a quiet machine; the bound here holds on a loaded one too, and the
+// frames drawn tell the fault apart whatever the load (all sixty without
+// the intake, a handful with it).
 TEST_F(Duobasin, EscapeBehindABurstOfKeysEndsTheProgramAtOnce) {
   std::string burst;
   for (int i = 0; i < 60; ++i) burst += "cd";
@@ -193,9 +196,9 @@ TEST_F(Duobasin, EscapeBehindABurstOfKeysEndsTheProgramAtOnce) {
   ASSERT_TRUE(session->waitForExit(10, &status)) << "still running 10 s after Escape";
   const std::chrono::duration<double> exit = support::Clock::now() - sent;
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_LT(exit.count(), 0.2) << "seconds from Escape to the end";
+  EXPECT_LT(exit.count(), 2.0) << "seconds from Escape to the end";
   const int frames = session->framesDrawn();
-  EXPECT_LT(frames, 60) << "the burst's frames were all drawn before Escape";
+  EXPECT_LT(frames, 30) << "the burst's frames were drawn before Escape";
   EXPECT_EQ(session->events().back(), "key 27") << "Escape was not the last key taken in";
 }
 
