@@ -200,8 +200,9 @@ void checkPrint(const Options& o) {
   const int size = o.shot.size;
   if (size == basin::GRID || basin::windowResolves(basin::lastWindow(o.shot), size)) return;
   const std::string n = std::to_string(size);
-  const bool drawsKeys = std::any_of(o.shot.keys.begin(), o.shot.keys.end(),
-                                     [](const basin::Command& c) { return c.key == 'd'; });
+  const bool drawsKeys =
+      std::any_of(o.shot.keys.begin(), o.shot.keys.end(),
+                  [](const basin::Command& c) { return std::strchr("duU", c.key) != nullptr; });
   const std::string what = drawsKeys ? "the view the keys reach" : "the window";
   fail(what + " is too narrow for float to place " + n + " samples across it (--size " + n + ")");
 }

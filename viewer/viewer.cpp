@@ -182,7 +182,7 @@ void refused(const KeyPress& typed, const char* why) {
 // frame.
 void runKey(const KeyPress& typed) {
   const char* why = nullptr;
-  switch (applyKey(VIEWER->basin.views, typed.key, typed.at, &why)) {
+  switch (applyPress(VIEWER->basin.views, typed, &why)) {
     case Effect::Outline:
       box();
       break;
