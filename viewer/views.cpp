@@ -1,6 +1,7 @@
 #include "viewer/views.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 
@@ -150,6 +151,22 @@ bool markAround(Views& v, const Pointer& at, const char** why, Half half) {
 }
 
 }  // namespace
+
+std::string parseWindow(const std::string (&edges)[4], Window* window) {
+  float edge[4];
+  for (int i = 0; i < 4; ++i) {
+    // strtof, so that each is the float nearest the text, rounded once.
+    const std::string& text = edges[i];
+    char* end = nullptr;
+    edge[i] = std::strtof(text.c_str(), &end);
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end != '\0')
+      return "'" + text + "': not a number";
+  }
+  const Window read{edge[0], edge[1], edge[2], edge[3]};
+  if (const char* fault = windowFault(read)) return fault;
+  *window = read;
+  return "";
+}
 
 bool markWindow(Views& v, const Window& w, const char** why) {
   const char* fault = windowFault(w);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace basin {
@@ -78,6 +79,11 @@ void resetPending(Views& views);
 // Why `window` cannot be drawn (an edge not finite, an axis empty, or too
 // narrow for float to sample it, see axisResolves), or nullptr when it can.
 const char* windowFault(const Window& window);
+
+// Reads a window from the texts of its four edges, XMIN XMAX YMIN YMAX,
+// each the float nearest its text. "" when it can be drawn, else why not:
+// "'abc': not a number", or its windowFault.
+std::string parseWindow(const std::string (&edges)[4], Window* window);
 
 // Marks `window` as the pending window, as a key would; false, leaving the
 // pending window as it was and saying why in *why if given, when it cannot

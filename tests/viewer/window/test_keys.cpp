@@ -122,6 +122,35 @@ TEST_F(Duobasin, ARefusedMarkIsExplainedAndDrawsNothing) {
       << session->output();
 }
 
+// Three marks leave one outline, the last, and a resize keeps it; then the
+// mouse: a click, a drag and `u` each show what their keys show.
+TEST_F(Duobasin, OnlyTheLiveMarkIsOutlinedAndTheMouseDoesWhatItsKeysDo) {
+  for (const Pointer at : {Pointer{200, 200}, Pointer{600, 600}, Pointer{600, 600}})
+    ASSERT_TRUE(typeKey(at.x, at.y, "z"));
+  ASSERT_TRUE(basin::zoom(model->views, Pointer{600, 600}));
+  const std::vector<Picture> marked = expectOutline(model->views, startUp);
+  expectScreen(marked, "three-marks");
+  session->helper({"xdotool", "windowsize", session->window(), "500", "500", "windowsize",
+                   session->window(), "800", "800"});
+  expectScreen(marked, "resized");
+
+  const auto waitForFrame = [this](int frames) {
+    return session->waitForFrames(frames) && session->waitForRest();
+  };
+  session->clickAt(300, 500, 1);
+  ASSERT_TRUE(waitForFrame(1));
+  ASSERT_TRUE(basin::zoom(model->views, Pointer{300, 500}));
+  basin::changewin(model->views);
+  const Picture clicked = expectScreen({frame()}, "click");
+  session->dragAt(400, 400, 450, 500);
+  ASSERT_TRUE(waitForFrame(2));
+  ASSERT_TRUE(basin::markSquare(model->views, Pointer{400, 400}, Pointer{450, 500}));
+  basin::changewin(model->views);
+  expectScreen({frame()}, "drag");
+  ASSERT_TRUE(typeKey(CENTRE, CENTRE, "u", true));
+  expectScreen({clicked}, "u");
+}
+
 INSTANTIATE_TEST_SUITE_P(, Keys, ::testing::Values(DUOBASIN, QUADBASIN),
                          [](const auto& p) { return std::string(p.param.name); });
 
