@@ -178,12 +178,18 @@ void wipe() {
   glFlush();
 }
 
-// An expose or a resize: the background and the live mark drawn again,
-// nothing computed; the pending window stays marked.
-void showAgain() {
+// The background with the live mark over it, and nothing else.
+void redrawMark() {
   background();
   if (VIEWER->marked) outline(VIEWER->mark);
   glFlush();
+}
+
+// An expose or a resize: the stored picture (even after a wipe) and the
+// live mark drawn again, nothing computed; the pending window stays marked.
+void showAgain() {
+  VIEWER->wiped = false;
+  redrawMark();
   event("shown " + std::to_string(++VIEWER->shown));
 }
 
@@ -234,7 +240,7 @@ void runKey(const KeyPress& typed) {
       break;
     case Effect::Refused:
       refused(typed, why);
-      if (typed.key == SQUARE) showAgain();  // the dragged square goes, the live mark stays
+      if (typed.key == SQUARE) redrawMark();  // the dragged square goes, the live mark stays
       break;
     case Effect::Wipe:
       wipe();
@@ -327,7 +333,8 @@ void mouse(int button, int state, int x, int y) {
     VIEWER->pressedAt = at;
   } else if (button == GLUT_LEFT_BUTTON && VIEWER->leftDown) {
     VIEWER->leftDown = false;
-    if (VIEWER->dragging || draggedSquare(VIEWER->pressedAt, at).side >= DRAG_THRESHOLD) {
+    // Where it ends decides, as in a key script: a drag that came back is a click.
+    if (draggedSquare(VIEWER->pressedAt, at).side >= DRAG_THRESHOLD) {
       VIEWER->keys.push(KeyPress{SQUARE, VIEWER->pressedAt, at});
       VIEWER->keys.push(KeyPress{'d', at});
     } else {
