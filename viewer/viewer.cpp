@@ -67,7 +67,9 @@ std::unique_ptr<Viewer> VIEWER;
 
 // One line for a program that drives the viewer and waits on what it has
 // done (tests, scripts): "key CODE" for each key press taken in, "frame N"
-// for each frame finished, "ready" once no key waits and no frame is drawn.
+// for each frame finished, "ready" once no key waits and no frame is drawn;
+// "mouse BUTTON down|up" for each button, "drag X Y" for each square shown
+// while dragging.
 void event(const std::string& what) {
   if (VIEWER->events < 0) return;
   const std::string line = "event " + what + "\n";
@@ -194,17 +196,27 @@ void showAgain() {
 }
 
 // The square a drag in progress would mark, outlined over the background,
-// in place of the live mark while the button is held.
+// in place of the live mark while the button is held: the very window the
+// release would mark, or, where that one could not be drawn, the square
+// the pointer spans.
 void dragOutline(const Pointer& to) {
-  const PixelSquare square = draggedSquare(VIEWER->pressedAt, to);
   const Views& v = VIEWER->basin.views;
-  const double xstep = (double(v.XMAX()) - v.XMIN()) / to.width;
-  const double ystep = (double(v.YMAX()) - v.YMIN()) / to.height;
-  const double half = square.side / 2.0;
+  Views probe;
+  probe.current = v.current;
+  Window square{};
+  if (markSquare(probe, VIEWER->pressedAt, to)) {
+    square = probe.pending;
+  } else {
+    const PixelSquare pixels = draggedSquare(VIEWER->pressedAt, to);
+    const double xstep = (double(v.XMAX()) - v.XMIN()) / to.width;
+    const double ystep = (double(v.YMAX()) - v.YMIN()) / to.height;
+    const double half = pixels.side / 2.0;
+    square = Window{
+        float(v.XMIN() + (pixels.x - half) * xstep), float(v.XMIN() + (pixels.x + half) * xstep),
+        float(v.YMAX() - (pixels.y + half) * ystep), float(v.YMAX() - (pixels.y - half) * ystep)};
+  }
   background();
-  outline(Window{
-      float(v.XMIN() + (square.x - half) * xstep), float(v.XMIN() + (square.x + half) * xstep),
-      float(v.YMAX() - (square.y + half) * ystep), float(v.YMAX() - (square.y - half) * ystep)});
+  outline(square);
   glFlush();
 }
 
@@ -353,7 +365,9 @@ void motion(int x, int y) {
   const Pointer at = pointerAt(x, y);
   if (draggedSquare(VIEWER->pressedAt, at).side < DRAG_THRESHOLD && !VIEWER->dragging) return;
   VIEWER->dragging = true;
-  if (!VIEWER->drawing) dragOutline(at);
+  if (VIEWER->drawing) return;
+  dragOutline(at);
+  event("drag " + std::to_string(x) + " " + std::to_string(y));
 }
 
 // Function and arrow keys do nothing; they are taken in all the same.

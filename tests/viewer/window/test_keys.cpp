@@ -3,6 +3,8 @@
 // model taken through the same commands.
 #include <sys/wait.h>
 
+#include <algorithm>
+
 #include "tests/viewer/window/viewer_test.h"
 
 namespace e2e {
@@ -137,18 +139,26 @@ TEST_F(Duobasin, OnlyTheLiveMarkIsOutlinedAndTheMouseDoesWhatItsKeysDo) {
   const auto waitForFrame = [this](int frames) {
     return session->waitForFrames(frames) && session->waitForRest();
   };
-  session->clickAt(300, 500, 1);
+  // While the button is held the square dragged is outlined, alone.
+  session->helper({"xdotool", "mousemove", "--window", session->window(), "200", "200", "mousedown",
+                   "1", "mousemove", "--window", session->window(), "299", "250"});
+  ASSERT_TRUE(session->waitForEvents([](const std::vector<std::string>& e) {
+    return std::find(e.begin(), e.end(), "drag 299 250") != e.end();
+  }));
+  ASSERT_TRUE(basin::markSquare(model->views, Pointer{200, 200}, Pointer{299, 250}));
+  expectScreen(expectOutline(model->views, startUp), "dragging");
+  session->helper({"xdotool", "mouseup", "1"});
   ASSERT_TRUE(waitForFrame(1));
+  basin::changewin(model->views);
+  const Picture dragged = expectScreen({frame()}, "drag");
+
+  session->clickAt(300, 500, 1);
+  ASSERT_TRUE(waitForFrame(2));
   ASSERT_TRUE(basin::zoom(model->views, Pointer{300, 500}));
   basin::changewin(model->views);
-  const Picture clicked = expectScreen({frame()}, "click");
-  session->dragAt(400, 400, 450, 500);
-  ASSERT_TRUE(waitForFrame(2));
-  ASSERT_TRUE(basin::markSquare(model->views, Pointer{400, 400}, Pointer{450, 500}));
-  basin::changewin(model->views);
-  expectScreen({frame()}, "drag");
+  expectScreen({frame()}, "click");
   ASSERT_TRUE(typeKey(CENTRE, CENTRE, "u", true));
-  expectScreen({clicked}, "u");
+  expectScreen({dragged}, "u");
 }
 
 INSTANTIATE_TEST_SUITE_P(, Keys, ::testing::Values(DUOBASIN, QUADBASIN),
