@@ -14,8 +14,8 @@ struct GlutOption {
 };
 
 inline constexpr GlutOption GLUT_OPTIONS[] = {
-    {"-display", true},   {"-geometry", true}, {"-iconic", false},  {"-direct", false},
-    {"-indirect", false}, {"-sync", false},    {"-gldebug", false},
+    {"-display", true}, {"-geometry", true}, {"-iconic", false}, {"-direct", false},
+    {"-indirect", false}, {"-sync", false},  {"-gldebug", false},
 };
 
 // The entry for `arg`, or nullptr when GLUT does not know it.
