@@ -7,6 +7,7 @@
 // (tools/command_line.h); GLUT's own options (viewer/glut_options.h) are
 // taken out first, with their values, and passed to GLUT. Any other
 // argument is refused, so that a mistyped option never goes unnoticed.
+#include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ namespace {
 
 const char* const USAGE =
     "usage: polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N] [--roots]\n"
+    "                 [--window XMIN XMAX YMIN YMAX]\n"
     "\n"
     "  POLY       a real polynomial in z, such as \"z^3 - 1\" or \"-0.5z^4 + z^2 - 0.25\":\n"
     "             exponents 0 ... 18, coefficients decimal numbers, '*' optional;\n"
@@ -28,6 +30,8 @@ const char* const USAGE =
     "  --rtol X   squared distance within which two runs found one root (default 1e-8)\n"
     "  --extra N  registry slots beyond the degree (default 1, at most 19 - degree)\n"
     "  --roots    print each distinct root, its multiplicity and its colour, and exit\n"
+    "  --window XMIN XMAX YMIN YMAX\n"
+    "             open on that part of the plane\n"
     "  --version  print the program's name and release";
 
 }  // namespace
@@ -54,6 +58,18 @@ int main(int argc, char** argv) {
   cli.addPolynomialOptions(user);
   bool roots = false;
   cli.app().add_flag("--roots", roots);
+  basin::Window start{};
+  bool hasStart = false;
+  cli.app()
+      .add_option_function<std::array<std::string, 4>>(
+          "--window",
+          [&](const std::array<std::string, 4>& edges) {
+            const std::string texts[4] = {edges[0], edges[1], edges[2], edges[3]};
+            const std::string fault = basin::parseWindow(texts, &start);
+            if (!fault.empty()) throw CLI::ValidationError("--window", fault);
+            hasStart = true;
+          })
+      ->type_name("XMIN XMAX YMIN YMAX");
   bool given = false;
   const std::string text = cli.parse(args, &given);
   if (!given) cli.fail("no polynomial given, such as \"z^3 - 1\" (see polybasin --help)");
@@ -61,5 +77,5 @@ int main(int argc, char** argv) {
   const basin::Variant variant =
       basin::polynomialVariant(user.polynomial, user.text, user.tolerances);
   if (roots) return basin::printRoots(variant, "polybasin");
-  return basin::runViewer(variant, int(glut.size()), glut.data());
+  return basin::runViewer(variant, int(glut.size()), glut.data(), hasStart ? &start : nullptr);
 }

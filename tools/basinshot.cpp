@@ -101,17 +101,6 @@ class Help : public CLI::Formatter {
   std::string make_usage(const CLI::App*, std::string) const override { return USAGE; }
 };
 
-// A window edge, read by strtof, so that it is the float nearest the text
-// (CLI11's own conversion rounds twice, through long double). Infinities
-// and NaNs are left to windowFault with the window's other checks.
-float readEdge(const std::string& text) {
-  char* end = nullptr;
-  const float value = std::strtof(text.c_str(), &end);
-  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end != '\0')
-    throw CLI::ValidationError("--window", "'" + text + "': not a number");
-  return value;
-}
-
 // A program's name, or else a polynomial.
 void readProgram(const basin::CommandLine& cli, const std::string& name, Options& o) {
   o.variant = basin::findProgram(name);
@@ -153,10 +142,12 @@ void readKeysFile(Options& o) {
   if (!read) fail("--keys-file '" + name + "': " + error);
 }
 
+// Each edge the float nearest its text (CLI11's own conversion rounds
+// twice, through long double).
 void readWindow(const std::array<std::string, 4>& edges, Options& o) {
-  basin::Window& w = o.shot.window;
-  w = basin::Window{readEdge(edges[0]), readEdge(edges[1]), readEdge(edges[2]), readEdge(edges[3])};
-  if (const char* fault = basin::windowFault(w)) throw CLI::ValidationError("--window", fault);
+  const std::string texts[4] = {edges[0], edges[1], edges[2], edges[3]};
+  const std::string fault = basin::parseWindow(texts, &o.shot.window);
+  if (!fault.empty()) throw CLI::ValidationError("--window", fault);
   o.shot.hasWindow = true;
 }
 
@@ -200,8 +191,9 @@ void checkPrint(const Options& o) {
   const int size = o.shot.size;
   if (size == basin::GRID || basin::windowResolves(basin::lastWindow(o.shot), size)) return;
   const std::string n = std::to_string(size);
-  const bool drawsKeys = std::any_of(o.shot.keys.begin(), o.shot.keys.end(),
-                                     [](const basin::Command& c) { return c.key == 'd'; });
+  const bool drawsKeys =
+      std::any_of(o.shot.keys.begin(), o.shot.keys.end(),
+                  [](const basin::Command& c) { return std::strchr("duU", c.key) != nullptr; });
   const std::string what = drawsKeys ? "the view the keys reach" : "the window";
   fail(what + " is too narrow for float to place " + n + " samples across it (--size " + n + ")");
 }

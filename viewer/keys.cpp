@@ -22,6 +22,12 @@ Effect apply(Views& v, const Pointer&, const char**) {
   return Effect::Frame;
 }
 Effect wipe(Views&, const Pointer&, const char**) { return Effect::Wipe; }
+Effect back(Views& v, const Pointer&, const char** why) {
+  return stepBack(v, why) ? Effect::Frame : Effect::Refused;
+}
+Effect forward(Views& v, const Pointer&, const char** why) {
+  return stepForward(v, why) ? Effect::Frame : Effect::Refused;
+}
 
 }  // namespace
 
@@ -32,9 +38,34 @@ const KeyCommand KEYS[] = {
     {'r', "r", "restore", false, "mark the start-up view", home},
     {'d', "d", "apply", false, "apply the mark: draw the marked view", apply},
     {'w', "w", "wipe", false, "wipe the picture to black", wipe},
+    {'u', "u", "back", false, "step back to the view before and draw it", back},
+    {'U', "U", "forward", false, "step forward again to the view stepped back from", forward},
     {ESCAPE, "Escape", "quit", false, "quit", nullptr},
 };
 const std::size_t KEY_COUNT = sizeof KEYS / sizeof KEYS[0];
+
+const MouseAction MOUSE[] = {
+    {"click", "zd", "left click: z then d at the pointer"},
+    {"rclick", "Zd", "right click: Z then d at the pointer"},
+    {"mclick", "cd", "middle click: c then d at the pointer"},
+    {"wheelup", "zd", "wheel up: z then d at the pointer"},
+    {"wheeldown", "Zd", "wheel down: Z then d at the pointer"},
+    {"drag", nullptr,
+     "left drag (5 pixels or more): the square of its larger side,\n"
+     "centred where it started, marked and drawn"},
+};
+const std::size_t MOUSE_COUNT = sizeof MOUSE / sizeof MOUSE[0];
+
+const MouseAction* mouseAction(const std::string& word) {
+  for (const MouseAction& action : MOUSE)
+    if (word == action.word) return &action;
+  return nullptr;
+}
+
+Effect applyPress(Views& views, const KeyPress& press, const char** why) {
+  if (press.key != SQUARE) return applyKey(views, press.key, press.at, why);
+  return markSquare(views, press.at, press.to, why) ? Effect::Outline : Effect::Refused;
+}
 
 const KeyCommand* keyCommand(unsigned char key) {
   for (const KeyCommand& command : KEYS)
@@ -48,6 +79,7 @@ Effect applyKey(Views& views, unsigned char key, const Pointer& at, const char**
 }
 
 const char* keyName(unsigned char key) {
+  if (key == SQUARE) return "drag";
   const KeyCommand* command = keyCommand(key);
   return command ? command->name : "key";
 }
@@ -60,6 +92,15 @@ std::string keysHelp(bool scripted) {
     std::string label = command.label;
     if (scripted && command.takesPointer) label += "@X,Y";
     text += "  " + label + std::string(column - label.size() + 2, ' ') + command.help + "\n";
+  }
+  text += scripted ? "mouse actions, each the keys it names:\n" : "mouse, in the window:\n";
+  for (const MouseAction& action : MOUSE) {
+    std::string help = action.help;
+    for (std::size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at + 1))
+      help.insert(at + 1, 4, ' ');
+    if (scripted)
+      text += std::string("  ") + action.word + (action.keys ? "@X,Y" : "@X0,Y0-X1,Y1") + "\n";
+    text += "    " + help + "\n";
   }
   return text;
 }

@@ -24,9 +24,9 @@ constexpr unsigned char ESCAPE = 27;
 // What a key leaves for the screen once the view windows are updated.
 enum class Effect {
   None,     // nothing to draw: `Z`, `r`, an unlisted key
-  Refused,  // a mark (`z`, `Z`, `c`) refused: its window cannot be drawn
+  Refused,  // a mark (`z`, `Z`, `c`, a drag) refused, or `u`/`U` with no view to go to
   Outline,  // outline the new pending window (`z`, `c`)
-  Frame,    // the pending window is now current: set the projection, draw a frame (`d`)
+  Frame,    // a new current window: set the projection, draw a frame (`d`, `u`, `U`)
   Wipe,     // clear the window to black (`w`)
 };
 
@@ -49,16 +49,39 @@ extern const std::size_t KEY_COUNT;
 const KeyCommand* keyCommand(unsigned char key);
 
 // Runs `key` on the view windows: z zooms in, Z out, c re-centres, all
-// around `at`; r restores the home window; d applies the pending window.
-// An unlisted key (Escape included) does nothing.
+// around `at`; r restores the home window; d applies the pending window;
+// u and U step back and forward through the views drawn. An unlisted key
+// (Escape included) does nothing.
 Effect applyKey(Views& views, unsigned char key, const Pointer& at, const char** why = nullptr);
 
-// What a key is called in a message: "zoom-in" for `z`, "key" if unlisted.
+// The left drag's mark, queued and replayed like a key though no key
+// types it: it marks the square dragged (markSquare) and outlines it.
+constexpr unsigned char SQUARE = 1;
+
+// What the mouse does, each action the keys it stands for: a click is its
+// key at the pointer then `d`. The drag (keys nullptr) marks the square
+// dragged, then `d`. In a key script each is WORD@X,Y, the drag
+// drag@X0,Y0-X1,Y1.
+struct MouseAction {
+  const char* word;  // in a key script: "click"
+  const char* keys;  // the keys it stands for, the first at the pointer: "zd"
+  const char* help;
+};
+
+extern const MouseAction MOUSE[];
+extern const std::size_t MOUSE_COUNT;
+
+// The entry of `word`, or nullptr.
+const MouseAction* mouseAction(const std::string& word);
+
+// What a key is called in a message: "zoom-in" for `z`, "drag" for
+// SQUARE, "key" if unlisted.
 const char* keyName(unsigned char key);
 
 // The help's lines for the keys, each "  LABEL  help" with the labels in
 // one column. `scripted`: the keys of a script only, a pointer key
-// labelled "z@X,Y"; otherwise every key, as typed.
+// labelled "z@X,Y"; otherwise every key, as typed. Then the mouse's
+// actions, as words of a script or as done with the mouse.
 std::string keysHelp(bool scripted);
 
 // The keys held down, told apart from the presses a keyboard repeats while
@@ -79,11 +102,16 @@ class HeldKeys {
   std::bitset<256> down_;
 };
 
-// A key and the pointer position it was typed at.
+// A key and the pointer position it was typed at; for SQUARE, the drag
+// from `at` to `to`.
 struct KeyPress {
   unsigned char key;
   Pointer at;
+  Pointer to{0, 0};
 };
+
+// applyKey, and SQUARE's mark too.
+Effect applyPress(Views& views, const KeyPress& press, const char** why = nullptr);
 
 // Keys waiting their turn while a frame is drawn: they take effect after it,
 // in the order typed, each with its own pointer position. A `d` right behind

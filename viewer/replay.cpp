@@ -18,14 +18,18 @@ const KeyCommand* scriptKey(char key) {
   return command && command->apply ? command : nullptr;
 }
 
-// "unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w)"
+// "unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w u U; the mouse's
+// click@X,Y ... drag@X0,Y0-X1,Y1)"
 std::string unknownKey() {
-  std::string keys;
+  std::string keys, mouse;
   for (std::size_t i = 0; i < KEY_COUNT; ++i)
     if (KEYS[i].apply != nullptr)
       keys += std::string(keys.empty() ? "" : " ") + KEYS[i].label +
               (KEYS[i].takesPointer ? "@X,Y" : "");
-  return "unknown key (the keys are " + keys + ")";
+  for (std::size_t i = 0; i < MOUSE_COUNT; ++i)
+    mouse += std::string(mouse.empty() ? "" : " ") + MOUSE[i].word +
+             (MOUSE[i].keys ? "@X,Y" : "@X0,Y0-X1,Y1");
+  return "unknown key (the keys are " + keys + "; the mouse's " + mouse + ")";
 }
 
 // A whole number of pixels: digits only. A minus before the digits reads
@@ -46,36 +50,87 @@ bool parseCoordinate(std::string text, int* value, bool* negative) {
   return true;
 }
 
-// One token: "r", "d", "w", or "z@X,Y", "Z@X,Y", "c@X,Y".
-bool parseToken(const std::string& token, Command* command, std::string* error) {
+const char* const OUTSIDE = "pointer position outside the 800 x 800 window (0 ... 799)";
+
+// "X,Y" into a position inside the window; false with *error set.
+bool parsePosition(const std::string& text, const std::string& form, int* x, int* y,
+                   std::string* error) {
+  const std::size_t comma = text.find(',');
+  bool below = false;  // a coordinate written with a minus, left of or above the window
+  if (comma == std::string::npos || !parseCoordinate(text.substr(0, comma), x, &below) ||
+      !parseCoordinate(text.substr(comma + 1), y, &below)) {
+    *error = "expected " + form + " with X and Y whole numbers of pixels";
+    return false;
+  }
+  if (below || *x >= GRID || *y >= GRID) {
+    *error = OUTSIDE;
+    return false;
+  }
+  return true;
+}
+
+// A mouse word: "click@X,Y" and the like, or "drag@X0,Y0-X1,Y1".
+bool parseMouse(const MouseAction& action, const std::string& at, std::vector<Command>* out,
+                std::string* error) {
+  const std::string word = action.word;
+  if (action.keys != nullptr) {
+    int x = 0, y = 0;
+    if (!parsePosition(at, word + "@X,Y", &x, &y, error)) return false;
+    for (const char* key = action.keys; *key; ++key)
+      out->push_back(Command{*key, key == action.keys ? x : 0, key == action.keys ? y : 0});
+    return true;
+  }
+  const std::string form = word + "@X0,Y0-X1,Y1";
+  // The dash between the two positions, not a minus of the second one.
+  const std::size_t dash = at.find('-', at.find(',') == std::string::npos ? 0 : at.find(',') + 2);
+  Command square{char(SQUARE)};
+  if (dash == std::string::npos) {
+    *error = "expected " + form + " with whole numbers of pixels";
+    return false;
+  }
+  if (!parsePosition(at.substr(0, dash), form, &square.x, &square.y, error) ||
+      !parsePosition(at.substr(dash + 1), form, &square.x1, &square.y1, error))
+    return false;
+  if (draggedSquare(pressOf(square).at, pressOf(square).to).side < DRAG_THRESHOLD) {
+    *error = "a drag moves at least " + std::to_string(DRAG_THRESHOLD) + " pixels";
+    return false;
+  }
+  out->push_back(square);
+  out->push_back(Command{'d'});
+  return true;
+}
+
+// One word: "r", "d", "w", "u", "U", "z@X,Y", "Z@X,Y", "c@X,Y", or a mouse
+// word; its commands are appended to *out.
+bool parseToken(const std::string& token, std::vector<Command>* out, std::string* error) {
+  const std::size_t atSign = token.find('@');
+  if (atSign != std::string::npos && atSign > 1) {
+    const MouseAction* action = mouseAction(token.substr(0, atSign));
+    if (action == nullptr) {
+      *error = unknownKey();
+      return false;
+    }
+    return parseMouse(*action, token.substr(atSign + 1), out, error);
+  }
   const char key = token[0];
   const KeyCommand* entry = scriptKey(key);
-  if (entry == nullptr) {
+  if (entry == nullptr || (token.size() > 1 && token[1] != '@')) {
     *error = unknownKey();
     return false;
   }
   if (!entry->takesPointer) {
     if (token.size() != 1) {
-      *error = token[1] == '@' ? std::string(1, key) + " takes no pointer position" : unknownKey();
+      *error = std::string(1, key) + " takes no pointer position";
       return false;
     }
-    *command = Command{key, 0, 0};
+    out->push_back(Command{key, 0, 0});
     return true;
   }
-  const std::size_t comma = token.find(',');
   int x = 0, y = 0;
-  bool below = false;  // a coordinate written with a minus, left of or above the window
-  if (token.size() < 2 || token[1] != '@' || comma == std::string::npos ||
-      !parseCoordinate(token.substr(2, comma - 2), &x, &below) ||
-      !parseCoordinate(token.substr(comma + 1), &y, &below)) {
-    *error = "expected " + std::string(1, key) + "@X,Y with X and Y whole numbers of pixels";
+  if (token.size() < 2 ||
+      !parsePosition(token.substr(2), std::string(1, key) + "@X,Y", &x, &y, error))
     return false;
-  }
-  if (below || x >= GRID || y >= GRID) {
-    *error = "pointer position outside the 800 x 800 window (0 ... 799)";
-    return false;
-  }
-  *command = Command{key, x, y};
+  out->push_back(Command{key, x, y});
   return true;
 }
 
@@ -83,7 +138,7 @@ bool parseToken(const std::string& token, Command* command, std::string* error) 
 
 namespace {
 
-// Longer than any key ("z@0799,0799" is the longest), so a word this long
+// Longer than any word ("drag@0799,0799-0799,0799" is the longest), so a word this long
 // is refused whatever follows; the rest of it is not kept.
 constexpr std::size_t LONGEST_WORD = 32;
 
@@ -123,6 +178,7 @@ template <class Source>
 bool parseWords(Source& source, bool namesLines, std::vector<Command>* commands,
                 std::string* error) {
   std::vector<Command> parsed;
+  int words = 0;
   int line = 1;
   int c = source.get();
   while (true) {
@@ -145,15 +201,14 @@ bool parseWords(Source& source, bool namesLines, std::vector<Command>* commands,
       commands->clear();
       return false;
     }
-    Command command;
-    if (cut || !parseToken(word, &command, error)) {
+    ++words;
+    if (cut || !parseToken(word, &parsed, error)) {
       const std::string where = namesLines ? " on line " + std::to_string(line) : "";
-      *error = "key " + std::to_string(parsed.size() + 1) + " '" + escaped(word) +
-               (cut ? "...'" : "'") + where + ": " + (cut ? unknownKey() : *error);
+      *error = "key " + std::to_string(words) + " '" + escaped(word) + (cut ? "...'" : "'") +
+               where + ": " + (cut ? unknownKey() : *error);
       commands->clear();
       return false;
     }
-    parsed.push_back(command);
   }
   *commands = std::move(parsed);
   return true;
@@ -178,10 +233,14 @@ void drawFrame(HeadlessViewer& session, int size) {
                 session.rowDone);
 }
 
+KeyPress pressOf(const Command& command) {
+  return KeyPress{static_cast<unsigned char>(command.key),
+                  Pointer{command.x, command.y, GRID, GRID},
+                  Pointer{command.x1, command.y1, GRID, GRID}};
+}
+
 Effect replay(HeadlessViewer& session, const Command& command, int size, const char** why) {
-  const Pointer at{command.x, command.y, GRID, GRID};
-  const Effect effect =
-      applyKey(session.basin.views, static_cast<unsigned char>(command.key), at, why);
+  const Effect effect = applyPress(session.basin.views, pressOf(command), why);
   if (effect == Effect::Frame) {
     drawFrame(session, size);
   } else if (effect == Effect::Wipe) {
@@ -226,25 +285,30 @@ bool showWindow(HeadlessViewer& session, const Window& w, int size) {
 
 namespace {
 
-// The index of the session's last frame: its last `d`, else -1 for the
-// window's frame or the start-up frame.
-int lastFrame(const Shot& shot) {
+// Runs the shot's keys on the view windows alone, without drawing: gives
+// the index of its last frame (its last `d`, or `u` or `U` not refused),
+// else -1 for the window's frame or the start-up frame, and the window that
+// frame draws in *window, if given.
+int lastFrame(const Shot& shot, Window* window = nullptr) {
+  Views v;
+  if (shot.hasWindow && markWindow(v, shot.window)) changewin(v);
   int last = -1;
-  for (int i = 0; i < int(shot.keys.size()); ++i)
-    if (shot.keys[i].key == 'd') last = i;
+  Window drawn = v.current;
+  for (int i = 0; i < int(shot.keys.size()); ++i) {
+    if (applyPress(v, pressOf(shot.keys[i])) != Effect::Frame) continue;
+    last = i;
+    drawn = v.current;
+  }
+  if (window) *window = drawn;
   return last;
 }
 
 }  // namespace
 
 Window lastWindow(const Shot& shot) {
-  Views v;
-  if (shot.hasWindow && markWindow(v, shot.window)) changewin(v);
-  const int last = lastFrame(shot);
-  for (int i = 0; i <= last; ++i)
-    applyKey(v, static_cast<unsigned char>(shot.keys[i].key),
-             Pointer{shot.keys[i].x, shot.keys[i].y, GRID, GRID});
-  return v.current;
+  Window window;
+  lastFrame(shot, &window);
+  return window;
 }
 
 Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report,

@@ -23,12 +23,19 @@
 namespace basin {
 
 struct Command {
-  char key = 'd';  // one of z Z c r d w
+  char key = 'd';  // one of z Z c r d w u U, or SQUARE for a drag's mark
   int x = 0;       // pointer position for z, Z and c, in window pixels
   int y = 0;
+  int x1 = 0;  // for SQUARE, where the drag ended
+  int y1 = 0;
 };
 
-// Parses a script of keys separated by any whitespace, newlines included;
+// The press a command stands for, in the viewer's 800 x 800 window.
+KeyPress pressOf(const Command& command);
+
+// Parses a script of keys separated by any whitespace, newlines included,
+// the mouse's words among them, each read as the commands it stands for
+// (MOUSE: click@X,Y is z@X,Y then d, drag@X0,Y0-X1,Y1 its square then d);
 // `#` starts a comment that runs to the end of its line. Strict: an unknown
 // key, a pointer position that is missing, malformed or outside the window,
 // or one given to a key that takes none, fails the whole script with a

@@ -43,24 +43,33 @@ struct Viewer {
 
   Basin basin;
   Picture picture = blankPicture(GRID);  // the frame on screen, 8-bit as shown
-  std::vector<Window> outlines;          // drawn over it since, until a frame or a wipe
-  bool drawing = false;                  // a frame is in progress
-  KeyQueue keys;                         // keys waiting for the frame to end
-  HeldKeys held;                         // keys down, to tell repeats from presses
-  bool repeatsMarked = false;            // repeats come as presses with no release between
-  bool runningKeys = false;              // runKeys is taking keys from the queue
-  bool printing = true;                  // standard output still takes the view lines
-  int events = -1;                       // descriptor of the event lines, or -1
-  int frames = 0;                        // frames finished so far
-  int shown = 0;                         // times the stored picture was shown again
-  LanePath lanes;                        // the instruction set the rows are solved on
-  RowSolver rows;                        // last, so its workers stop before anything they read goes
+  bool marked = false;                   // the live mark is outlined: `mark`
+  Window mark{};                         // the pending window as last outlined
+  bool wiped = false;                    // the screen is black since a wipe
+  bool leftDown = false;                 // the left button is held: a click or a drag
+  Pointer pressedAt{0, 0};               // where it went down
+  bool dragging = false;                 // it has moved DRAG_THRESHOLD pixels or more
+  bool hasStart = false;                 // opened on a window of the user's: `start`
+  Window start{};
+  bool drawing = false;        // a frame is in progress
+  KeyQueue keys;               // keys waiting for the frame to end
+  HeldKeys held;               // keys down, to tell repeats from presses
+  bool repeatsMarked = false;  // repeats come as presses with no release between
+  bool runningKeys = false;    // runKeys is taking keys from the queue
+  bool printing = true;        // standard output still takes the view lines
+  int events = -1;             // descriptor of the event lines, or -1
+  int frames = 0;              // frames finished so far
+  int shown = 0;               // times the stored picture was shown again
+  LanePath lanes;              // the instruction set the rows are solved on
+  RowSolver rows;              // last, so its workers stop before anything they read goes
 };
 std::unique_ptr<Viewer> VIEWER;
 
 // One line for a program that drives the viewer and waits on what it has
 // done (tests, scripts): "key CODE" for each key press taken in, "frame N"
-// for each frame finished, "ready" once no key waits and no frame is drawn.
+// for each frame finished, "ready" once no key waits and no frame is drawn;
+// "mouse BUTTON down|up" for each button, "drag X Y" for each square shown
+// while dragging.
 void event(const std::string& what) {
   if (VIEWER->events < 0) return;
   const std::string line = "event " + what + "\n";
@@ -99,7 +108,7 @@ void frame() {
   using Clock = std::chrono::steady_clock;
   VIEWER->drawing = true;
   auto lastShown = Clock::now();
-  VIEWER->outlines.clear();  // the frame covers them
+  VIEWER->marked = VIEWER->wiped = false;  // the frame covers the mark and the black
   renderPicture(VIEWER->basin, GRID, &VIEWER->picture, VIEWER->rows, VIEWER->lanes,
                 [&lastShown](int rows) {
                   if (Clock::now() - lastShown < PROGRESS_INTERVAL) return;
@@ -138,28 +147,77 @@ void outline(const Window& w) {
   glEnd();
 }
 
-// Outlines the pending window, and keeps it to draw again on an expose.
+// What lies under any outline: the stored picture, or black after a wipe.
+void background() {
+  if (!VIEWER->wiped) return showRows(GRID);
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT);
+}
+
+// Outlines the pending window, the live mark, over the background alone:
+// an earlier outline goes, since only the last mark counts.
 void box() {
-  VIEWER->outlines.push_back(VIEWER->basin.views.pending);
-  outline(VIEWER->outlines.back());
+  background();
+  VIEWER->marked = true;
+  VIEWER->mark = VIEWER->basin.views.pending;
+  outline(VIEWER->mark);
+  glFlush();
+}
+
+// A mark with no outline (Z's, r's) leaves none of an earlier mark's.
+void unbox() {
+  if (!VIEWER->marked) return;
+  VIEWER->marked = false;
+  background();
   glFlush();
 }
 
 // The stored picture stays: an expose shows it again.
 void wipe() {
-  VIEWER->outlines.clear();
-  glClearColor(0, 0, 0, 0);
-  glClear(GL_COLOR_BUFFER_BIT);
+  VIEWER->marked = false;
+  VIEWER->wiped = true;
+  background();
   glFlush();
 }
 
-// An expose or a resize: the stored picture and the outlines over it drawn
-// again, nothing computed; the pending window stays marked.
-void showAgain() {
-  showRows(GRID);
-  for (const Window& w : VIEWER->outlines) outline(w);
+// The background with the live mark over it, and nothing else.
+void redrawMark() {
+  background();
+  if (VIEWER->marked) outline(VIEWER->mark);
   glFlush();
+}
+
+// An expose or a resize: the stored picture (even after a wipe) and the
+// live mark drawn again, nothing computed; the pending window stays marked.
+void showAgain() {
+  VIEWER->wiped = false;
+  redrawMark();
   event("shown " + std::to_string(++VIEWER->shown));
+}
+
+// The square a drag in progress would mark, outlined over the background,
+// in place of the live mark while the button is held: the very window the
+// release would mark, or, where that one could not be drawn, the square
+// the pointer spans.
+void dragOutline(const Pointer& to) {
+  const Views& v = VIEWER->basin.views;
+  Views probe;
+  probe.current = v.current;
+  Window square{};
+  if (markSquare(probe, VIEWER->pressedAt, to)) {
+    square = probe.pending;
+  } else {
+    const PixelSquare pixels = draggedSquare(VIEWER->pressedAt, to);
+    const double xstep = (double(v.XMAX()) - v.XMIN()) / to.width;
+    const double ystep = (double(v.YMAX()) - v.YMIN()) / to.height;
+    const double half = pixels.side / 2.0;
+    square = Window{
+        float(v.XMIN() + (pixels.x - half) * xstep), float(v.XMIN() + (pixels.x + half) * xstep),
+        float(v.YMAX() - (pixels.y + half) * ystep), float(v.YMAX() - (pixels.y - half) * ystep)};
+  }
+  background();
+  outline(square);
+  glFlush();
 }
 
 // Ends the process at once, without the destructors of static objects: it
@@ -174,6 +232,7 @@ void showAgain() {
 void refused(const KeyPress& typed, const char* why) {
   std::fprintf(stderr, "%s: %s at (%d, %d) refused: %s\n", VIEWER->basin.variant.name,
                keyName(typed.key), typed.at.x, typed.at.y, why);
+  std::fflush(stderr);
 }
 
 // Runs one key through the key table (viewer/keys.h), which updates the
@@ -182,7 +241,7 @@ void refused(const KeyPress& typed, const char* why) {
 // frame.
 void runKey(const KeyPress& typed) {
   const char* why = nullptr;
-  switch (applyKey(VIEWER->basin.views, typed.key, typed.at, &why)) {
+  switch (applyPress(VIEWER->basin.views, typed, &why)) {
     case Effect::Outline:
       box();
       break;
@@ -193,11 +252,13 @@ void runKey(const KeyPress& typed) {
       break;
     case Effect::Refused:
       refused(typed, why);
+      if (typed.key == SQUARE) redrawMark();  // the dragged square goes, the live mark stays
       break;
     case Effect::Wipe:
       wipe();
       break;
     case Effect::None:
+      if (!sameWindow(VIEWER->basin.views.pending, VIEWER->mark)) unbox();
       break;
   }
 }
@@ -221,10 +282,23 @@ void runKeys() {
   event("ready");
 }
 
+// The start-up frame, unseen, then the window asked for, applied as `d`
+// would: the registry meets the roots in the order of every session.
+void startAt(const Window& window) {
+  VIEWER->drawing = true;
+  renderPicture(VIEWER->basin, GRID, &VIEWER->picture, VIEWER->rows, VIEWER->lanes);
+  markWindow(VIEWER->basin.views, window);
+  changewin(VIEWER->basin.views);
+  projection();
+  frame();
+}
+
 // Only the first exposure computes a frame; later ones show what is stored.
 void display() {
   if (VIEWER->drawing) return;  // the frame in progress covers the window
-  if (VIEWER->frames == 0) {
+  if (VIEWER->frames == 0 && VIEWER->hasStart) {
+    startAt(VIEWER->start);
+  } else if (VIEWER->frames == 0) {
     frame();
   } else {
     showAgain();
@@ -246,6 +320,55 @@ void keyboard(unsigned char key, int x, int y) {
 }
 
 void keyboardUp(unsigned char key, int, int) { VIEWER->held.release(key); }
+
+Pointer pointerAt(int x, int y) {
+  return Pointer{x, y, glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT)};
+}
+
+// Queues the keys a mouse action stands for (MOUSE), the first at `at`.
+void queueAction(const char* word, const Pointer& at) {
+  const MouseAction* action = mouseAction(word);
+  for (const char* key = action->keys; *key; ++key)
+    VIEWER->keys.push(KeyPress{static_cast<unsigned char>(*key), at});
+}
+
+// GLUT's buttons: 0 left, 1 middle, 2 right, and freeglut's wheel as 3 (up)
+// and 4 (down), each turn a press and a release. The left button acts as
+// it is released, a click or the end of a drag; the others as they go down.
+// Like keys, the actions queue behind a frame in progress.
+void mouse(int button, int state, int x, int y) {
+  event("mouse " + std::to_string(button) + (state == GLUT_DOWN ? " down" : " up"));
+  const Pointer at = pointerAt(x, y);
+  if (button == GLUT_LEFT_BUTTON && state == GLUT_DOWN) {
+    VIEWER->leftDown = true;
+    VIEWER->dragging = false;
+    VIEWER->pressedAt = at;
+  } else if (button == GLUT_LEFT_BUTTON && VIEWER->leftDown) {
+    VIEWER->leftDown = false;
+    // Where it ends decides, as in a key script: a drag that came back is a click.
+    if (draggedSquare(VIEWER->pressedAt, at).side >= DRAG_THRESHOLD) {
+      VIEWER->keys.push(KeyPress{SQUARE, VIEWER->pressedAt, at});
+      VIEWER->keys.push(KeyPress{'d', at});
+    } else {
+      queueAction("click", VIEWER->pressedAt);
+    }
+  } else if (state == GLUT_DOWN) {
+    const char* const words[] = {"click", "mclick", "rclick", "wheelup", "wheeldown"};
+    if (button > 0 && button < 5) queueAction(words[button], at);
+  }
+  if (!VIEWER->drawing) runKeys();
+}
+
+// A left drag of DRAG_THRESHOLD pixels or more shows the square it marks.
+void motion(int x, int y) {
+  if (!VIEWER->leftDown) return;
+  const Pointer at = pointerAt(x, y);
+  if (draggedSquare(VIEWER->pressedAt, at).side < DRAG_THRESHOLD && !VIEWER->dragging) return;
+  VIEWER->dragging = true;
+  if (VIEWER->drawing) return;
+  dragOutline(at);
+  event("drag " + std::to_string(x) + " " + std::to_string(y));
+}
 
 // Function and arrow keys do nothing; they are taken in all the same.
 void special(int key, int, int) {
@@ -299,9 +422,12 @@ void printViewerHelp(const char* usage, const char* formula) {
       "region centred on the pointer:\n"
       "%s"
       "\n"
-      "After each frame drawn by d, the view is printed on standard output as a\n"
-      "basinshot command that draws it at any size.\n"
+      "After each frame drawn by d, u, U or the mouse, the view is printed on\n"
+      "standard output as a basinshot command that draws it at any size; the\n"
+      "last 100 views are kept for u and U.\n"
       "\n"
+      "--window XMIN XMAX YMIN YMAX opens the viewer on that part of the plane\n"
+      "(after the start-up frame, unseen, so the colours are as always).\n"
       "--help prints this text and --version the release. GLUT's own options go\n"
       "to GLUT (-geometry WxH+X+Y, -display DISPLAY, -iconic, ...; see the\n"
       "freeglut documentation); any other argument is refused.\n",
@@ -340,9 +466,32 @@ bool givesSize(const char* geometry) {
 // glutInit (one with its value missing is GLUT's to report).
 enum class Request { Run, Help, Version, Refused };
 
-Request readArguments(const Variant& variant, int argc, char** argv, bool* keepSize) {
+// --window and its four edges, from argv[i] on, into *start; false after
+// saying why not.
+bool readWindowOption(const Variant& variant, int argc, char** argv, int i, Window* start) {
+  if (i + 4 >= argc) {
+    std::fprintf(stderr, "%s: --window needs XMIN XMAX YMIN YMAX (see %s --help)\n", variant.name,
+                 variant.name);
+    return false;
+  }
+  const std::string edges[4] = {argv[i + 1], argv[i + 2], argv[i + 3], argv[i + 4]};
+  const std::string fault = parseWindow(edges, start);
+  if (fault.empty()) return true;
+  std::fprintf(stderr, "%s: --window: %s (see %s --help)\n", variant.name, fault.c_str(),
+               variant.name);
+  return false;
+}
+
+Request readArguments(const Variant& variant, int argc, char** argv, bool* keepSize, Window* start,
+                      bool* hasStart) {
   for (int i = 1; i < argc; ++i) {
     const GlutOption* option = glutOption(argv[i]);
+    if (std::strcmp(argv[i], "--window") == 0) {
+      if (!readWindowOption(variant, argc, argv, i, start)) return Request::Refused;
+      *hasStart = true;
+      i += 4;
+      continue;
+    }
     if (option != nullptr) {
       const bool hasValue = option->takesValue && i + 1 < argc;
       if (hasValue && std::strcmp(option->name, "-geometry") == 0)
@@ -365,12 +514,14 @@ Request readArguments(const Variant& variant, int argc, char** argv, bool* keepS
 
 // No idle callback is registered: the event loop then sleeps while nothing
 // happens, where even an empty one would keep a processor busy.
-int runViewer(const Variant& variant, int argc, char** argv) {
+int runViewer(const Variant& variant, int argc, char** argv, const Window* start) {
   fillStandardDescriptors();
-  bool keepSize = false;
-  switch (readArguments(variant, argc, argv, &keepSize)) {
+  bool keepSize = false, hasStart = start != nullptr;
+  Window window = start ? *start : Window{};
+  switch (readArguments(variant, argc, argv, &keepSize, &window, &hasStart)) {
     case Request::Help: {
-      const std::string usage = std::string("usage: ") + variant.name + " [GLUT options]";
+      const std::string usage =
+          std::string("usage: ") + variant.name + " [GLUT options] [--window XMIN XMAX YMIN YMAX]";
       printViewerHelp(usage.c_str(), variant.formula.c_str());
       return 0;
     }
@@ -385,6 +536,8 @@ int runViewer(const Variant& variant, int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);  // a closed reader ends the printing only: see printView
   VIEWER = std::make_unique<Viewer>(variant, rowPlanFromEnvironment());
   VIEWER->events = eventDescriptor();
+  VIEWER->hasStart = hasStart;
+  VIEWER->start = window;
   glutInitWindowSize(GRID, GRID);  // before glutInit, whose options may replace it
   glutInit(&argc, argv);
   // GLUT replaces the size even for a -geometry that gives none: by its own
@@ -397,6 +550,8 @@ int runViewer(const Variant& variant, int argc, char** argv) {
   glutDisplayFunc(display);
   glutKeyboardFunc(keyboard);
   glutSpecialFunc(special);
+  glutMouseFunc(mouse);
+  glutMotionFunc(motion);
   projection();
   glutMainLoop();
   return 0;

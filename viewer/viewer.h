@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/newton.h"
+#include "viewer/views.h"
 
 namespace basin {
 
@@ -18,6 +19,11 @@ void printViewerHelp(const char* usage, const char* formula);
 // reader of the view lines that goes ends only the printing (SIGPIPE is
 // ignored). With BASIN_EVENTS=FD the viewer writes its event lines (keys
 // taken in, frames finished, "ready") to descriptor FD.
-int runViewer(const Variant& variant, int argc, char** argv);
+//
+// --window XMIN XMAX YMIN YMAX, or `start` if given (for a program that reads
+// its own command line), opens the viewer on that window: the start-up
+// frame is computed first, unseen, so that the colours are those of every
+// session, then the window is drawn as if marked and applied with d.
+int runViewer(const Variant& variant, int argc, char** argv, const Window* start = nullptr);
 
 }  // namespace basin

@@ -1,6 +1,9 @@
 #include "viewer/views.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdlib>
 
 #include "core/complex.h"
 
@@ -9,7 +12,41 @@ namespace basin {
 void recordHome(Views& v) { v.home = v.current; }
 void resetPending(Views& v) { v.pending = v.current; }
 void restore(Views& v) { v.pending = v.home; }
-void changewin(Views& v) { v.current = v.pending; }
+
+bool sameWindow(const Window& a, const Window& b) {
+  return a.xmin == b.xmin && a.xmax == b.xmax && a.ymin == b.ymin && a.ymax == b.ymax;
+}
+
+void changewin(Views& v) {
+  if (sameWindow(v.current, v.pending)) return;  // drawn again, not a new view
+  v.earlier.push_back(v.current);
+  if (v.earlier.size() >= HISTORY_LIMIT) v.earlier.erase(v.earlier.begin());
+  v.later.clear();
+  v.current = v.pending;
+}
+
+namespace {
+
+// Moves the current view onto `to` and the newest of `from` into its place.
+bool step(Views& v, std::vector<Window>& from, std::vector<Window>& to, const char* none,
+          const char** why) {
+  if (why) *why = from.empty() ? none : nullptr;
+  if (from.empty()) return false;
+  to.push_back(v.current);
+  v.current = v.pending = from.back();
+  from.pop_back();
+  return true;
+}
+
+}  // namespace
+
+bool stepBack(Views& v, const char** why) {
+  return step(v, v.earlier, v.later, "no earlier view to go back to", why);
+}
+
+bool stepForward(Views& v, const char** why) {
+  return step(v, v.later, v.earlier, "no later view to go forward to", why);
+}
 
 AxisWalk::AxisWalk(float lo, float hi, int n, bool rising)
     : position_(rising ? lo : hi), step_(stored((double(hi) - lo) / n)), rising_(rising) {}
@@ -115,6 +152,22 @@ bool markAround(Views& v, const Pointer& at, const char** why, Half half) {
 
 }  // namespace
 
+std::string parseWindow(const std::string (&edges)[4], Window* window) {
+  float edge[4];
+  for (int i = 0; i < 4; ++i) {
+    // strtof, so that each is the float nearest the text, rounded once.
+    const std::string& text = edges[i];
+    char* end = nullptr;
+    edge[i] = std::strtof(text.c_str(), &end);
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end != '\0')
+      return "'" + text + "': not a number";
+  }
+  const Window read{edge[0], edge[1], edge[2], edge[3]};
+  if (const char* fault = windowFault(read)) return fault;
+  *window = read;
+  return "";
+}
+
 bool markWindow(Views& v, const Window& w, const char** why) {
   const char* fault = windowFault(w);
   if (why) *why = fault;
@@ -134,6 +187,24 @@ bool zoomo(Views& v, const Pointer& at, const char** why) {
 
 bool recentre(Views& v, const Pointer& at, const char** why) {
   return markAround(v, at, why, [](double extent) { return extent / 2; });
+}
+
+PixelSquare draggedSquare(const Pointer& from, const Pointer& to) {
+  return PixelSquare{from.x, from.y, std::max(std::abs(to.x - from.x), std::abs(to.y - from.y))};
+}
+
+// The square's half-extents are its side's share of the window's pixels,
+// in double from the float edges, each edge rounded once when stored.
+bool markSquare(Views& v, const Pointer& from, const Pointer& to, const char** why) {
+  const PixelSquare square = draggedSquare(from, to);
+  const int width = from.width > 0 ? from.width : GRID;
+  const int height = from.height > 0 ? from.height : GRID;
+  float xw, yw;
+  toWorld(v, from, &xw, &yw);
+  const double hw = (double(v.XMAX()) - v.XMIN()) * square.side / (2.0 * width);
+  const double hh = (double(v.YMAX()) - v.YMIN()) * square.side / (2.0 * height);
+  return markWindow(v, Window{stored(xw - hw), stored(xw + hw), stored(yw - hh), stored(yw + hh)},
+                    why);
 }
 
 }  // namespace basin

@@ -7,6 +7,10 @@
 // without a display.
 #pragma once
 
+#include <cstddef>
+#include <string>
+#include <vector>
+
 namespace basin {
 
 constexpr int GRID = 800;  // samples a side, and the window's start-up size in pixels
@@ -26,14 +30,28 @@ struct Window {
   float xmin, xmax, ymin, ymax;
 };
 
-// The three windows, each read under its historical names as well. Only
-// the functions below write them.
+bool sameWindow(const Window& a, const Window& b);
+
+// The most views the history keeps, the current one among them.
+constexpr std::size_t HISTORY_LIMIT = 100;
+
+// The three windows, each read under its historical names as well, and the
+// views drawn before and after the current one, for stepping back (`u`)
+// and forward (`U`). Only the functions below write them.
 struct Views {
   Window current{-2.0f, 2.0f, -2.0f, 2.0f};
   // The pending window holds the current one from start-up on, so applying
   // before the first frame redraws the current window.
   Window pending = current;
   Window home = current;
+  std::vector<Window> earlier;  // oldest first; the last is the view before this one
+  std::vector<Window> later;    // the views stepped back from, the nearest last
+
+  // Room for the whole history at once, so no frame allocates for it.
+  Views() {
+    earlier.reserve(HISTORY_LIMIT);
+    later.reserve(HISTORY_LIMIT);
+  }
 
   // The current window: what a frame draws.
   float XMIN() const { return current.xmin; }
@@ -62,6 +80,11 @@ void resetPending(Views& views);
 // narrow for float to sample it, see axisResolves), or nullptr when it can.
 const char* windowFault(const Window& window);
 
+// Reads a window from the texts of its four edges, XMIN XMAX YMIN YMAX,
+// each the float nearest its text. "" when it can be drawn, else why not:
+// "'abc': not a number", or its windowFault.
+std::string parseWindow(const std::string (&edges)[4], Window* window);
+
 // Marks `window` as the pending window, as a key would; false, leaving the
 // pending window as it was and saying why in *why if given, when it cannot
 // be drawn (windowFault).
@@ -78,8 +101,33 @@ bool recentre(Views& views, const Pointer& at, const char** why = nullptr);
 // Pending = home.
 void restore(Views& views);
 
-// Current = pending (the caller then sets the projection and redraws).
+// Current = pending (the caller then sets the projection and redraws). A
+// window other than the current one is a new view in the history: the one
+// it replaces goes behind it, the views stepped back from are dropped, and
+// beyond HISTORY_LIMIT views the oldest goes.
 void changewin(Views& views);
+
+// Step back to the view before the current one (stepBack) or forward again
+// to the one stepped back from (stepForward): it becomes current and
+// pending. False, changing nothing and saying why in *why if given, when
+// there is no such view.
+bool stepBack(Views& views, const char** why = nullptr);
+bool stepForward(Views& views, const char** why = nullptr);
+
+// The smallest move, in pixels along either axis, that makes a press of
+// the left button a drag rather than a click.
+constexpr int DRAG_THRESHOLD = 5;
+
+// The square a drag from `from` to `to` marks, in window pixels: its side
+// the larger side of the rectangle dragged, centred where the drag started.
+struct PixelSquare {
+  int x, y, side;  // the centre and the side
+};
+PixelSquare draggedSquare(const Pointer& from, const Pointer& to);
+
+// Marks the region of the plane under draggedSquare(from, to) as the
+// pending window, with the guards of markWindow.
+bool markSquare(Views& views, const Pointer& from, const Pointer& to, const char** why = nullptr);
 
 // The positions a frame samples along one axis of [lo, hi]: n of them, the
 // first at lo + step (rising) or hi - step (falling) with step = (hi - lo) / n

@@ -25,8 +25,9 @@ void pause(int milliseconds) {
 // key's repeats only add to the keys the program takes in).
 int keysTyped(const std::vector<std::string>& argv) {
   if (argv.empty() || argv[0] != "xdotool") return 0;
-  static const char* const COMMANDS[] = {"mousemove", "key",  "keydown",    "keyup",
-                                         "sleep",     "type", "windowmove", "windowsize"};
+  static const char* const COMMANDS[] = {"mousemove", "key",       "keydown",    "keyup",
+                                         "sleep",     "type",      "windowmove", "windowsize",
+                                         "click",     "mousedown", "mouseup"};
   const auto command = [](const std::string& word) {
     for (const char* c : COMMANDS)
       if (word == c) return true;
@@ -42,6 +43,10 @@ int keysTyped(const std::vector<std::string>& argv) {
     } else if (word.rfind("--", 0) == 0) {
       i += word != "--clearmodifiers";  // the option's value
     } else if (current == "key") {
+      ++keys;
+    } else if (current == "click") {
+      keys += 2;  // the button goes down and up
+    } else if (current == "mousedown" || current == "mouseup") {
       ++keys;
     } else if (current == "type") {
       keys += int(word.size());
@@ -169,7 +174,7 @@ bool XvfbProgram::waitForRest(int frames, double timeout) {
       [this, frames](const std::vector<std::string>& lines) {
         int keys = 0, drawn = 0;
         for (const std::string& e : lines) {
-          keys += e.rfind("key ", 0) == 0;
+          keys += e.rfind("key ", 0) == 0 || e.rfind("mouse ", 0) == 0;
           drawn += drawsWhole(e);
         }
         return keys >= keysSent_ && drawn >= frames && !lines.empty() && lines.back() == "ready";
@@ -223,6 +228,17 @@ void XvfbProgram::pressAt(int x, int y, const std::string& key) {
   // place before the key arrives.
   helper({"xdotool", "mousemove", "--window", window_, std::to_string(x), std::to_string(y)});
   helper({"xdotool", "key", key});
+}
+
+void XvfbProgram::clickAt(int x, int y, int button) {
+  helper({"xdotool", "mousemove", "--window", window_, std::to_string(x), std::to_string(y),
+          "click", std::to_string(button)});
+}
+
+void XvfbProgram::dragAt(int x0, int y0, int x1, int y1) {
+  helper({"xdotool", "mousemove", "--window", window_, std::to_string(x0), std::to_string(y0),
+          "mousedown", "1", "mousemove", "--window", window_, std::to_string(x1),
+          std::to_string(y1), "mouseup", "1"});
 }
 
 std::string XvfbProgram::pressAndWait(int x, int y, const std::string& key, bool drawsFrame) {

@@ -10,7 +10,8 @@
 // program and the server end with the object, and with the test process.
 //
 // The program runs with BASIN_EVENTS=2: it reports on standard error each
-// key it takes in ("event key CODE"), each frame it finishes ("event frame
+// key it takes in ("event key CODE"), each mouse button going down or up
+// ("event mouse BUTTON down"), each frame it finishes ("event frame
 // N") and each time it has nothing left to do ("event ready"). The waits
 // below go by those lines and by the keys sent through pressAt and helper,
 // never by the clock, so they hold however loaded the machine is.
@@ -78,11 +79,17 @@ class XvfbProgram {
   // key name such as "z", "Z", "Escape", "space").
   void pressAt(int x, int y, const std::string& key);
 
+  // Moves the pointer to window pixel (x, y) and clicks X's `button` there
+  // (1 left, 2 middle, 3 right, 4 and 5 the wheel up and down).
+  void clickAt(int x, int y, int button);
+  // Drags with the left button from (x0, y0) to (x1, y1).
+  void dragAt(int x0, int y0, int x1, int y1);
   // pressAt, then waits for the program to rest; for a key that draws a
   // frame, first for the view it prints once the frame is on the screen.
   // Empty, or what did not happen.
   std::string pressAndWait(int x, int y, const std::string& key, bool drawsFrame);
-  // Keys sent so far, through pressAt and helper.
+  // Keys and mouse buttons sent so far, through pressAt, clickAt, dragAt
+  // and helper.
   int keysSent() const { return keysSent_; }
 
   // Waits up to `seconds` for the program to end; true with its wait status.

@@ -161,6 +161,19 @@ TEST_F(Basinshot, WritesTheReplayedPictureAsPng) {
   EXPECT_EQ(print.rgb, expected(DUOBASIN, "c@0,0 d", 123).rgb);
   EXPECT_EQ(files(), std::vector<std::string>{"zoomed.png"});
 
+  // The mouse's words and the history from a keys file: three zooms, back
+  // twice, forward, a new zoom; the forward view is gone, so U is refused.
+  const std::string walk = dir + "/walk.keys";
+  std::ofstream(walk) << "click@200,200 wheelup@600,600\nclick@400,400 u u U\n"
+                         "drag@100,100-160,130 U\n";
+  const Outcome walked =
+      shoot({"quadbasin", "--keys-file", walk, "--size", "40", "-o", out, "--verbose"});
+  EXPECT_EQ(walked.status, 0) << walked.err;
+  EXPECT_EQ(walked.err, "basinshot: forward at (0, 0) refused: no later view to go forward to\n");
+  EXPECT_EQ(support::readPng(out).rgb,
+            expected(QUADBASIN, "z@200,200 d z@600,600 d drag@100,100-160,130", 40).rgb);
+  fs::remove(walk);
+
   // A polynomial with a leading minus after --, written through standard
   // output's own descriptor after what it holds already: the same picture
   // as the same polynomial written another way.
@@ -284,8 +297,9 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
   // output may not be the keys file, however it is reached.
   const std::string keys = dir + "/k.keys";
   std::ofstream(keys) << "d\nz@1,1 a" << '\0' << "b d\n";
-  expectFailure(shoot({"duobasin", "--keys-file", keys, "-o", out}),
-                "key 3 'a\\x00b' on line 2: unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w)");
+  expectFailure(
+      shoot({"duobasin", "--keys-file", keys, "-o", out}),
+      "key 3 'a\\x00b' on line 2: unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w u U;");
   std::ofstream(keys) << "z@1,1 d\n";
   fs::create_symlink("k.keys", dir + "/link");
   const std::string keysText = contents(keys);

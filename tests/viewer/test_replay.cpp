@@ -272,6 +272,88 @@ TEST(TakeShot, WindowOptionMatchesTheKeysThatMarkTheSameWindow) {
   EXPECT_EQ(takeShot(DUOBASIN, byKeys).rgb, takeShot(DUOBASIN, byWindow).rgb);
 }
 
+// Each mouse word is the keys it names, a drag the square it dragged, and
+// the history walks back and forward through the views drawn.
+TEST(Mouse, ActionsAreTheirKeysAndHistoryWalksTheViews) {
+  const auto shoot = [](const std::string& script, const Window* window = nullptr) {
+    Shot shot;
+    shot.keys = keys(script);
+    shot.size = 64;
+    shot.hasWindow = window != nullptr;
+    if (window) shot.window = *window;
+    return takeShot(DUOBASIN, shot).rgb;
+  };
+  const struct {
+    const char* mouse;
+    const char* keys;
+  } same[] = {{"click@200,300", "z@200,300 d"},
+              {"rclick@200,300", "Z@200,300 d"},
+              {"mclick@100,700", "c@100,700 d"},
+              {"wheelup@200,300", "z@200,300 d"},
+              {"wheeldown@600,100", "Z@600,100 d"}};
+  for (const auto& action : same)
+    EXPECT_EQ(shoot(action.mouse), shoot(action.keys)) << action.mouse;
+  // A square of side 100 (the larger side) centred on the top-left corner.
+  const Window eighth{-2.25f, -1.75f, 1.75f, 2.25f};
+  EXPECT_EQ(shoot("drag@0,0-50,100"), shoot("", &eighth));
+  Shot dragged;
+  dragged.keys = keys("drag@0,0-50,100");
+  EXPECT_TRUE(sameWindow(lastWindow(dragged), eighth));
+
+  // Three zooms, back twice, forward once, then a new zoom: the forward
+  // views are gone, so U is refused and the picture stays.
+  const std::string walk = "click@200,200 click@600,600 click@400,400 u u U click@100,100";
+  EXPECT_EQ(shoot(walk + " U"), shoot("click@200,200 click@600,600 click@100,100"));
+  EXPECT_EQ(shoot(walk + " u u"), shoot("click@200,200"));
+  EXPECT_EQ(shoot("r d u"), shoot("u"));  // r d redraws the start-up view: no new view
+  std::vector<std::string> refusals;
+  Shot shot;
+  shot.keys = keys(walk + " U u u u u");
+  ShotReport report;
+  report.refused = [&](const Command& c, const char* why) {
+    refusals.push_back(std::string(keyName(static_cast<unsigned char>(c.key))) + ": " + why);
+  };
+  takeShot(DUOBASIN, shot, report);
+  EXPECT_EQ(refusals, (std::vector<std::string>{"forward: no later view to go forward to",
+                                                "back: no earlier view to go back to"}));
+
+  // At most HISTORY_LIMIT views are kept, the oldest dropped first.
+  Views v;
+  for (int i = 1; i <= 150; ++i) {
+    markWindow(v, Window{0, float(i), 0, 1});
+    changewin(v);
+  }
+  int steps = 0;
+  while (stepBack(v)) ++steps;
+  EXPECT_EQ(steps + 1, int(HISTORY_LIMIT));
+  EXPECT_EQ(v.XMAX(), 51.0f);
+}
+
+TEST(ParseKeys, MouseWordsAreCheckedLikeKeys) {
+  const struct {
+    const char* word;
+    const char* says;
+  } bad[] = {{"click", "unknown key"},
+             {"klick@1,1",
+              "unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w u U; the mouse's "
+              "click@X,Y rclick@X,Y mclick@X,Y wheelup@X,Y wheeldown@X,Y "
+              "drag@X0,Y0-X1,Y1)"},
+             {"click@800,1", "pointer position outside the 800 x 800 window"},
+             {"wheelup@1", "expected wheelup@X,Y"},
+             {"drag@1,1", "expected drag@X0,Y0-X1,Y1"},
+             {"drag@1,1--5,5", "pointer position outside"},
+             {"drag@100,100-104,96", "a drag moves at least 5 pixels"},
+             {"u@1,1", "u takes no pointer position"}};
+  for (const auto& c : bad) {
+    std::vector<Command> commands;
+    std::string error;
+    EXPECT_FALSE(parseKeys(std::string("d ") + c.word, &commands, &error)) << c.word;
+    EXPECT_NE(error.find(std::string("key 2 '") + c.word + "': " + c.says), std::string::npos)
+        << error;
+  }
+  EXPECT_EQ(keys("drag@1,1-6,1 u U").size(), 4u);
+}
+
 TEST(TakeShot, FinalWipeGivesBlackAtTheRequestedSize) {
   Shot shot;
   shot.keys = keys("z@300,300 d w");

@@ -74,6 +74,13 @@ for program in "$@"; do
     [ "$status" -eq 2 ] || fail "$name $args: status $status, expected 2"
     grep -q "^$name: unknown argument '${args##* }'" <<<"$out" || fail "$name $args: $out"
   done
+  # A --window that cannot be drawn or is cut short: refused, naming why.
+  for case in "--window 1 0 0 1=XMIN must be below XMAX" "--window 0 1 0 x=x': not a number" \
+    "--window 0 1 0=needs XMIN XMAX YMIN YMAX"; do
+    # shellcheck disable=SC2086
+    out=$(env -u DISPLAY "$program" ${case%=*} 2>&1)
+    [[ $? -eq 2 && $out == *"${case##*=}"* ]] || fail "$name ${case%=*}: $out"
+  done
   # A GLUT option without its value, or a display that is not there:
   # GLUT's own message and its error status.
   for args in "-geometry" "-display nosuch:99"; do

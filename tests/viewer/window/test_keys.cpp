@@ -3,6 +3,8 @@
 // model taken through the same commands.
 #include <sys/wait.h>
 
+#include <algorithm>
+
 #include "tests/viewer/window/viewer_test.h"
 
 namespace e2e {
@@ -120,6 +122,43 @@ TEST_F(Duobasin, ARefusedMarkIsExplainedAndDrawsNothing) {
                                    "narrow for float to place 800 samples across it\n"),
             std::string::npos)
       << session->output();
+}
+
+// Three marks leave one outline, the last, and a resize keeps it; then the
+// mouse: a click, a drag and `u` each show what their keys show.
+TEST_F(Duobasin, OnlyTheLiveMarkIsOutlinedAndTheMouseDoesWhatItsKeysDo) {
+  for (const Pointer at : {Pointer{200, 200}, Pointer{600, 600}, Pointer{600, 600}})
+    ASSERT_TRUE(typeKey(at.x, at.y, "z"));
+  ASSERT_TRUE(basin::zoom(model->views, Pointer{600, 600}));
+  const std::vector<Picture> marked = expectOutline(model->views, startUp);
+  expectScreen(marked, "three-marks");
+  session->helper({"xdotool", "windowsize", session->window(), "500", "500", "windowsize",
+                   session->window(), "800", "800"});
+  expectScreen(marked, "resized");
+
+  const auto waitForFrame = [this](int frames) {
+    return session->waitForFrames(frames) && session->waitForRest();
+  };
+  // While the button is held the square dragged is outlined, alone.
+  session->helper({"xdotool", "mousemove", "--window", session->window(), "200", "200", "mousedown",
+                   "1", "mousemove", "--window", session->window(), "299", "250"});
+  ASSERT_TRUE(session->waitForEvents([](const std::vector<std::string>& e) {
+    return std::find(e.begin(), e.end(), "drag 299 250") != e.end();
+  }));
+  ASSERT_TRUE(basin::markSquare(model->views, Pointer{200, 200}, Pointer{299, 250}));
+  expectScreen(expectOutline(model->views, startUp), "dragging");
+  session->helper({"xdotool", "mouseup", "1"});
+  ASSERT_TRUE(waitForFrame(1));
+  basin::changewin(model->views);
+  const Picture dragged = expectScreen({frame()}, "drag");
+
+  session->clickAt(300, 500, 1);
+  ASSERT_TRUE(waitForFrame(2));
+  ASSERT_TRUE(basin::zoom(model->views, Pointer{300, 500}));
+  basin::changewin(model->views);
+  expectScreen({frame()}, "click");
+  ASSERT_TRUE(typeKey(CENTRE, CENTRE, "u", true));
+  expectScreen({dragged}, "u");
 }
 
 INSTANTIATE_TEST_SUITE_P(, Keys, ::testing::Values(DUOBASIN, QUADBASIN),

@@ -40,6 +40,17 @@ TEST_P(Opening, OpenTheProgramAndItRestsOnceTheFrameIsDrawn) {
 INSTANTIATE_TEST_SUITE_P(, Opening, ::testing::Values(DUOBASIN, QUADBASIN),
                          [](const auto& p) { return std::string(p.param.name); });
 
+// --window opens on that window, in the colours the unseen start-up frame
+// gave the roots; `u` steps back to that start-up view.
+class StartAnywhere : public ViewerTest {};
+TEST_F(StartAnywhere, TheWindowAskedForOpensInTheColoursOfEverySession) {
+  const basin::Window nearI{-0.5f, 0.5f, 0.25f, 1.25f};
+  open(QUADBASIN, {}, &nearI);
+  ASSERT_TRUE(session->pressAndWait(400, 400, "u", true).empty());
+  ASSERT_TRUE(basin::stepBack(model->views));
+  expectScreen({frame()}, "u");
+}
+
 TEST_F(Duobasin, OpenItAndSeeRedLeftOfTheImaginaryAxisGreenRightAndNoBlack) {
   // Every pixel shows a sample, column 0 and row 0 included; the imaginary
   // axis runs along the edge between pixel columns 399 and 400.

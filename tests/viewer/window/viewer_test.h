@@ -35,8 +35,10 @@ class ViewerTest : public ::testing::Test {
  protected:
   // Opens `program`, waits for its start-up frame and checks it against the
   // model's in every pixel; `startUp` then holds the screen. `environment`
-  // entries NAME=value go to the program.
-  void open(const Program& program, const std::vector<std::string>& environment = {}) {
+  // entries NAME=value go to the program. With `start`, the program opens
+  // there (--window), the model after its unseen start-up frame.
+  void open(const Program& program, const std::vector<std::string>& environment = {},
+            const basin::Window* start = nullptr) {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     // Logs and the pictures of a failed comparison go to e2e-output/.
     mkdir("e2e-output", 0755);
@@ -44,10 +46,19 @@ class ViewerTest : public ::testing::Test {
     for (char& c : label_)
       if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') c = '-';
     label_ = "e2e-output/" + label_;
-    session = std::make_unique<support::XvfbProgram>(label_, std::vector<std::string>{program.path},
-                                                     environment);
+    std::vector<std::string> command{program.path};
+    if (start)
+      for (const float edge : {start->xmin, start->xmax, start->ymin, start->ymax})
+        command.push_back(std::to_string(edge));
+    if (start) command.insert(command.begin() + 1, "--window");
+    session = std::make_unique<support::XvfbProgram>(label_, command, environment);
     model = std::make_unique<basin::Basin>(*program.variant);
     basin::setup(*model);
+    if (start) {
+      expectFrame(*model);
+      ASSERT_TRUE(basin::markWindow(model->views, *start));
+      basin::changewin(model->views);
+    }
     ASSERT_TRUE(session->waitForStartUp()) << "the start-up frame never ended";
     startUp = expectScreen({expectFrame(*model)}, "start-up");
   }
