@@ -90,10 +90,10 @@ void solverAlone(benchmark::State& state, const Variant& variant) {
   for (auto _ : state) {
     AxisWalk rows(v.YMIN(), v.YMAX(), GRID, false);
     for (int row = 1; row <= GRID; ++row) {
-      Complex pixel{0, rows.next()};
+      Complex pixel{0, float(rows.next())};
       AxisWalk columns(v.XMIN(), v.XMAX(), GRID, true);
       for (int column = 1; column <= GRID; ++column) {
-        pixel.re = columns.next();
+        pixel.re = float(columns.next());
         Complex root;
         newton(basin.solver, &pixel, &root);
         benchmark::DoNotOptimize(root);
@@ -104,20 +104,22 @@ void solverAlone(benchmark::State& state, const Variant& variant) {
   state.counters["per_step"] = perStep(steps);
 }
 
+// T: the storage type of the variant, float or double.
+template <class T>
 void solverLanes(benchmark::State& state, const Variant& variant, LanePath path) {
-  Solver solver(variant);
+  BasicSolver<T> solver(variant);
   derive(solver);
   const Views v;
-  float xs[GRID], ys[GRID];
+  T xs[GRID], ys[GRID];
   axisPositions(v.XMIN(), v.XMAX(), GRID, true, xs);
   axisPositions(v.YMIN(), v.YMAX(), GRID, false, ys);
-  std::vector<Outcome> row(GRID);
+  std::vector<BasicOutcome<T>> row(GRID);
   long steps = 0;
   for (auto _ : state) {
-    const LaneJob job(solver, path);
-    for (float y : ys) {
+    const BasicLaneJob<T> job(solver, path);
+    for (T y : ys) {
       solveRow(job, xs, y, GRID, row.data());
-      for (const Outcome& run : row) steps += run.its;
+      for (const BasicOutcome<T>& run : row) steps += run.its;
     }
     benchmark::DoNotOptimize(row.data());
   }
@@ -180,15 +182,17 @@ BENCHMARK_CAPTURE(solverAlone, quadbasin, QUADBASIN)->Apply(configure);
 
 // For each program and supported path: the solver alone, and whole frames
 // on one thread and on one for each processor; and the frame with progress.
+// The programs' double models (--double), named "-double", the same.
 void registerPaths() {
   const int cores = std::max(1, int(std::thread::hardware_concurrency()));
-  for (const Variant* variant : {&DUOBASIN, &QUADBASIN, &CUBE}) {
-    const std::string program = variant->name;
+  for (const Variant* variant : {&DUOBASIN, &QUADBASIN, &CUBE, &WIDE_DUOBASIN, &WIDE_QUADBASIN}) {
+    const bool wide = variant->precision == Precision::Double;
+    const std::string program = std::string(variant->name) + (wide ? "-double" : "");
     for (LanePath path : LANE_PATHS) {
       if (!laneSupported(path)) continue;
       const std::string lanes = std::string("/") + laneName(path);
-      benchmark::RegisterBenchmark(("solverLanes/" + program + lanes).c_str(), solverLanes,
-                                   *variant, path)
+      benchmark::RegisterBenchmark(("solverLanes/" + program + lanes).c_str(),
+                                   wide ? solverLanes<double> : solverLanes<float>, *variant, path)
           ->Apply(configure);
       if (variant == &CUBE) continue;
       for (int threads : {1, cores})

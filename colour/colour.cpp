@@ -45,11 +45,12 @@ void openRegistry(Registry& registry, const Variant& variant, int degree) {
                             std::to_string(limit));
   registry.limit = limit;
   registry.RTOL = variant.RTOL;
+  registry.precision = variant.precision;
 }
 
 namespace {
 
-double distance2(const Complex& a, const Complex& b) {
+double distance2(const WideComplex& a, const WideComplex& b) {
   const double dre = double(a.re) - double(b.re);
   const double dim = double(a.im) - double(b.im);
   return dre * dre + dim * dim;
@@ -61,7 +62,8 @@ void snapTo(Registry& registry, const std::vector<Root>& roots) {
   registry.snaps = 0;
   registry.lastSnap = 0;
   for (const Root& root : roots) {
-    const Complex z{stored(root.re), stored(root.im)};
+    const WideComplex z{storedIn(registry.precision, root.re),
+                        storedIn(registry.precision, root.im)};
     if (std::isfinite(z.re) && std::isfinite(z.im) && registry.snaps < MAXTERMS - 1)
       registry.SNAP[registry.snaps++] = z;
   }
@@ -74,7 +76,7 @@ void snapTo(Registry& registry, const std::vector<Root>& roots) {
   }
 }
 
-Complex nearestRoot(Registry& registry, const Complex& r) {
+WideComplex nearestRoot(Registry& registry, const WideComplex& r) {
   if (registry.snaps == 0) return r;
   const int last = registry.lastSnap;
   if (distance2(r, registry.SNAP[last]) < registry.REACH[last]) return registry.SNAP[last];
@@ -91,18 +93,18 @@ Complex nearestRoot(Registry& registry, const Complex& r) {
   return registry.SNAP[nearest];
 }
 
-int matchingSlot(const Registry& registry, const Complex& r) {
+int matchingSlot(const Registry& registry, const WideComplex& r) {
   const double rtol = registry.RTOL;
   for (int i = 0; i < registry.store; ++i)
     if (distance2(r, registry.ROOTS[i]) <= rtol) return i;
   return -1;
 }
 
-int findslot(Registry& registry, const Complex* r) {
+int findslot(Registry& registry, const WideComplex* r) {
   // A root is a finite point; an overflowed end point must neither match a
   // slot (a NaN distance would) nor take one, nor be moved to a root.
   if (!std::isfinite(r->re) || !std::isfinite(r->im)) return -1;
-  const Complex end = nearestRoot(registry, *r);
+  const WideComplex end = nearestRoot(registry, *r);
   const int slot = matchingSlot(registry, end);
   if (slot >= 0) {
     registry.ROOTS[slot] = end;  // each slot follows its latest end point
@@ -111,11 +113,6 @@ int findslot(Registry& registry, const Complex* r) {
   if (registry.store >= registry.limit) return -1;
   registry.ROOTS[registry.store] = end;
   return registry.store++;
-}
-
-void findcolor(Registry& registry, Rgb* c, const Complex* r) {
-  const int slot = findslot(registry, r);
-  if (slot >= 0) *c = ORDER[slot];
 }
 
 void shader(Rgb* s, int its) {

@@ -29,16 +29,19 @@ struct GradientRow {
 extern const Rgb ORDER[SLOTS];
 extern const GradientRow GRADIENT[GRADIENT_ROWS];
 
+// Every point is held as a double, each a value of the model's storage type
+// (a float unless the variant's precision is Double).
 struct Registry {
-  Complex ROOTS[SLOTS] = {};
+  WideComplex ROOTS[SLOTS] = {};
   int store = 0;  // occupied slots; never reset
   int limit = 0;  // degree + EXTRASLOTS, set at start-up
-  float RTOL = 0.0f;
+  double RTOL = 0.0;
+  Precision precision = Precision::Float;
   // A user's polynomial's distinct roots, found at start-up: each end point
   // is first moved to the nearest of them (`snaps` > 0), so that the slow,
   // scattered endings at a repeated root all match it. The named programs
   // have none and match end points as they are.
-  Complex SNAP[MAXTERMS - 1] = {};
+  WideComplex SNAP[MAXTERMS - 1] = {};
   int snaps = 0;
   // Each root's squared half-distance to its nearest other root (a little
   // less): a point closer than that to the root is nearer to it than to any
@@ -48,22 +51,23 @@ struct Registry {
   int lastSnap = 0;
 };
 
-// Sets the slot limit from the degree the start-up derivation found; throws
+// Sets the slot limit, from the degree the start-up derivation found, and
+// takes the variant's RTOL and precision; throws
 // std::length_error, in every build, when the slots would not hold it.
 void openRegistry(Registry& registry, const Variant& variant, int degree);
 
-// The roots end points are moved to before matching: each root stored as a
-// float; one that overflows a float is left out, since no finite end point
-// can lie nearest to it.
+// The roots end points are moved to before matching: each root stored as
+// the registry's precision stores it; one that overflows a float is left
+// out, since no finite end point can lie nearest to it.
 void snapTo(Registry& registry, const std::vector<Root>& roots);
 
 // The root nearest to r (the first of equally near ones), or r itself when
 // the registry has no roots. r must be finite.
-Complex nearestRoot(Registry& registry, const Complex& r);
+WideComplex nearestRoot(Registry& registry, const WideComplex& r);
 
 // The first slot whose root lies within RTOL of r (squared distance,
 // equality matching), or -1; changes nothing.
-int matchingSlot(const Registry& registry, const Complex& r);
+int matchingSlot(const Registry& registry, const WideComplex& r);
 
 // The slot whose colour r takes. A finite r is first moved to its nearest
 // root if the registry has roots; then the first slot whose root lies
@@ -71,11 +75,22 @@ int matchingSlot(const Registry& registry, const Complex& r);
 // root, or else it is registered in the next free slot. -1 when r takes
 // none: r not finite (never moved, never matched: a NaN matches no root), or
 // the registry full.
-int findslot(Registry& registry, const Complex* r);
+int findslot(Registry& registry, const WideComplex* r);
+
+// The same for an end point of either storage type: a float widens exactly.
+template <class T>
+int findslot(Registry& registry, const BasicComplex<T>* r) {
+  const WideComplex wide{double(r->re), double(r->im)};
+  return findslot(registry, &wide);
+}
 
 // c must be black on entry: findslot's slot gives c its colour; with none,
 // c stays black.
-void findcolor(Registry& registry, Rgb* c, const Complex* r);
+template <class T>
+void findcolor(Registry& registry, Rgb* c, const BasicComplex<T>* r) {
+  const int slot = findslot(registry, r);
+  if (slot >= 0) *c = ORDER[slot];
+}
 
 // Darkens s in place by the fraction of the last GRADIENT row whose
 // threshold `its` reaches.

@@ -1,9 +1,11 @@
-// Complex arithmetic on pairs of single-precision floats.
+// Complex arithmetic on pairs of stored values, float or double.
 //
-// Every routine follows one arithmetic rule: widen the float operands to
-// double, carry the whole formula in double, and round to float once, when
-// the result is stored (`stored`). Rounding is to nearest; overflow gives an
-// infinity and underflow a subnormal, never a trap.
+// Every routine follows one arithmetic rule: widen the stored operands to
+// double, carry the whole formula in double, and round once, when the
+// result is stored (`storedAs<T>`). With float storage that rounding is to
+// the nearest float (an overflow gives an infinity, an underflow a
+// subnormal, never a trap); with double storage there is nothing left to
+// round, and the same routines compute the same formulas in double.
 //
 // The destination comes first. addcom, subcom and multcom may write over one
 // of their operands; divcom and pwrcom write the real part before they read
@@ -12,56 +14,93 @@
 
 namespace basin {
 
-struct Complex {
-  float re;
-  float im;
+// The storage type of every value a model keeps: float by default, double
+// on request (--double).
+enum class Precision { Float, Double };
+
+// The precision whose values a T holds.
+template <class T>
+constexpr Precision PRECISION_OF = sizeof(T) == sizeof(float) ? Precision::Float
+                                                              : Precision::Double;
+
+template <class T>
+struct BasicComplex {
+  T re;
+  T im;
 };
 
-// The single rounding of a formula: a double result stored as a float.
-inline float stored(double value) { return static_cast<float>(value); }
+using Complex = BasicComplex<float>;
+using WideComplex = BasicComplex<double>;
+
+// The single rounding of a formula: a double result stored as a T.
+template <class T>
+inline T storedAs(double value) {
+  return static_cast<T>(value);
+}
+
+// The float model's rounding, as most of its formulas write it.
+inline float stored(double value) { return storedAs<float>(value); }
+
+// A double result as a model of `precision` stores it, kept in a double:
+// rounded to the nearest float for the float model, as it is for double.
+inline double storedIn(Precision precision, double value) {
+  if (precision == Precision::Double) return value;
+  // The float is made opaque to the optimiser: GCC 12's vectoriser, given
+  // two such roundings side by side (a complex number's parts), folds the
+  // narrowing and the widening away and keeps the unrounded double.
+  float single = stored(value);
+  __asm__("" : "+x"(single));
+  return single;
+}
 
 // |z|^2 with squares and sum in double, never rounded.
-inline double norm2(const Complex& z) {
+template <class T>
+inline double norm2(const BasicComplex<T>& z) {
   const double re = z.re;
   const double im = z.im;
   return re * re + im * im;
 }
 
-inline void addcom(Complex* out, const Complex* in1, const Complex* in2) {
-  out->re = stored(double(in1->re) + double(in2->re));
-  out->im = stored(double(in1->im) + double(in2->im));
+template <class T>
+inline void addcom(BasicComplex<T>* out, const BasicComplex<T>* in1, const BasicComplex<T>* in2) {
+  out->re = storedAs<T>(double(in1->re) + double(in2->re));
+  out->im = storedAs<T>(double(in1->im) + double(in2->im));
 }
 
-inline void subcom(Complex* out, const Complex* in1, const Complex* in2) {
-  out->re = stored(double(in1->re) - double(in2->re));
-  out->im = stored(double(in1->im) - double(in2->im));
+template <class T>
+inline void subcom(BasicComplex<T>* out, const BasicComplex<T>* in1, const BasicComplex<T>* in2) {
+  out->re = storedAs<T>(double(in1->re) - double(in2->re));
+  out->im = storedAs<T>(double(in1->im) - double(in2->im));
 }
 
-inline void multcom(Complex* out, float real, const Complex* in) {
-  out->re = stored(double(real) * double(in->re));
-  out->im = stored(double(real) * double(in->im));
+template <class T>
+inline void multcom(BasicComplex<T>* out, T real, const BasicComplex<T>* in) {
+  out->re = storedAs<T>(double(real) * double(in->re));
+  out->im = storedAs<T>(double(real) * double(in->im));
 }
 
 // num / den through the conjugate; d stays double. No guard for d = 0: the
 // solver never divides by a derivative that failed its own test.
-inline void divcom(Complex* out, const Complex* num, const Complex* den) {
+template <class T>
+inline void divcom(BasicComplex<T>* out, const BasicComplex<T>* num, const BasicComplex<T>* den) {
   const double d = norm2(*den);
-  out->re = stored((double(num->re) * den->re + double(num->im) * den->im) / d);
-  out->im = stored((-double(num->re) * den->im + double(num->im) * den->re) / d);
+  out->re = storedAs<T>((double(num->re) * den->re + double(num->im) * den->im) / d);
+  out->im = storedAs<T>((-double(num->re) * den->im + double(num->im) * den->re) / d);
 }
 
 // in^n for n >= 0 by repeated multiplication, each partial product stored
 // (rounded) before the next step: z^4 is ((z*z)*z)*z.
-inline void pwrcom(Complex* out, const Complex* in, int n) {
+template <class T>
+inline void pwrcom(BasicComplex<T>* out, const BasicComplex<T>* in, int n) {
   if (n == 0) {
-    *out = Complex{1.0f, 0.0f};
+    *out = BasicComplex<T>{T(1), T(0)};
     return;
   }
-  Complex t = *in;
+  BasicComplex<T> t = *in;
   *out = t;
   for (int k = 1; k < n; ++k) {
-    out->re = stored(double(t.re) * in->re - double(t.im) * in->im);
-    out->im = stored(double(t.im) * in->re + double(t.re) * in->im);
+    out->re = storedAs<T>(double(t.re) * in->re - double(t.im) * in->im);
+    out->im = storedAs<T>(double(t.im) * in->re + double(t.re) * in->im);
     t = *out;
   }
 }

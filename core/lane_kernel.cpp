@@ -3,11 +3,12 @@
 // (4 lanes) and with -mavx512f (8 lanes), and the instruction set picks the
 // namespace, so the three copies link side by side.
 //
-// Each lane holds one run. A float the scalar code stores is held here as a
-// double that went through float (`stored`), so every operand is exactly the
-// scalar operand and every double operation the scalar one, in the same
-// order: same bits. All helpers have internal linkage and are inlined, so no
-// wide-instruction code can stand in for a function that baseline code calls.
+// Each lane holds one run, as a double. A float the scalar code stores is
+// held here as a double that went through float (`keep<float>`), a double
+// as it is (`keep<double>`), so every operand is exactly the scalar operand
+// and every double operation the scalar one, in the same order: same bits.
+// The kernel is written once over the storage type T. All helpers have internal linkage and are
+// inlined, so no wide-instruction code can stand in for a function that baseline code calls.
 #include "core/lane_kernel.h"
 
 #include <immintrin.h>
@@ -42,7 +43,7 @@ typedef decltype(Real{} < Real{}) Mask;  // all ones where true
 constexpr int GROUPS = 2;
 
 // What differs from one instruction set to the next:
-// - stored(x): a double stored as a float and read back, in every lane:
+// - toFloat(x): a double stored as a float and read back, in every lane:
 //   round to nearest, an overflow to an infinity, an underflow to a
 //   subnormal. The conversion instructions do it in two steps, where a
 //   generic conversion takes many.
@@ -52,22 +53,30 @@ constexpr int GROUPS = 2;
 #if LANES_WIDTH == 8
 // The zero-masked forms, all lanes on: GCC 12 warns that the plain ones
 // read an uninitialised register.
-LANE_INLINE Real stored(Real x) {
+LANE_INLINE Real toFloat(Real x) {
   return _mm512_maskz_cvtps_pd(0xff, _mm512_maskz_cvtpd_ps(0xff, x));
 }
 LANE_INLINE int laneBits(Mask m) { return _mm512_test_epi64_mask(__m512i(m), __m512i(m)); }
 LANE_INLINE Real splat(double x) { return _mm512_set1_pd(x); }
 #elif LANES_WIDTH == 4
-LANE_INLINE Real stored(Real x) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(x)); }
+LANE_INLINE Real toFloat(Real x) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(x)); }
 LANE_INLINE int laneBits(Mask m) { return _mm256_movemask_pd(__m256d(m)); }
 LANE_INLINE Real splat(double x) { return _mm256_set1_pd(x); }
 #else
-LANE_INLINE Real stored(Real x) { return _mm_cvtps_pd(_mm_cvtpd_ps(x)); }
+LANE_INLINE Real toFloat(Real x) { return _mm_cvtps_pd(_mm_cvtpd_ps(x)); }
 LANE_INLINE int laneBits(Mask m) { return _mm_movemask_pd(__m128d(m)); }
 LANE_INLINE Real splat(double x) { return _mm_set1_pd(x); }
 #endif
 
 LANE_INLINE Mask splatMask(long long x) { return Mask{} + x; }
+
+// A double result as storage type T keeps it: a float rounds, a double
+// stays.
+template <class T>
+LANE_INLINE Real keep(Real x) {
+  if constexpr (sizeof(T) == sizeof(float)) return toFloat(x);
+  return x;
+}
 
 struct Cx {
   Real re;
@@ -75,35 +84,45 @@ struct Cx {
 };
 
 // The steps of the scalar complex routines, operands in their order.
+template <class T>
 LANE_INLINE Cx times(const Cx& t, const Cx& z) {  // one step of pwrcom
-  return {stored(t.re * z.re - t.im * z.im), stored(t.im * z.re + t.re * z.im)};
+  return {keep<T>(t.re * z.re - t.im * z.im), keep<T>(t.im * z.re + t.re * z.im)};
 }
 
-LANE_INLINE Cx scaled(Real c, const Cx& t) { return {stored(c * t.re), stored(c * t.im)}; }
+template <class T>
+LANE_INLINE Cx scaled(Real c, const Cx& t) {
+  return {keep<T>(c * t.re), keep<T>(c * t.im)};
+}
 
-LANE_INLINE Cx plus(const Cx& a, const Cx& b) { return {stored(a.re + b.re), stored(a.im + b.im)}; }
+template <class T>
+LANE_INLINE Cx plus(const Cx& a, const Cx& b) {
+  return {keep<T>(a.re + b.re), keep<T>(a.im + b.im)};
+}
 
+template <class T>
 LANE_INLINE Cx minus(const Cx& a, const Cx& b) {
-  return {stored(a.re - b.re), stored(a.im - b.im)};
+  return {keep<T>(a.re - b.re), keep<T>(a.im - b.im)};
 }
 
 LANE_INLINE Real norm2(const Cx& z) { return z.re * z.re + z.im * z.im; }
 
 // Division by the conjugate, as divcom: an exact division by d, never a
 // multiplication by 1 / d, which would round twice.
+template <class T>
 LANE_INLINE Cx quotient(const Cx& num, const Cx& den) {
   const Real d = norm2(den);
-  return {stored((num.re * den.re + num.im * den.im) / d),
-          stored((-num.re * den.im + num.im * den.re) / d)};
+  return {keep<T>((num.re * den.re + num.im * den.im) / d),
+          keep<T>((-num.re * den.im + num.im * den.re) / d)};
 }
 
 // One term at z, as pwrcom and multcom leave it.
+template <class T>
 LANE_INLINE Cx termAt(const LaneTerm& term, const Cx* powers) {
   if (term.power == 0) return Cx{splat(term.constant[0]), splat(term.constant[1])};
   const Real c = splat(term.coefficient);
   const Cx& power = powers[term.power];
   if (term.exact) return Cx{c * power.re, c * power.im};
-  return scaled(c, power);
+  return scaled<T>(c, power);
 }
 
 // A polynomial at z from the powers z^1 ... z^highest: pwrcom's partial
@@ -111,11 +130,12 @@ LANE_INLINE Cx termAt(const LaneTerm& term, const Cx* powers) {
 // term of both tables. The sum starts at (0, 0) and adds the terms in table
 // order, each sum stored. The first sum, 0 + a float, is that float (or +0
 // for -0) and needs no rounding, but it must still be added.
+template <class T>
 LANE_INLINE Cx evaluate(const LaneTerm* terms, int count, const Cx* powers) {
   if (count == 0) return Cx{Real{}, Real{}};
-  const Cx first = termAt(terms[0], powers);
+  const Cx first = termAt<T>(terms[0], powers);
   Cx sum{Real{} + first.re, Real{} + first.im};
-  for (int i = 1; i < count; ++i) sum = plus(sum, termAt(terms[i], powers));
+  for (int i = 1; i < count; ++i) sum = plus<T>(sum, termAt<T>(terms[i], powers));
   return sum;
 }
 
@@ -128,12 +148,13 @@ LANE_INLINE Mask nonFinite(Real x) {
 
 // The row being solved: its samples, where their outcomes go, the next
 // sample to start and the constants every iteration compares with.
+template <class T>
 struct Row {
   const LaneTables& tables;
-  const float* xs;
-  float y;
+  const T* xs;
+  T y;
   int n;
-  Outcome* out;
+  BasicOutcome<T>* out;
   int next;
   Real ftol, dtol, limit;
   Mask only[WIDTH];  // lane i alone
@@ -151,22 +172,24 @@ struct Group {
 };
 
 // Starts the row's next sample in `lane`, or retires the lane at the row's end.
-LANE_INLINE void take(Group& g, int lane, Row& row) {
+template <class T>
+LANE_INLINE void take(Group& g, int lane, Row<T>& row) {
   const Mask only = row.only[lane];
   if (row.next >= row.n) {
     g.live &= ~only;
     --g.running;
     return;
   }
-  g.z.re = only ? splat(row.xs[row.next]) : g.z.re;
-  g.z.im = only ? splat(row.y) : g.z.im;
+  g.z.re = only ? splat(double(row.xs[row.next])) : g.z.re;
+  g.z.im = only ? splat(double(row.y)) : g.z.im;
   g.its = only ? splat(1.0) : g.its;
   g.sample[lane] = row.next++;
 }
 
 // One iteration of newton in every lane, its tests in the same order; a lane
 // whose run ends writes its outcome and takes the next sample.
-LANE_INLINE void iterate(Group& g, Row& row) {
+template <class T>
+LANE_INLINE void iterate(Group& g, Row<T>& row) {
   const LaneTables& tables = row.tables;
   // Whole vectors in and out of the group: GCC copies a struct of vectors
   // piecewise, and a vector read back from pieces waits for them.
@@ -174,13 +197,13 @@ LANE_INLINE void iterate(Group& g, Row& row) {
   Cx powers[MAXPOWER + 1];
   powers[1].re = re;
   powers[1].im = im;
-  for (int k = 2; k <= tables.highest; ++k) powers[k] = times(powers[k - 1], Cx{re, im});
-  const Cx f = evaluate(tables.poly, tables.polyTerms, powers);
+  for (int k = 2; k <= tables.highest; ++k) powers[k] = times<T>(powers[k - 1], Cx{re, im});
+  const Cx f = evaluate<T>(tables.poly, tables.polyTerms, powers);
   const Real fmag = norm2(f);
   const Mask converged = fmag <= row.ftol;
-  const Cx slope = evaluate(tables.deriv, tables.derivTerms, powers);
+  const Cx slope = evaluate<T>(tables.deriv, tables.derivTerms, powers);
   const Mask stopped = converged | nonFinite(fmag) | ~(norm2(slope) > row.dtol);
-  const Cx moved = minus(Cx{re, im}, quotient(f, slope));
+  const Cx moved = minus<T>(Cx{re, im}, quotient<T>(f, slope));
   // A stopped lane keeps its iterate and count; the others step, and a run
   // that has made MAXITS steps ends with ITS MAXITS + 1.
   g.z.re = stopped ? re : moved.re;
@@ -189,17 +212,15 @@ LANE_INLINE void iterate(Group& g, Row& row) {
   int ended = laneBits((stopped | (g.its > row.limit)) & g.live);
   for (int lane = 0; ended != 0; ++lane, ended >>= 1) {
     if ((ended & 1) == 0) continue;
-    row.out[g.sample[lane]] = Outcome{Complex{float(g.z.re[lane]), float(g.z.im[lane])},
-                                      int(g.its[lane]), converged[lane] ? 0 : 1};
+    row.out[g.sample[lane]] = BasicOutcome<T>{BasicComplex<T>{T(g.z.re[lane]), T(g.z.im[lane])},
+                                              int(g.its[lane]), converged[lane] ? 0 : 1};
     take(g, lane, row);
   }
 }
 
-}  // namespace
-
-__attribute__((flatten)) void solveRow(const LaneTables& tables, const float* xs, float y, int n,
-                                       Outcome* out) {
-  Row row{tables, xs, y, n, out, 0, splat(tables.ftol), splat(DTOL), splat(double(MAXITS)), {}};
+template <class T>
+LANE_INLINE void runRow(const LaneTables& tables, const T* xs, T y, int n, BasicOutcome<T>* out) {
+  Row<T> row{tables, xs, y, n, out, 0, splat(tables.ftol), splat(DTOL), splat(double(MAXITS)), {}};
   for (int lane = 0; lane < WIDTH; ++lane) row.only[lane][lane] = -1;
   Group groups[GROUPS];
   for (Group& g : groups) {
@@ -214,6 +235,18 @@ __attribute__((flatten)) void solveRow(const LaneTables& tables, const float* xs
       running = true;
     }
   }
+}
+
+}  // namespace
+
+__attribute__((flatten)) void solveRow(const LaneTables& tables, const float* xs, float y, int n,
+                                       Outcome* out) {
+  runRow(tables, xs, y, n, out);
+}
+
+__attribute__((flatten)) void solveRow(const LaneTables& tables, const double* xs, double y, int n,
+                                       WideOutcome* out) {
+  runRow(tables, xs, y, n, out);
 }
 
 }  // namespace LANES_NAMESPACE

@@ -18,8 +18,8 @@ constexpr int MAXPOWER = 18;
 // exponent truncated (a negative one acts as 1, as pwrcom copies its input
 // for every n other than 0 that leaves its loop empty). A power-0 term is
 // the same (coefficient * 1, coefficient * 0) in every run, kept ready in
-// `constant` as the float stores would leave it. `exact` marks a coefficient
-// of 1 or -1, whose product with a float is that float or its negation:
+// `constant` as the stores would leave it. `exact` marks a coefficient
+// of 1 or -1, whose product with a value is that value or its negation:
 // storing it rounds nothing.
 struct LaneTerm {
   double coefficient;
@@ -39,17 +39,23 @@ struct LaneTables {
 
 // Fills *tables from the solver; false when an exponent lies beyond
 // MAXPOWER (or is no number), which only the scalar run handles.
-bool prepareLanes(const Solver& solver, LaneTables* tables);
+template <class T>
+bool prepareLanes(const BasicSolver<T>& solver, LaneTables* tables);
 
-// One row of runs as solveRow describes it, one namespace per vector width.
+// One row of runs as solveRow describes it, one namespace per vector width,
+// one function per storage type.
+#define BASIN_LANE_KERNELS                                                                \
+  void solveRow(const LaneTables& tables, const float* xs, float y, int n, Outcome* out); \
+  void solveRow(const LaneTables& tables, const double* xs, double y, int n, WideOutcome* out);
 namespace lanes_sse2 {
-void solveRow(const LaneTables& tables, const float* xs, float y, int n, Outcome* out);
+BASIN_LANE_KERNELS
 }
 namespace lanes_avx2 {
-void solveRow(const LaneTables& tables, const float* xs, float y, int n, Outcome* out);
+BASIN_LANE_KERNELS
 }
 namespace lanes_avx512 {
-void solveRow(const LaneTables& tables, const float* xs, float y, int n, Outcome* out);
+BASIN_LANE_KERNELS
 }
+#undef BASIN_LANE_KERNELS
 
 }  // namespace basin

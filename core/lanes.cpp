@@ -9,15 +9,16 @@ namespace basin {
 
 namespace {
 
-using Kernel = void (*)(const LaneTables&, const float*, float, int, Outcome*);
+template <class T>
+using Kernel = void (*)(const LaneTables&, const T*, T, int, BasicOutcome<T>*);
 
 #ifdef BASIN_VECTOR_LANES
-#define LANE_KERNEL(set) &lanes_##set::solveRow
+#define LANE_KERNEL(set, T) static_cast<Kernel<T>>(&lanes_##set::solveRow)
 bool hasSse2() { return true; }  // part of every x86-64 CPU
 bool hasAvx2() { return __builtin_cpu_supports("avx2"); }
 bool hasAvx512() { return __builtin_cpu_supports("avx512f"); }
 #else
-#define LANE_KERNEL(set) nullptr
+#define LANE_KERNEL(set, T) nullptr
 bool hasSse2() { return false; }
 bool hasAvx2() { return false; }
 bool hasAvx512() { return false; }
@@ -28,15 +29,21 @@ struct InstructionSet {
   LanePath path;
   const char* name;
   bool (*supported)();
-  Kernel kernel;  // nullptr: the scalar run, a sample at a time
+  // nullptr: the scalar run, a sample at a time
+  Kernel<float> narrow;  // float storage
+  Kernel<double> wide;   // double storage
+
+  Kernel<float> kernel(const float*) const { return narrow; }
+  Kernel<double> kernel(const double*) const { return wide; }
 };
 
 // Every path, in the order of LanePath, slowest first.
 const InstructionSet SETS[] = {
-    {LanePath::Scalar, "scalar", always, nullptr},
-    {LanePath::Sse2, "sse2", hasSse2, LANE_KERNEL(sse2)},
-    {LanePath::Avx2, "avx2", hasAvx2, LANE_KERNEL(avx2)},
-    {LanePath::Avx512, "avx512", hasAvx512, LANE_KERNEL(avx512)},
+    {LanePath::Scalar, "scalar", always, nullptr, nullptr},
+    {LanePath::Sse2, "sse2", hasSse2, LANE_KERNEL(sse2, float), LANE_KERNEL(sse2, double)},
+    {LanePath::Avx2, "avx2", hasAvx2, LANE_KERNEL(avx2, float), LANE_KERNEL(avx2, double)},
+    {LanePath::Avx512, "avx512", hasAvx512, LANE_KERNEL(avx512, float),
+     LANE_KERNEL(avx512, double)},
 };
 static_assert(sizeof SETS / sizeof SETS[0] == LANE_PATH_COUNT, "one row per path");
 
@@ -50,10 +57,11 @@ LanePath fastestSupported() {
 
 // False for an exponent whose power the lanes do not keep; NaN fails both
 // comparisons, and the range check comes before the conversion to int.
-bool prepareTerms(const Term* table, int count, LaneTerm* terms, int* highest) {
+template <class T>
+bool prepareTerms(const BasicTerm<T>* table, int count, LaneTerm* terms, int* highest) {
   for (int i = 0; i < count; ++i) {
-    const Term& term = table[i];
-    if (!(term.exponent > -2.0f && term.exponent < MAXPOWER + 1.0f)) return false;
+    const BasicTerm<T>& term = table[i];
+    if (!(term.exponent > T(-2) && term.exponent < T(MAXPOWER + 1))) return false;
     const int n = int(term.exponent);
     const double c = term.coefficient;
     terms[i] = LaneTerm{c,
@@ -61,7 +69,7 @@ bool prepareTerms(const Term* table, int count, LaneTerm* terms, int* highest) {
                         : n < 0 ? 1
                                 : n,
                         c == 1.0 || c == -1.0,
-                        {stored(c * 1.0), stored(c * 0.0)}};
+                        {storedAs<T>(c * 1.0), storedAs<T>(c * 0.0)}};
     if (terms[i].power > *highest) *highest = terms[i].power;
   }
   return true;
@@ -69,7 +77,8 @@ bool prepareTerms(const Term* table, int count, LaneTerm* terms, int* highest) {
 
 }  // namespace
 
-bool prepareLanes(const Solver& solver, LaneTables* tables) {
+template <class T>
+bool prepareLanes(const BasicSolver<T>& solver, LaneTables* tables) {
   const int terms = solver.POLY.count;
   tables->polyTerms = terms > 0 ? terms : 0;
   tables->derivTerms = terms > 1 ? terms - 1 : 0;
@@ -94,18 +103,24 @@ LanePath lanePathNamed(const char* wanted) {
   return fastestSupported();
 }
 
-LaneJob::LaneJob(const Solver& s, LanePath p)
+template <class T>
+BasicLaneJob<T>::BasicLaneJob(const BasicSolver<T>& s, LanePath p)
     : solver(&s), path(laneSupported(p) ? p : fastestSupported()), tables() {
   if (path != LanePath::Scalar && !prepareLanes(s, &tables)) path = LanePath::Scalar;
 }
 
-void solveRow(const LaneJob& job, const float* xs, float y, int n, Outcome* out) {
-  if (const Kernel kernel = setOf(job.path).kernel) return kernel(job.tables, xs, y, n, out);
-  for (int i = 0; i < n; ++i) out[i] = solve(*job.solver, Complex{xs[i], y});
+template <class T>
+void solveRow(const BasicLaneJob<T>& job, const T* xs, T y, int n, BasicOutcome<T>* out) {
+  if (const Kernel<T> kernel = setOf(job.path).kernel(xs)) return kernel(job.tables, xs, y, n, out);
+  for (int i = 0; i < n; ++i) out[i] = solve(*job.solver, BasicComplex<T>{xs[i], y});
 }
 
-void solveRow(const Solver& solver, const float* xs, float y, int n, Outcome* out, LanePath path) {
-  solveRow(LaneJob(solver, path), xs, y, n, out);
-}
+// The two storage types.
+template bool prepareLanes(const BasicSolver<float>&, LaneTables*);
+template bool prepareLanes(const BasicSolver<double>&, LaneTables*);
+template struct BasicLaneJob<float>;
+template struct BasicLaneJob<double>;
+template void solveRow(const BasicLaneJob<float>&, const float*, float, int, Outcome*);
+template void solveRow(const BasicLaneJob<double>&, const double*, double, int, WideOutcome*);
 
 }  // namespace basin

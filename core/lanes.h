@@ -4,7 +4,8 @@
 // end point bits, ITS and FAULT. Each lane carries out the scalar run's own
 // sequence of double operations and float stores; a lane whose run ends
 // writes its outcome and takes the next sample of the row at once, so no
-// lane idles until the row runs out. Any term table a Solver holds works.
+// lane idles until the row runs out. Any term table a Solver holds works,
+// for either storage type (float or double).
 //
 // The vector width is chosen at run time from what the CPU supports; on any
 // other CPU, or for a table the lanes cannot hold, the scalar `solve` runs.
@@ -41,19 +42,30 @@ const char* laneName(LanePath path);
 // rows: a path this CPU does not support becomes the fastest one it does,
 // and a table the lanes cannot hold the scalar path. Plain data; the solver
 // must outlive it and not change.
-struct LaneJob {
-  LaneJob(const Solver& solver, LanePath path);
+template <class T>
+struct BasicLaneJob {
+  BasicLaneJob(const BasicSolver<T>& solver, LanePath path);
 
-  const Solver* solver;
+  const BasicSolver<T>* solver;
   LanePath path;
   LaneTables tables;
 };
 
+using LaneJob = BasicLaneJob<float>;
+using WideLaneJob = BasicLaneJob<double>;
+
 // The runs from (xs[i], y), i = 0 ... n - 1, their outcomes into out[i].
-void solveRow(const LaneJob& job, const float* xs, float y, int n, Outcome* out);
+template <class T>
+void solveRow(const BasicLaneJob<T>& job, const T* xs, T y, int n, BasicOutcome<T>* out);
 
 // The same for one row alone, its tables prepared on the spot.
-void solveRow(const Solver& solver, const float* xs, float y, int n, Outcome* out,
-              LanePath path = fastestLanePath());
+template <class T>
+void solveRow(const BasicSolver<T>& solver, const T* xs, T y, int n, BasicOutcome<T>* out,
+              LanePath path = fastestLanePath()) {
+  solveRow(BasicLaneJob<T>(solver, path), xs, y, n, out);
+}
+
+extern template struct BasicLaneJob<float>;
+extern template struct BasicLaneJob<double>;
 
 }  // namespace basin

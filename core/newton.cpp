@@ -4,31 +4,41 @@
 
 namespace basin {
 
-Solver::Solver(const Variant& variant) : POLY(variant.POLY), FTOL(variant.FTOL) {}
+namespace {
 
-int degreeOf(const Terms& table) {
-  int degree = 0;
-  for (int i = 0; i < table.count; ++i) {
-    if (!(float(degree) > table.term[i].exponent)) degree = int(table.term[i].exponent);
-  }
-  return degree;
+template <class T>
+BasicTerms<T> tableOf(const Terms& given) {
+  BasicTerms<T> table;
+  table.count = given.count;
+  for (int i = 0; i < given.count; ++i)
+    table.term[i] = BasicTerm<T>{T(given.term[i].coefficient), T(given.term[i].exponent)};
+  return table;
 }
 
-void derive(Solver& solver) {
+}  // namespace
+
+template <class T>
+BasicSolver<T>::BasicSolver(const Variant& variant)
+    : POLY(tableOf<T>(variant.POLY)), FTOL(T(variant.FTOL)) {}
+
+template <class T>
+void derive(BasicSolver<T>& solver) {
   for (int i = 0; i + 1 < solver.POLY.count; ++i) {
-    const Term& term = solver.POLY.term[i];
-    solver.DERIV[i] =
-        Term{stored(double(term.coefficient) * term.exponent), stored(double(term.exponent) - 1.0)};
+    const BasicTerm<T>& term = solver.POLY.term[i];
+    solver.DERIV[i] = BasicTerm<T>{storedAs<T>(double(term.coefficient) * term.exponent),
+                                   storedAs<T>(double(term.exponent) - 1.0)};
   }
   solver.R2 = degreeOf(solver.POLY);
 }
 
 namespace {
 
-inline void evaluate(const Term* table, int count, Complex* out, const Complex* in) {
-  *out = Complex{0.0f, 0.0f};
+template <class T>
+inline void evaluate(const BasicTerm<T>* table, int count, BasicComplex<T>* out,
+                     const BasicComplex<T>* in) {
+  *out = BasicComplex<T>{T(0), T(0)};
   for (int i = 0; i < count; ++i) {
-    Complex temp;
+    BasicComplex<T> temp;
     pwrcom(&temp, in, int(table[i].exponent));
     multcom(&temp, table[i].coefficient, &temp);
     addcom(out, out, &temp);
@@ -37,45 +47,63 @@ inline void evaluate(const Term* table, int count, Complex* out, const Complex* 
 
 }  // namespace
 
-void func(const Solver& solver, Complex* out, const Complex* in) {
+template <class T>
+void func(const BasicSolver<T>& solver, BasicComplex<T>* out, const BasicComplex<T>* in) {
   evaluate(solver.POLY.term, solver.POLY.count, out, in);
 }
 
-void deriv(const Solver& solver, Complex* out, const Complex* in) {
+template <class T>
+void deriv(const BasicSolver<T>& solver, BasicComplex<T>* out, const BasicComplex<T>* in) {
   evaluate(solver.DERIV, solver.POLY.count - 1, out, in);
 }
 
-Outcome solve(const Solver& solver, Complex start) {
+template <class T>
+BasicOutcome<T> solve(const BasicSolver<T>& solver, BasicComplex<T> start) {
   const double ftol = solver.FTOL;
-  Outcome run{start, 1, 1};
-  Complex& point = run.end;
+  BasicOutcome<T> run{start, 1, 1};
+  BasicComplex<T>& point = run.end;
   for (; run.its <= MAXITS; ++run.its) {
-    Complex f;
+    BasicComplex<T> f;
     func(solver, &f, &point);
     const double fmag = norm2(f);
     if (fmag <= ftol) {
       run.fault = 0;
       break;
     }
-    // |f|^2 of finite floats cannot overflow a double, so a non-finite
-    // magnitude means f (or the iterate behind it) overflowed or is NaN:
-    // no root lies there, whatever the tolerance test would say.
+    // |f|^2 of finite floats cannot overflow a double, so for floats a
+    // non-finite magnitude means f (or the iterate behind it) overflowed or
+    // is NaN: no root lies there, whatever the tolerance test would say.
+    // For doubles it also stops an f beyond 1e154, whose step could only
+    // overflow in the division.
     if (!std::isfinite(fmag)) break;
-    Complex slope;
+    BasicComplex<T> slope;
     deriv(solver, &slope, &point);
     if (!(norm2(slope) > DTOL)) break;
-    Complex step;
+    BasicComplex<T> step;
     divcom(&step, &f, &slope);
     subcom(&point, &point, &step);
   }
   return run;
 }
 
-void newton(Solver& solver, const Complex* start, Complex* end) {
-  const Outcome run = solve(solver, *start);
+template <class T>
+void newton(BasicSolver<T>& solver, const BasicComplex<T>* start, BasicComplex<T>* end) {
+  const BasicOutcome<T> run = solve(solver, *start);
   solver.ITS = run.its;
   solver.FAULT = run.fault;
   *end = run.end;
 }
+
+// The two storage types.
+#define BASIN_SOLVER_FOR(T)                                                             \
+  template struct BasicSolver<T>;                                                       \
+  template void derive(BasicSolver<T>&);                                                \
+  template void func(const BasicSolver<T>&, BasicComplex<T>*, const BasicComplex<T>*);  \
+  template void deriv(const BasicSolver<T>&, BasicComplex<T>*, const BasicComplex<T>*); \
+  template BasicOutcome<T> solve(const BasicSolver<T>&, BasicComplex<T>);               \
+  template void newton(BasicSolver<T>&, const BasicComplex<T>*, BasicComplex<T>*);
+BASIN_SOLVER_FOR(float)
+BASIN_SOLVER_FOR(double)
+#undef BASIN_SOLVER_FOR
 
 }  // namespace basin

@@ -1,4 +1,6 @@
-// Newton's iteration for one start point on a fixed polynomial.
+// Newton's iteration for one start point on a fixed polynomial, with every
+// value stored as a float (`Solver`) or, on request, as a double
+// (`WideSolver`): one source for both, a template over the storage type.
 //
 // A polynomial is a short table of (coefficient, exponent) terms with the
 // constant term last: `Terms`, the one term table the parser, the programs
@@ -19,69 +21,104 @@ constexpr int MAXITS = 200;
 constexpr double DTOL = 1e-24;  // |f'(z)|^2 at or below this: derivative vanished
 constexpr int MAXTERMS = 19;    // one term for each exponent 0 ... 18
 
-struct Term {
-  float coefficient;
-  float exponent;  // a non-negative whole number, used truncated to int
+template <class T>
+struct BasicTerm {
+  T coefficient;
+  T exponent;  // a non-negative whole number, used truncated to int
 };
 
 // A polynomial's term table: `count` entries of `term` in use, in the order
 // they are summed, the constant last.
-struct Terms {
-  Term term[MAXTERMS] = {};
+template <class T>
+struct BasicTerms {
+  BasicTerm<T> term[MAXTERMS] = {};
   int count = 0;
 };
 
+// The table as a program or a user gives it, each value as its model
+// stores it (a float for the float model) and held in a double; a solver
+// takes it over in its own storage type.
+using Term = BasicTerm<double>;
+using Terms = BasicTerms<double>;
+
 // The degree: the largest exponent of the table (0 for an empty one). The
 // derivation's R2 and the checks on a user's polynomial both read it.
-int degreeOf(const Terms& table);
+template <class T>
+int degreeOf(const BasicTerms<T>& table) {
+  int degree = 0;
+  for (int i = 0; i < table.count; ++i) {
+    if (!(T(degree) > table.term[i].exponent)) degree = int(table.term[i].exponent);
+  }
+  return degree;
+}
 
 // The constants that distinguish one program from another. Held by value:
-// it owns its formula.
+// it owns its formula. Every number is the value its model stores (POLY,
+// FTOL and RTOL are floats unless `precision` is Double).
 struct Variant {
   const char* name;
   Terms POLY;
-  float FTOL;                // convergence tolerance on |f(z)|^2
-  float RTOL;                // root-match tolerance on squared distance
-  int EXTRASLOTS;            // registry slots beyond the degree
-  std::string formula = "";  // the polynomial as a person writes it: "z^2 - 1"
-  bool fromUser = false;     // written by the user, not one of the named programs
+  double FTOL;                             // convergence tolerance on |f(z)|^2
+  double RTOL;                             // root-match tolerance on squared distance
+  int EXTRASLOTS;                          // registry slots beyond the degree
+  std::string formula = "";                // the polynomial as a person writes it: "z^2 - 1"
+  bool fromUser = false;                   // written by the user, not one of the named programs
+  Precision precision = Precision::Float;  // what every value is stored as
 };
 
-struct Solver {
-  explicit Solver(const Variant& variant);
+// The solver of one storage type T: its tables hold T values.
+template <class T>
+struct BasicSolver {
+  explicit BasicSolver(const Variant& variant);
 
-  Terms POLY;
-  float FTOL;
-  Term DERIV[MAXTERMS] = {};
+  BasicTerms<T> POLY;
+  T FTOL;
+  BasicTerm<T> DERIV[MAXTERMS] = {};
   int R2 = 0;
   int ITS = 0;
   int FAULT = 0;
 };
 
+using Solver = BasicSolver<float>;
+using WideSolver = BasicSolver<double>;
+
 // Fills DERIV (one term fewer than POLY; the last term is the constant) and
 // R2, the largest exponent.
-void derive(Solver& solver);
+template <class T>
+void derive(BasicSolver<T>& solver);
 
 // f(in) over POLY and f'(in) over DERIV, terms summed in table order.
-void func(const Solver& solver, Complex* out, const Complex* in);
-void deriv(const Solver& solver, Complex* out, const Complex* in);
+template <class T>
+void func(const BasicSolver<T>& solver, BasicComplex<T>* out, const BasicComplex<T>* in);
+template <class T>
+void deriv(const BasicSolver<T>& solver, BasicComplex<T>* out, const BasicComplex<T>* in);
 
 // Where one run stopped: the iterate `end`, the iteration `its` (from 1) and
 // `fault`. fault 0: |f|^2 <= FTOL in iteration its. fault 1: the derivative
 // vanished, f or the iterate stopped being finite (an overflow or a NaN), or
 // the iteration limit passed (its 201).
-struct Outcome {
-  Complex end;
+template <class T>
+struct BasicOutcome {
+  BasicComplex<T> end;
   int its;
   int fault;
 };
 
+using Outcome = BasicOutcome<float>;
+using WideOutcome = BasicOutcome<double>;
+
 // The run from `start`. It reads the solver's tables and nothing else, so
 // any number of threads may share one solver.
-Outcome solve(const Solver& solver, Complex start);
+template <class T>
+BasicOutcome<T> solve(const BasicSolver<T>& solver, BasicComplex<T> start);
 
 // The same run, its outcome left where the program has always kept it: the
 // end point in *end, ITS and FAULT in the solver.
-void newton(Solver& solver, const Complex* start, Complex* end);
+template <class T>
+void newton(BasicSolver<T>& solver, const BasicComplex<T>* start, BasicComplex<T>* end);
+
+// Both storage types are compiled once, in core/newton.cpp.
+extern template struct BasicSolver<float>;
+extern template struct BasicSolver<double>;
 
 }  // namespace basin

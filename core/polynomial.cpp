@@ -14,7 +14,7 @@ constexpr int END = -1;  // what the reader sees past the last character
 
 // A term as written: its coefficient, its exponent and where it starts.
 struct Written {
-  float coefficient;
+  double coefficient;  // a value of the storage type
   int exponent;
   std::size_t at;
 };
@@ -29,8 +29,11 @@ std::string found(int c) {
 // The text and a position in it, with the first error met.
 struct Reader {
   const std::string& text;
+  Precision precision;
   std::size_t at = 0;
   PolynomialError error{0, ""};
+
+  const char* typeName() const { return precision == Precision::Float ? "a float" : "a double"; }
 
   int peek() const { return at < text.size() ? static_cast<unsigned char>(text[at]) : END; }
   void skipBlanks() {
@@ -68,10 +71,16 @@ bool readExponentPart(Reader& r) {
   return true;
 }
 
+// The number `text` as storage of `precision` holds it, and where its
+// reading stopped. strtof rounds the decimal to the nearest float directly;
+// going through double would round twice.
+double readStored(const char* text, char** end, Precision precision) {
+  return precision == Precision::Float ? double(std::strtof(text, end)) : std::strtod(text, end);
+}
+
 // A decimal number: digits with an optional point (at least one digit in
-// all) and an optional exponent. strtof rounds the decimal to the nearest
-// float directly; going through double would round twice.
-bool readNumber(Reader& r, float* value) {
+// all) and an optional exponent, the nearest value of the storage type.
+bool readNumber(Reader& r, double* value) {
   const std::size_t start = r.at;
   std::size_t digits = 0;
   for (; isDigit(r.peek()); ++r.at) ++digits;
@@ -82,12 +91,12 @@ bool readNumber(Reader& r, float* value) {
   const std::string number = r.text.substr(start, r.at - start);
   // strtof reads the point in the C locale, which the programs never leave.
   char* end = nullptr;
-  *value = std::strtof(number.c_str(), &end);
+  *value = readStored(number.c_str(), &end, r.precision);
   if (*end != '\0') return r.fail(start, "cannot read the number " + number);
   if (std::isinf(*value))
-    return r.fail(start, "coefficient " + number + " is too large for a float");
+    return r.fail(start, "coefficient " + number + " is too large for " + r.typeName());
   if (*value == 0 && hasNonzeroDigit(number))
-    return r.fail(start, "coefficient " + number + " rounds to 0 as a float");
+    return r.fail(start, "coefficient " + number + " rounds to 0 as " + r.typeName());
   return true;
 }
 
@@ -119,13 +128,13 @@ bool readPower(Reader& r, int* exponent) {
 }
 
 // One term after its sign (+1 or -1): a coefficient, z, or both.
-bool readTerm(Reader& r, float sign, Written* term) {
+bool readTerm(Reader& r, double sign, Written* term) {
   term->at = r.at;
   term->coefficient = sign;
   term->exponent = 0;
   const bool number = isDigit(r.peek()) || r.peek() == '.';
   if (number) {
-    float value = 0;
+    double value = 0;
     if (!readNumber(r, &value)) return false;
     term->coefficient = sign * value;  // a sign change is exact
     r.skipBlanks();
@@ -141,7 +150,7 @@ bool readTerm(Reader& r, float sign, Written* term) {
     return r.unexpected("a number or z");
   }
   if (term->exponent > 0 && term->coefficient == 0)
-    return r.fail(term->at, "a term in z with coefficient 0 (as a float): leave it out");
+    return r.fail(term->at, "a term in z with coefficient 0: leave it out");
   return true;
 }
 
@@ -154,7 +163,7 @@ bool readTerms(Reader& r, Written* terms, int* count) {
   const std::size_t first = r.at;
   if (r.peek() == END) return r.fail(r.at, "no polynomial: expected a term such as z^3 - 1");
   while (r.peek() != END) {
-    float sign = 1;
+    double sign = 1;
     if (r.peek() == '+' || r.peek() == '-') {
       sign = r.peek() == '-' ? -1 : 1;
       ++r.at;
@@ -180,8 +189,9 @@ bool readTerms(Reader& r, Written* terms, int* count) {
 
 }  // namespace
 
-bool parsePolynomial(const std::string& text, Terms* out, PolynomialError* error) {
-  Reader r{text};
+bool parsePolynomial(const std::string& text, Terms* out, PolynomialError* error,
+                     Precision precision) {
+  Reader r{text, precision};
   Written terms[MAXTERMS];
   int count = 0;
   if (!readTerms(r, terms, &count)) {
@@ -191,7 +201,7 @@ bool parsePolynomial(const std::string& text, Terms* out, PolynomialError* error
   Terms table;
   Term constant{0, 0};
   for (int i = 0; i < count; ++i) {
-    const Term term{terms[i].coefficient, float(terms[i].exponent)};
+    const Term term{terms[i].coefficient, double(terms[i].exponent)};
     if (terms[i].exponent == 0)
       constant = term;
     else
@@ -208,33 +218,42 @@ std::string describeError(const std::string& text, const PolynomialError& error)
 
 const char* tolerancesFault(const Terms& polynomial, const Tolerances& tolerances) {
   if (!(tolerances.FTOL > 0) || !std::isfinite(tolerances.FTOL))
-    return "--ftol must be a positive number below 3.4e38";
+    return "--ftol must be a positive finite number";
   if (!(tolerances.RTOL > 0) || !std::isfinite(tolerances.RTOL))
-    return "--rtol must be a positive number below 3.4e38";
+    return "--rtol must be a positive finite number";
   if (tolerances.EXTRASLOTS < 0 || tolerances.EXTRASLOTS > maxExtraSlots(degreeOf(polynomial)))
     return "--extra must lie from 0 to 19 less the degree, so the palette never runs out";
   return nullptr;
 }
 
-const char* readTolerance(const std::string& text, float* value) {
+const char* readTolerance(const std::string& text, double* value, Precision precision) {
+  const bool single = precision == Precision::Float;
   const std::size_t digits = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
   if (text.size() <= digits || !(isDigit(text[digits]) || text[digits] == '.'))
     return "expected a number";
   char* end = nullptr;
-  const float read = std::strtof(text.c_str(), &end);
+  const double read = readStored(text.c_str(), &end, precision);
   if (*end != '\0') return "expected a number";
   if (!(read > 0) || !std::isfinite(read)) {
-    if (read == 0 && digits == 0 && hasNonzeroDigit(text)) return "rounds to 0 as a float";
-    return "must be a positive number below 3.4e38";
+    if (read == 0 && digits == 0 && hasNonzeroDigit(text))
+      return single ? "rounds to 0 as a float" : "rounds to 0 as a double";
+    return single ? "must be a positive number below 3.4e38"
+                  : "must be a positive number below 1.8e308";
   }
   *value = read;
   return nullptr;
 }
 
 Variant polynomialVariant(const Terms& polynomial, const std::string& text,
-                          const Tolerances& tolerances) {
-  return Variant{"polybasin", polynomial, tolerances.FTOL, tolerances.RTOL, tolerances.EXTRASLOTS,
-                 text,        true};
+                          const Tolerances& tolerances, Precision precision) {
+  return Variant{"polybasin",
+                 polynomial,
+                 storedIn(precision, tolerances.FTOL),
+                 storedIn(precision, tolerances.RTOL),
+                 tolerances.EXTRASLOTS,
+                 text,
+                 true,
+                 precision};
 }
 
 }  // namespace basin

@@ -6,8 +6,9 @@
 // followed by z, with an optional '*' between them. z may carry an exponent
 // "^N", N a whole number 0 ... 18 in decimal digits; z alone is z^1 and z^0
 // is a constant. A coefficient is a decimal number (digits with an optional
-// point, an optional exponent such as 1e-3), rounded to float once; it is 1
-// (or -1 after a minus) when left out.
+// point, an optional exponent such as 1e-3), rounded once to the storage
+// type (float, or double on request); it is 1 (or -1 after a minus) when
+// left out.
 //
 // The table keeps the terms in the written order, which is the order the
 // solver sums them in, except the constant, which goes last because the
@@ -16,7 +17,7 @@
 // exponent) must be at least 1; a term in z may not have a zero coefficient,
 // which would give the table a degree the polynomial does not have; and no
 // coefficient, the constant's included, may be a number other than 0 that
-// rounds to 0 as a float, which would draw another polynomial than written.
+// rounds to 0 as stored, which would draw another polynomial than written.
 #pragma once
 
 #include <string>
@@ -32,7 +33,8 @@ struct PolynomialError {
 
 // Reads `text` into *out and returns true, or leaves *out alone, fills
 // *error (when not null) and returns false.
-bool parsePolynomial(const std::string& text, Terms* out, PolynomialError* error);
+bool parsePolynomial(const std::string& text, Terms* out, PolynomialError* error,
+                     Precision precision = Precision::Float);
 
 // One line for stderr: the text quoted, with its control characters
 // escaped (core/text.h), then the column and the message, e.g.
@@ -41,10 +43,11 @@ std::string describeError(const std::string& text, const PolynomialError& error)
 
 // How a user's polynomial is drawn: the convergence and root-match
 // tolerances and the registry slots beyond the degree (quadbasin's by
-// default).
+// default), each read in the storage type (the defaults are stored when
+// the variant is made).
 struct Tolerances {
-  float FTOL = 1e-10f;
-  float RTOL = 1e-8f;
+  double FTOL = 1e-10;
+  double RTOL = 1e-8;
   int EXTRASLOTS = 1;
 };
 
@@ -56,12 +59,15 @@ inline int maxExtraSlots(int degree) { return 19 - degree; }
 const char* tolerancesFault(const Terms& polynomial, const Tolerances& tolerances);
 
 // Reads a tolerance as a user writes it: a decimal number, the whole text,
-// rounded to the nearest float, which must be positive and finite. Returns
-// nullptr with *value set, or why the text is refused (*value untouched).
-const char* readTolerance(const std::string& text, float* value);
+// rounded to the nearest float (or double), which must be positive and
+// finite. Returns nullptr with *value set, or why the text is refused
+// (*value untouched).
+const char* readTolerance(const std::string& text, double* value,
+                          Precision precision = Precision::Float);
 
-// The parameter set that draws `polynomial`, written `text` by the user.
+// The parameter set that draws `polynomial`, written `text` by the user,
+// every value stored in `precision`.
 Variant polynomialVariant(const Terms& polynomial, const std::string& text,
-                          const Tolerances& tolerances);
+                          const Tolerances& tolerances, Precision precision = Precision::Float);
 
 }  // namespace basin

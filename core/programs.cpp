@@ -2,9 +2,9 @@
 
 namespace basin {
 
-const Variant* findProgram(const std::string& name) {
+const Variant* findProgram(const std::string& name, Precision precision) {
   for (const Program& program : PROGRAMS)
-    if (name == program.name) return &program.variant;
+    if (name == program.name) return &program.in(precision);
   return nullptr;
 }
 

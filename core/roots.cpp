@@ -165,17 +165,30 @@ bool solveFactor(const Exact& factor, std::vector<Point>* roots) {
   return true;
 }
 
+// 2^1074 c, exactly: c = m 2^e with 2^53 m a whole number of 53 bits.
+mpz_class scaledWhole(double c) {
+  int e = 0;
+  const double m = std::frexp(c, &e);
+  mpz_class whole(std::ldexp(m, 53));
+  const int shift = e - 53 + 1074;  // below 0 only for subnormals, whose low bits are 0
+  if (shift >= 0)
+    mpz_mul_2exp(whole.get_mpz_t(), whole.get_mpz_t(), mp_bitcnt_t(shift));
+  else
+    mpz_tdiv_q_2exp(whole.get_mpz_t(), whole.get_mpz_t(), mp_bitcnt_t(-shift));
+  return whole;
+}
+
 }  // namespace
 
 bool findRoots(const Term* table, int terms, std::vector<Root>* roots) {
   roots->clear();
-  // A float is a whole number times a power of two, from 2^-149 on, so
-  // 2^149 f has whole coefficients with the same roots.
+  // A float or a double is a whole number times a power of two, from
+  // 2^-1074 on, so 2^1074 f has whole coefficients with the same roots.
   Exact f;
   for (int i = 0; i < terms; ++i) {
     const std::size_t k = std::size_t(table[i].exponent);
     if (f.size() <= k) f.resize(k + 1);
-    f[k] = std::ldexp(double(table[i].coefficient), 149);  // exact: a double holds it
+    f[k] = scaledWhole(table[i].coefficient);
   }
   trim(f);
   f = primitive(std::move(f));

@@ -1,6 +1,6 @@
 // The roots of a term table, each distinct root once with its multiplicity.
 //
-// The coefficients are floats, so exact binary fractions: scaled by one
+// The coefficients are floats or doubles, so exact binary fractions: scaled by one
 // power of two they become whole numbers, and the polynomial is split into
 // square-free factors (Yun's algorithm: repeated gcds with the derivative)
 // in exact integer arithmetic, which makes every multiplicity exact however

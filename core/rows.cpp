@@ -41,8 +41,8 @@ void RowSolver::begin(const Job& job) {
     std::lock_guard<std::mutex> lock(mutex_);
     job_ = job;
     abandoned_ = false;
-    const std::size_t cells = std::size_t(depth_) * std::size_t(job.width);
-    if (ring_.size() < cells) ring_.resize(cells);
+    const std::size_t bytes = std::size_t(depth_) * std::size_t(job.width) * job.cell;
+    if (ring_.size() < bytes) ring_.resize(bytes);
     std::fill(held_.begin(), held_.end(), -1);
     next_ = 0;
     taken_ = 0;
@@ -64,7 +64,7 @@ void RowSolver::finish() {
   callerWaiting_ = false;
 }
 
-const Outcome* RowSolver::waitFor(int row) {
+const void* RowSolver::waitFor(int row) {
   std::unique_lock<std::mutex> lock(mutex_);
   callerWaiting_ = true;
   solved_.wait(lock, [&] { return held_[std::size_t(row % depth_)] == row; });
@@ -112,11 +112,10 @@ void RowSolver::solveBatch(int first, int count, std::unique_lock<std::mutex>& l
   --waitingForRoom_;
   if (!stopping_ && !abandoned_) {
     const Job job = job_;
-    Outcome* const ring = ring_.data();
+    unsigned char* const ring = ring_.data();
     lock.unlock();
     for (int row = first; row <= last; ++row)
-      solveRow(*job.lanes, job.xs, job.ys[row], job.width,
-               ring + std::size_t(row % depth_) * std::size_t(job.width));
+      job.solveRow(job, row, ring + std::size_t(row % depth_) * std::size_t(job.width) * job.cell);
     lock.lock();
     for (int row = first; row <= last; ++row) held_[std::size_t(row % depth_)] = row;
   }

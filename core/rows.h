@@ -47,25 +47,36 @@ class RowSolver {
   // and real parts xs[0 ... width - 1], and calls useRow(j, outcomes) on the
   // calling thread for j = 0, 1, ... in order; the outcomes are valid until
   // useRow returns. Allocates only when the frame is wider than any before.
-  template <class UseRow>
-  void solve(const Solver& solver, const float* xs, const float* ys, int width, int rows,
+  // T is the storage type, float or double.
+  template <class T, class UseRow>
+  void solve(const BasicSolver<T>& solver, const T* xs, const T* ys, int width, int rows,
              LanePath path, UseRow&& useRow) {
-    const LaneJob lanes(solver, path);  // the term tables made ready once
-    const Caller caller(*this, Job{&lanes, xs, ys, width, rows});
+    const BasicLaneJob<T> lanes(solver, path);  // the term tables made ready once
+    const Caller caller(*this,
+                        Job{&lanes, xs, ys, width, rows, sizeof(BasicOutcome<T>), &solveRowOf<T>});
     for (int j = 0; j < rows; ++j) {
-      useRow(j, static_cast<const Outcome*>(waitFor(j)));
+      useRow(j, static_cast<const BasicOutcome<T>*>(waitFor(j)));
       release(j);
     }
   }
 
  private:
+  // A frame's rows, their storage type known only to `solveRow`.
   struct Job {
-    const LaneJob* lanes = nullptr;
-    const float* xs = nullptr;
-    const float* ys = nullptr;
+    const void* lanes = nullptr;  // a BasicLaneJob<T>
+    const void* xs = nullptr;     // T[width]
+    const void* ys = nullptr;     // T[rows]
     int width = 0;
     int rows = 0;
+    std::size_t cell = 0;  // the bytes of one outcome
+    void (*solveRow)(const Job& job, int row, void* out) = nullptr;
   };
+
+  template <class T>
+  static void solveRowOf(const Job& job, int row, void* out) {
+    solveRow(*static_cast<const BasicLaneJob<T>*>(job.lanes), static_cast<const T*>(job.xs),
+             static_cast<const T*>(job.ys)[row], job.width, static_cast<BasicOutcome<T>*>(out));
+  }
 
   // Holds the solver for one caller: starts the job, and on the way out,
   // normal or by an exception, waits until no worker holds a row of it.
@@ -82,11 +93,13 @@ class RowSolver {
 
   void begin(const Job& job);
   void finish();
-  const Outcome* waitFor(int row);
+  const void* waitFor(int row);
   void release(int row);
   void work();
   void solveBatch(int first, int count, std::unique_lock<std::mutex>& lock);
-  Outcome* slotOf(int row) { return &ring_[std::size_t(row % depth_) * job_.width]; }
+  void* slotOf(int row) {
+    return &ring_[std::size_t(row % depth_) * std::size_t(job_.width) * job_.cell];
+  }
 
   std::vector<std::thread> workers_;
   std::mutex mutex_;
@@ -94,18 +107,18 @@ class RowSolver {
   std::condition_variable solved_;  // a row is ready for the caller
   std::condition_variable space_;   // the caller has taken a row
   Job job_;
-  int depth_;  // rows the ring holds
-  int batch_;  // rows a worker claims and hands over at once
-  std::vector<Outcome> ring_;
-  std::vector<int> held_;          // the row each ring slot holds, or -1
-  int next_ = 0;                   // the next row a worker takes
-  int taken_ = 0;                  // rows the caller has taken
-  int inFlight_ = 0;               // rows claimed by workers and not yet handed over
-  int waitingForRoom_ = 0;         // workers asleep until the caller takes rows
-  bool callerWaiting_ = false;     // the caller is asleep until a row is solved
-  bool abandoned_ = false;         // the caller left early: claimed rows are dropped
-  std::atomic<bool> busy_{false};  // a caller is inside solve
-  long generation_ = 0;            // counts jobs
+  int depth_;                        // rows the ring holds
+  int batch_;                        // rows a worker claims and hands over at once
+  std::vector<unsigned char> ring_;  // depth_ rows of outcomes of the job's type
+  std::vector<int> held_;            // the row each ring slot holds, or -1
+  int next_ = 0;                     // the next row a worker takes
+  int taken_ = 0;                    // rows the caller has taken
+  int inFlight_ = 0;                 // rows claimed by workers and not yet handed over
+  int waitingForRoom_ = 0;           // workers asleep until the caller takes rows
+  bool callerWaiting_ = false;       // the caller is asleep until a row is solved
+  bool abandoned_ = false;           // the caller left early: claimed rows are dropped
+  std::atomic<bool> busy_{false};    // a caller is inside solve
+  long generation_ = 0;              // counts jobs
   bool stopping_ = false;
 };
 

@@ -1,4 +1,4 @@
 #include "core/programs.h"
 #include "viewer/viewer.h"
 
-int main(int argc, char** argv) { return basin::runViewer(basin::DUOBASIN, argc, argv); }
+int main(int argc, char** argv) { return basin::runViewer(basin::DUOBASIN_PROGRAM, argc, argv); }

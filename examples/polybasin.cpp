@@ -2,6 +2,7 @@
 // window, keys and frame of the other two programs.
 //
 //   polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N] [--roots]
+//             [--double] [--window XMIN XMAX YMIN YMAX]
 //
 // The polynomial and its options are read as basinshot reads them
 // (tools/command_line.h); GLUT's own options (viewer/glut_options.h) are
@@ -21,7 +22,7 @@ namespace {
 
 const char* const USAGE =
     "usage: polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N] [--roots]\n"
-    "                 [--window XMIN XMAX YMIN YMAX]\n"
+    "                 [--double] [--window XMIN XMAX YMIN YMAX]\n"
     "\n"
     "  POLY       a real polynomial in z, such as \"z^3 - 1\" or \"-0.5z^4 + z^2 - 0.25\":\n"
     "             exponents 0 ... 18, coefficients decimal numbers, '*' optional;\n"
@@ -30,6 +31,7 @@ const char* const USAGE =
     "  --rtol X   squared distance within which two runs found one root (default 1e-8)\n"
     "  --extra N  registry slots beyond the degree (default 1, at most 19 - degree)\n"
     "  --roots    print each distinct root, its multiplicity and its colour, and exit\n"
+    "  --double   store every value as a double: far deeper zooms\n"
     "  --window XMIN XMAX YMIN YMAX\n"
     "             open on that part of the plane\n"
     "  --version  print the program's name and release";
@@ -65,7 +67,7 @@ int main(int argc, char** argv) {
           "--window",
           [&](const std::array<std::string, 4>& edges) {
             const std::string texts[4] = {edges[0], edges[1], edges[2], edges[3]};
-            const std::string fault = basin::parseWindow(texts, &start);
+            const std::string fault = basin::parseWindow(texts, &start, cli.precision());
             if (!fault.empty()) throw CLI::ValidationError("--window", fault);
             hasStart = true;
           })
@@ -75,7 +77,7 @@ int main(int argc, char** argv) {
   if (!given) cli.fail("no polynomial given, such as \"z^3 - 1\" (see polybasin --help)");
   cli.readPolynomial(text, user);
   const basin::Variant variant =
-      basin::polynomialVariant(user.polynomial, user.text, user.tolerances);
+      basin::polynomialVariant(user.polynomial, user.text, user.tolerances, cli.precision());
   if (roots) return basin::printRoots(variant, "polybasin");
   return basin::runViewer(variant, int(glut.size()), glut.data(), hasStart ? &start : nullptr);
 }

@@ -103,16 +103,17 @@ class Help : public CLI::Formatter {
 
 // A program's name, or else a polynomial.
 void readProgram(const basin::CommandLine& cli, const std::string& name, Options& o) {
-  o.variant = basin::findProgram(name);
+  o.variant = basin::findProgram(name, cli.precision());
   if (o.variant != nullptr) {
     const std::string option = cli.polynomialOptionGiven();
     if (!option.empty()) fail(option + " is only for a polynomial; " + name + " has its own");
     return;
   }
   basin::PolynomialError error;
-  if (basin::parsePolynomial(name, &o.user.polynomial, &error)) {
+  if (basin::parsePolynomial(name, &o.user.polynomial, &error, cli.precision())) {
     cli.readPolynomial(name, o.user);
-    o.custom = basin::polynomialVariant(o.user.polynomial, o.user.text, o.user.tolerances);
+    o.custom = basin::polynomialVariant(o.user.polynomial, o.user.text, o.user.tolerances,
+                                        cli.precision());
     o.variant = &o.custom;
     return;
   }
@@ -142,11 +143,11 @@ void readKeysFile(Options& o) {
   if (!read) fail("--keys-file '" + name + "': " + error);
 }
 
-// Each edge the float nearest its text (CLI11's own conversion rounds
-// twice, through long double).
-void readWindow(const std::array<std::string, 4>& edges, Options& o) {
+// Each edge the float (or double) nearest its text (CLI11's own conversion
+// rounds twice, through long double).
+void readWindow(const std::array<std::string, 4>& edges, basin::Precision precision, Options& o) {
   const std::string texts[4] = {edges[0], edges[1], edges[2], edges[3]};
-  const std::string fault = basin::parseWindow(texts, &o.shot.window);
+  const std::string fault = basin::parseWindow(texts, &o.shot.window, precision);
   if (!fault.empty()) throw CLI::ValidationError("--window", fault);
   o.shot.hasWindow = true;
 }
@@ -163,7 +164,10 @@ void describeOptions(basin::CommandLine& cli, Options& o) {
       ->type_name("KEYS");
   app.add_option("--keys-file", o.keysFile, KEYS_FILE_HELP)->type_name("FILE");
   app.add_option_function<std::array<std::string, 4>>(
-         "--window", [&o](const std::array<std::string, 4>& edges) { readWindow(edges, o); },
+         "--window",
+         [&o, &cli](const std::array<std::string, 4>& edges) {
+           readWindow(edges, cli.precision(), o);
+         },
          WINDOW_HELP)
       ->type_name("XMIN XMAX YMIN YMAX");
   app.add_option("--size", o.shot.size, SIZE_HELP)
@@ -189,13 +193,18 @@ void describeOptions(basin::CommandLine& cli, Options& o) {
 // places its own.
 void checkPrint(const Options& o) {
   const int size = o.shot.size;
-  if (size == basin::GRID || basin::windowResolves(basin::lastWindow(o.shot), size)) return;
+  const basin::Precision precision = o.variant->precision;
+  if (size == basin::GRID ||
+      basin::windowResolves(basin::lastWindow(o.shot, precision), size, precision))
+    return;
   const std::string n = std::to_string(size);
   const bool drawsKeys =
       std::any_of(o.shot.keys.begin(), o.shot.keys.end(),
                   [](const basin::Command& c) { return std::strchr("duU", c.key) != nullptr; });
   const std::string what = drawsKeys ? "the view the keys reach" : "the window";
-  fail(what + " is too narrow for float to place " + n + " samples across it (--size " + n + ")");
+  const std::string type = precision == basin::Precision::Float ? "float" : "double";
+  fail(what + " is too narrow for " + type + " to place " + n + " samples across it (--size " + n +
+       ")");
 }
 
 // Fills `o`, which keeps the user's polynomial and its parameter set in

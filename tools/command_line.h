@@ -1,6 +1,7 @@
 // The command line of basinshot and polybasin, in one place: the options of
 // a polynomial of the user's (--ftol, --rtol, --extra) with their checks,
-// --help, --version and `--`, and every refusal in the program's own words.
+// --help, --version, --double and `--`, and every refusal in the program's
+// own words.
 //
 // A program adds its own options to app() and calls parse(). The operand
 // (the program's name or the polynomial) is taken out of the arguments
@@ -50,6 +51,12 @@ class CommandLine {
   // with *given telling whether there was one.
   std::string parse(const std::vector<std::string>& args, bool* given);
 
+  // Double with --double: every number of the command line (tolerances,
+  // the polynomial's coefficients, window edges) is then read as the
+  // nearest double rather than the nearest float. Known once parse starts
+  // reading values.
+  Precision precision() const { return precision_; }
+
   // Reads `text` into options.polynomial, then checks its tolerances; or
   // ends the program naming the fault.
   void readPolynomial(const std::string& text, PolynomialOptions& options) const;
@@ -66,7 +73,10 @@ class CommandLine {
   std::string attachedFault(const std::string& arg, const std::string& name,
                             const CLI::Option& option, int values, int* following) const;
 
+  CLI::Validator tolerance() const;
+
   std::string program_;
+  Precision precision_ = Precision::Float;
   std::function<void(const CLI::App&)> help_;
   CLI::App app_;
   std::vector<CLI::Option*> polynomialOptions_;

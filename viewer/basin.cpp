@@ -4,6 +4,8 @@ namespace basin {
 
 void setup(Basin& basin) {
   derive(basin.solver);
+  derive(basin.wideSolver);
+  basin.views.precision = basin.variant.precision;
   openRegistry(basin.registry, basin.variant, basin.solver.R2);
   // A user's polynomial may have repeated roots, where runs converge slowly
   // and stop far apart: its end points are moved to the roots found here.

@@ -1,5 +1,7 @@
 // One program's whole state: its variant, the solver made from it, the
-// root registry the frames fill, and the view windows the keys move.
+// root registry the frames fill, and the view windows the keys move. The
+// variant's precision decides the storage type of all of them: `solver`
+// runs the float model, `wideSolver` the double one.
 //
 // Both the GLUT viewer (viewer/viewer.cpp) and the viewer without a screen
 // (viewer/replay.h) hold one; a frame of it is drawn by renderPicture
@@ -15,13 +17,18 @@
 namespace basin {
 
 struct Basin {
-  explicit Basin(const Variant& v) : variant(v), solver(v) {}
+  explicit Basin(const Variant& v) : variant(v), solver(v), wideSolver(v) {}
+
+  bool wide() const { return variant.precision == Precision::Double; }
 
   const Variant variant;  // a copy: the caller's may be a temporary
   Solver solver;
+  WideSolver wideSolver;
   Registry registry;
   Views views;
-  std::vector<float> columns, rows;  // the frame's sample positions, kept between frames
+  // The frame's sample positions, kept between frames, of the storage type.
+  std::vector<float> columns, rows;
+  std::vector<double> wideColumns, wideRows;
 };
 
 // Start-up: derive the derivative and degree, size the registry, and record

@@ -24,7 +24,8 @@ RowPlan rowPlanFromEnvironment() {
   return plan;
 }
 
-void colourRow(Registry& registry, const Outcome* row, int n, std::uint8_t* rgb) {
+template <class T>
+void colourRow(Registry& registry, const BasicOutcome<T>* row, int n, std::uint8_t* rgb) {
   static const std::uint8_t BLACK[3] = {0, 0, 0};
   for (int i = 0; i < n; ++i, rgb += 3) {
     const int slot = row[i].fault == 0 ? findslot(registry, &row[i].end) : -1;
@@ -34,5 +35,8 @@ void colourRow(Registry& registry, const Outcome* row, int n, std::uint8_t* rgb)
     rgb[2] = colour[2];
   }
 }
+
+template void colourRow(Registry&, const Outcome*, int, std::uint8_t*);
+template void colourRow(Registry&, const WideOutcome*, int, std::uint8_t*);
 
 }  // namespace basin

@@ -44,8 +44,29 @@ RowPlan rowPlanFromEnvironment();
 
 // Colours one row of solved samples into n cells of 8-bit RGB, left to
 // right, through the registry: a converged run in its root's shade, any
-// other black.
-void colourRow(Registry& registry, const Outcome* row, int n, std::uint8_t* rgb);
+// other black. T is the storage type, float or double.
+template <class T>
+void colourRow(Registry& registry, const BasicOutcome<T>* row, int n, std::uint8_t* rgb);
+
+// renderPicture for the storage type T: `solver` and the position buffers
+// are basin's of that type.
+template <class T, class RowDone>
+void renderPictureIn(Basin& basin, const BasicSolver<T>& solver, std::vector<T>& columns,
+                     std::vector<T>& rows, int size, Picture* picture, RowSolver& solvers,
+                     LanePath lanes, RowDone&& rowDone) {
+  if (picture->size != size) *picture = blankPicture(size);
+  const Views& v = basin.views;
+  columns.resize(std::size_t(size));
+  rows.resize(std::size_t(size));
+  axisPositions(v.XMIN(), v.XMAX(), size, true, columns.data());
+  axisPositions(v.YMIN(), v.YMAX(), size, false, rows.data());
+  resetPending(basin.views);
+  solvers.solve(solver, columns.data(), rows.data(), size, size, lanes,
+                [&](int row, const BasicOutcome<T>* outcomes) {
+                  colourRow(basin.registry, outcomes, size, picture->at(0, row));
+                  rowDone(row + 1);
+                });
+}
 
 // Renders the current window of `basin` into `picture` (resized to size),
 // advancing the registry exactly as the viewer's frame does: the rows are
@@ -57,18 +78,12 @@ void colourRow(Registry& registry, const Outcome* row, int n, std::uint8_t* rgb)
 template <class RowDone>
 void renderPicture(Basin& basin, int size, Picture* picture, RowSolver& rows, LanePath lanes,
                    RowDone&& rowDone) {
-  if (picture->size != size) *picture = blankPicture(size);
-  const Views& v = basin.views;
-  basin.columns.resize(std::size_t(size));
-  basin.rows.resize(std::size_t(size));
-  axisPositions(v.XMIN(), v.XMAX(), size, true, basin.columns.data());
-  axisPositions(v.YMIN(), v.YMAX(), size, false, basin.rows.data());
-  resetPending(basin.views);
-  rows.solve(basin.solver, basin.columns.data(), basin.rows.data(), size, size, lanes,
-             [&](int row, const Outcome* outcomes) {
-               colourRow(basin.registry, outcomes, size, picture->at(0, row));
-               rowDone(row + 1);
-             });
+  if (basin.wide())
+    renderPictureIn(basin, basin.wideSolver, basin.wideColumns, basin.wideRows, size, picture, rows,
+                    lanes, rowDone);
+  else
+    renderPictureIn(basin, basin.solver, basin.columns, basin.rows, size, picture, rows, lanes,
+                    rowDone);
 }
 
 inline void renderPicture(Basin& basin, int size, Picture* picture, RowSolver& rows,

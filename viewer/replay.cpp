@@ -251,12 +251,15 @@ Effect replay(HeadlessViewer& session, const Command& command, int size, const c
 
 namespace {
 
-// The shortest decimal that reads back as `value`.
-std::string shortest(float value) {
-  char text[32];
-  for (int digits = 1; digits <= 9; ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, double(value));
-    if (std::strtof(text, nullptr) == value) break;
+// The shortest decimal that reads back as `value`, a value of `precision`:
+// at most 9 digits for a float, 17 for a double.
+std::string shortest(double value, Precision precision) {
+  const bool single = precision == Precision::Float;
+  char text[40];
+  for (int digits = 1; digits <= (single ? 9 : 17); ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    const double read = single ? double(std::strtof(text, nullptr)) : std::strtod(text, nullptr);
+    if (read == value) break;
   }
   return text;
 }
@@ -266,14 +269,18 @@ std::string shortest(float value) {
 std::string shotCommand(const Basin& basin) {
   const Variant& variant = basin.variant;
   std::string program = variant.name;
+  const Precision precision = variant.precision;
   if (variant.fromUser)
-    program = std::string("'") + variant.formula + "' --ftol " + shortest(variant.FTOL) +
-              " --rtol " + shortest(variant.RTOL) + " --extra " +
+    program = std::string("'") + variant.formula + "' --ftol " + shortest(variant.FTOL, precision) +
+              " --rtol " + shortest(variant.RTOL, precision) + " --extra " +
               std::to_string(variant.EXTRASLOTS);
+  if (precision == Precision::Double) program += " --double";
+  // 9 significant digits read back as the same float, 17 as the same double.
+  const int digits = precision == Precision::Float ? 9 : 17;
   const Views& v = basin.views;
-  char edges[128];
-  std::snprintf(edges, sizeof edges, "%.9g %.9g %.9g %.9g", double(v.XMIN()), double(v.XMAX()),
-                double(v.YMIN()), double(v.YMAX()));
+  char edges[160];
+  std::snprintf(edges, sizeof edges, "%.*g %.*g %.*g %.*g", digits, v.XMIN(), digits, v.XMAX(),
+                digits, v.YMIN(), digits, v.YMAX());
   return "basinshot " + program + " --window " + edges + " -o view.png";
 }
 
@@ -289,8 +296,9 @@ namespace {
 // the index of its last frame (its last `d`, or `u` or `U` not refused),
 // else -1 for the window's frame or the start-up frame, and the window that
 // frame draws in *window, if given.
-int lastFrame(const Shot& shot, Window* window = nullptr) {
+int lastFrame(const Shot& shot, Precision precision, Window* window = nullptr) {
   Views v;
+  v.precision = precision;
   if (shot.hasWindow && markWindow(v, shot.window)) changewin(v);
   int last = -1;
   Window drawn = v.current;
@@ -305,15 +313,15 @@ int lastFrame(const Shot& shot, Window* window = nullptr) {
 
 }  // namespace
 
-Window lastWindow(const Shot& shot) {
+Window lastWindow(const Shot& shot, Precision precision) {
   Window window;
-  lastFrame(shot, &window);
+  lastFrame(shot, precision, &window);
   return window;
 }
 
 Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report,
                  const RowPlan& plan) {
-  const int last = lastFrame(shot);
+  const int last = lastFrame(shot, variant.precision);
   const auto sizeOf = [&](int index) { return index == last ? shot.size : GRID; };
 
   HeadlessViewer session(variant, plan);

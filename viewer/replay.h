@@ -82,9 +82,10 @@ Effect replay(HeadlessViewer& session, const Command& command, int size = GRID,
 
 // The basinshot command that draws the current window of `basin` as its
 // program's last frame: "basinshot quadbasin --window XMIN XMAX YMIN YMAX
-// -o view.png", each edge printed so that it reads back as the same float;
-// for a polynomial of the user's, its text and tolerances in place of the
-// program's name.
+// -o view.png", each edge printed so that it reads back as the same float
+// (9 significant digits); for a polynomial of the user's, its text and
+// tolerances in place of the program's name. A double model's command
+// carries --double and 17 digits an edge, to read back as the same double.
 std::string shotCommand(const Basin& basin);
 
 // Makes `window` current and draws it, as marking exactly that window and
@@ -120,6 +121,6 @@ Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& rep
 // The window the last frame of `shot` draws, found by running its keys on
 // the view windows alone, without drawing: so that a print's size can be
 // checked against it before any work.
-Window lastWindow(const Shot& shot);
+Window lastWindow(const Shot& shot, Precision precision = Precision::Float);
 
 }  // namespace basin

@@ -12,11 +12,13 @@
 namespace basin {
 namespace {
 
-// A root's part as the registry holds it, a float, so that it reads back as
-// the same float; one beyond float's range as the double found. Never "-0".
-std::string number(double exact, float held, const char* format) {
-  char text[32];
-  std::snprintf(text, sizeof text, format, (std::isfinite(held) ? double(held) : exact) + 0.0);
+// A root's part as the registry holds it, a value of the storage type,
+// with the digits that read back as the same value (9 for a float, 17 for
+// a double); one beyond float's range as the double found. Never "-0".
+std::string number(double exact, double held, Precision precision, bool sign) {
+  char text[40];
+  std::snprintf(text, sizeof text, sign ? "%+.*g" : "%.*g", precision == Precision::Float ? 9 : 17,
+                (std::isfinite(held) ? held : exact) + 0.0);
   return text;
 }
 
@@ -47,12 +49,14 @@ bool listRoots(const Variant& variant, std::string* text) {
   drawFrame(session);
   std::vector<Line> lines;
   for (const Root& root : roots) {
-    const Complex z{stored(root.re), stored(root.im)};
+    const Precision precision = variant.precision;
+    const WideComplex z{storedIn(precision, root.re), storedIn(precision, root.im)};
     const int slot = matchingSlot(session.basin.registry, z);
     lines.push_back(Line{unsigned(slot), lines.size(),
-                         number(root.re, z.re, "%.9g") + number(root.im, z.im, "%+.9g") +
-                             "i multiplicity " + std::to_string(root.multiplicity) + " colour " +
-                             colourName(slot) + "\n"});
+                         number(root.re, z.re, precision, false) +
+                             number(root.im, z.im, precision, true) + "i multiplicity " +
+                             std::to_string(root.multiplicity) + " colour " + colourName(slot) +
+                             "\n"});
   }
   // Coloured roots in slot order, the others after them as found.
   std::sort(lines.begin(), lines.end());

@@ -76,13 +76,22 @@ void event(const std::string& what) {
   if (write(VIEWER->events, line.data(), line.size()) < 0) VIEWER->events = -1;
 }
 
+// The window's share of the current view, 0 ... 1 on each axis: GL keeps
+// its matrices in float, which cannot tell apart the edges of a view zoomed
+// as deep as doubles go, so outlines are placed relative to the view, in
+// double (`onScreen`), before GL sees them.
 void projection() {
-  const Views& v = VIEWER->basin.views;
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluOrtho2D(v.XMIN(), v.XMAX(), v.YMIN(), v.YMAX());
+  gluOrtho2D(0, 1, 0, 1);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
+}
+
+// A point of the plane as a share of the current view, for GL.
+void vertexAt(double x, double y) {
+  const Views& v = VIEWER->basin.views;
+  glVertex2d((x - v.XMIN()) / (v.XMAX() - v.XMIN()), (y - v.YMIN()) / (v.YMAX() - v.YMIN()));
 }
 
 // Shows the first `rows` rows of the picture, the sample of column i, row j
@@ -135,15 +144,15 @@ void printView() {
     VIEWER->printing = false;
 }
 
-// White outline of `w` over the picture, in the current window's projection.
+// White outline of `w` over the picture, placed in the current window.
 void outline(const Window& w) {
   glColor3f(1, 1, 1);
   glBegin(GL_LINE_STRIP);
-  glVertex2f(w.xmax, w.ymax);
-  glVertex2f(w.xmax, w.ymin);
-  glVertex2f(w.xmin, w.ymin);
-  glVertex2f(w.xmin, w.ymax);
-  glVertex2f(w.xmax, w.ymax);
+  vertexAt(w.xmax, w.ymax);
+  vertexAt(w.xmax, w.ymin);
+  vertexAt(w.xmin, w.ymin);
+  vertexAt(w.xmin, w.ymax);
+  vertexAt(w.xmax, w.ymax);
   glEnd();
 }
 
@@ -202,18 +211,18 @@ void showAgain() {
 void dragOutline(const Pointer& to) {
   const Views& v = VIEWER->basin.views;
   Views probe;
+  probe.precision = v.precision;
   probe.current = v.current;
   Window square{};
   if (markSquare(probe, VIEWER->pressedAt, to)) {
     square = probe.pending;
   } else {
     const PixelSquare pixels = draggedSquare(VIEWER->pressedAt, to);
-    const double xstep = (double(v.XMAX()) - v.XMIN()) / to.width;
-    const double ystep = (double(v.YMAX()) - v.YMIN()) / to.height;
+    const double xstep = (v.XMAX() - v.XMIN()) / to.width;
+    const double ystep = (v.YMAX() - v.YMIN()) / to.height;
     const double half = pixels.side / 2.0;
-    square = Window{
-        float(v.XMIN() + (pixels.x - half) * xstep), float(v.XMIN() + (pixels.x + half) * xstep),
-        float(v.YMAX() - (pixels.y + half) * ystep), float(v.YMAX() - (pixels.y - half) * ystep)};
+    square = Window{v.XMIN() + (pixels.x - half) * xstep, v.XMIN() + (pixels.x + half) * xstep,
+                    v.YMAX() - (pixels.y + half) * ystep, v.YMAX() - (pixels.y - half) * ystep};
   }
   background();
   outline(square);
@@ -428,6 +437,9 @@ void printViewerHelp(const char* usage, const char* formula) {
       "\n"
       "--window XMIN XMAX YMIN YMAX opens the viewer on that part of the plane\n"
       "(after the start-up frame, unseen, so the colours are as always).\n"
+      "--double stores every value as a double instead of a float: zooms go far\n"
+      "deeper (floats stop about 7 zooms away from the centre), at about the\n"
+      "same speed, and the pictures differ where floats round differently.\n"
       "--help prints this text and --version the release. GLUT's own options go\n"
       "to GLUT (-geometry WxH+X+Y, -display DISPLAY, -iconic, ...; see the\n"
       "freeglut documentation); any other argument is refused.\n",
@@ -466,8 +478,15 @@ bool givesSize(const char* geometry) {
 // glutInit (one with its value missing is GLUT's to report).
 enum class Request { Run, Help, Version, Refused };
 
-// --window and its four edges, from argv[i] on, into *start; false after
-// saying why not.
+// Whether --double is among the arguments: it decides how the others read.
+bool asksDouble(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--double") == 0) return true;
+  return false;
+}
+
+// --window and its four edges, from argv[i] on, into *start, read in the
+// variant's precision; false after saying why not.
 bool readWindowOption(const Variant& variant, int argc, char** argv, int i, Window* start) {
   if (i + 4 >= argc) {
     std::fprintf(stderr, "%s: --window needs XMIN XMAX YMIN YMAX (see %s --help)\n", variant.name,
@@ -475,17 +494,19 @@ bool readWindowOption(const Variant& variant, int argc, char** argv, int i, Wind
     return false;
   }
   const std::string edges[4] = {argv[i + 1], argv[i + 2], argv[i + 3], argv[i + 4]};
-  const std::string fault = parseWindow(edges, start);
+  const std::string fault = parseWindow(edges, start, variant.precision);
   if (fault.empty()) return true;
   std::fprintf(stderr, "%s: --window: %s (see %s --help)\n", variant.name, fault.c_str(),
                variant.name);
   return false;
 }
 
-Request readArguments(const Variant& variant, int argc, char** argv, bool* keepSize, Window* start,
-                      bool* hasStart) {
+// `named`: --double is one of the program's options (it picked the variant).
+Request readArguments(const Variant& variant, bool named, int argc, char** argv, bool* keepSize,
+                      Window* start, bool* hasStart) {
   for (int i = 1; i < argc; ++i) {
     const GlutOption* option = glutOption(argv[i]);
+    if (named && std::strcmp(argv[i], "--double") == 0) continue;
     if (std::strcmp(argv[i], "--window") == 0) {
       if (!readWindowOption(variant, argc, argv, i, start)) return Request::Refused;
       *hasStart = true;
@@ -510,18 +531,16 @@ Request readArguments(const Variant& variant, int argc, char** argv, bool* keepS
   return Request::Run;
 }
 
-}  // namespace
-
 // No idle callback is registered: the event loop then sleeps while nothing
 // happens, where even an empty one would keep a processor busy.
-int runViewer(const Variant& variant, int argc, char** argv, const Window* start) {
+int runVariant(const Variant& variant, bool named, int argc, char** argv, const Window* start) {
   fillStandardDescriptors();
   bool keepSize = false, hasStart = start != nullptr;
   Window window = start ? *start : Window{};
-  switch (readArguments(variant, argc, argv, &keepSize, &window, &hasStart)) {
+  switch (readArguments(variant, named, argc, argv, &keepSize, &window, &hasStart)) {
     case Request::Help: {
-      const std::string usage =
-          std::string("usage: ") + variant.name + " [GLUT options] [--window XMIN XMAX YMIN YMAX]";
+      const std::string usage = std::string("usage: ") + variant.name +
+                                " [GLUT options] [--double] [--window XMIN XMAX YMIN YMAX]";
       printViewerHelp(usage.c_str(), variant.formula.c_str());
       return 0;
     }
@@ -555,6 +574,17 @@ int runViewer(const Variant& variant, int argc, char** argv, const Window* start
   projection();
   glutMainLoop();
   return 0;
+}
+
+}  // namespace
+
+int runViewer(const Program& program, int argc, char** argv) {
+  const Precision precision = asksDouble(argc, argv) ? Precision::Double : Precision::Float;
+  return runVariant(program.in(precision), true, argc, argv, nullptr);
+}
+
+int runViewer(const Variant& variant, int argc, char** argv, const Window* start) {
+  return runVariant(variant, false, argc, argv, start);
 }
 
 }  // namespace basin

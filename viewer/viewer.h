@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/newton.h"
+#include "core/programs.h"
 #include "viewer/views.h"
 
 namespace basin {
@@ -24,6 +25,11 @@ void printViewerHelp(const char* usage, const char* formula);
 // its own command line), opens the viewer on that window: the start-up
 // frame is computed first, unseen, so that the colours are those of every
 // session, then the window is drawn as if marked and applied with d.
+//
+// A named program takes --double too, which runs its double model
+// (Program::wide); a variant read elsewhere comes in its own precision,
+// its --window edges read in it.
+int runViewer(const Program& program, int argc, char** argv);
 int runViewer(const Variant& variant, int argc, char** argv, const Window* start = nullptr);
 
 }  // namespace basin

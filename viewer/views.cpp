@@ -48,38 +48,41 @@ bool stepForward(Views& v, const char** why) {
   return step(v, v.later, v.earlier, "no later view to go forward to", why);
 }
 
-AxisWalk::AxisWalk(float lo, float hi, int n, bool rising)
-    : position_(rising ? lo : hi), step_(stored((double(hi) - lo) / n)), rising_(rising) {}
+AxisWalk::AxisWalk(double lo, double hi, int n, bool rising, Precision precision)
+    : precision_(precision),
+      position_(rising ? lo : hi),
+      step_(storedIn(precision, (hi - lo) / n)),
+      rising_(rising) {}
 
-float AxisWalk::next() {
-  position_ = stored(rising_ ? double(position_) + step_ : double(position_) - step_);
+double AxisWalk::next() {
+  position_ = storedIn(precision_, rising_ ? position_ + step_ : position_ - step_);
   return position_;
 }
 
 namespace {
 
 // Position k (from 1) of n along [lo, hi], placed by its index.
-float positionByIndex(float lo, float hi, int n, int k, bool rising) {
-  const double offset = (double(k) * (double(hi) - double(lo))) / n;
-  return stored(rising ? double(lo) + offset : double(hi) - offset);
+double positionByIndex(double lo, double hi, int n, int k, bool rising, Precision precision) {
+  const double offset = (double(k) * (hi - lo)) / n;
+  return storedIn(precision, rising ? lo + offset : hi - offset);
 }
 
 // The accumulated walk's own check: see axisResolves.
-bool walkResolves(float lo, float hi, int samples) {
+bool walkResolves(double lo, double hi, int samples, Precision precision) {
   // Every addition of the walk rounds by up to half a unit in the last
   // place, and inside one binade always the same way, so the error grows
   // with the sample count; in deep zooms the step also falls below what
   // the positions can resolve, and they stall. Replaying the walk in both
   // directions answers both exactly.
-  const double exact = (double(hi) - double(lo)) / samples;
+  const double exact = (hi - lo) / samples;
   const double tolerance = RESOLVE_STEPS * exact;
-  AxisWalk rising(lo, hi, samples, true), falling(lo, hi, samples, false);
-  float up = lo, down = hi;
+  AxisWalk rising(lo, hi, samples, true, precision), falling(lo, hi, samples, false, precision);
+  double up = lo, down = hi;
   for (int i = 1; i <= samples; ++i) {
-    const float nextUp = rising.next(), nextDown = falling.next();
+    const double nextUp = rising.next(), nextDown = falling.next();
     if (!(nextUp > up) || !(nextDown < down)) return false;
-    if (std::fabs(nextUp - (double(lo) + i * exact)) > tolerance) return false;
-    if (std::fabs(nextDown - (double(hi) - i * exact)) > tolerance) return false;
+    if (std::fabs(nextUp - (lo + i * exact)) > tolerance) return false;
+    if (std::fabs(nextDown - (hi - i * exact)) > tolerance) return false;
     up = nextUp;
     down = nextDown;
   }
@@ -88,88 +91,102 @@ bool walkResolves(float lo, float hi, int samples) {
 
 }  // namespace
 
-void axisPositions(float lo, float hi, int n, bool rising, float* out) {
+template <class T>
+void axisPositions(double lo, double hi, int n, bool rising, T* out) {
+  constexpr Precision precision = PRECISION_OF<T>;
   if (n == GRID) {
-    AxisWalk walk(lo, hi, n, rising);
-    for (int i = 0; i < n; ++i) out[i] = walk.next();
+    AxisWalk walk(lo, hi, n, rising, precision);
+    for (int i = 0; i < n; ++i) out[i] = T(walk.next());
     return;
   }
-  for (int k = 1; k <= n; ++k) out[k - 1] = positionByIndex(lo, hi, n, k, rising);
+  for (int k = 1; k <= n; ++k) out[k - 1] = T(positionByIndex(lo, hi, n, k, rising, precision));
 }
 
-bool axisResolves(float lo, float hi, int samples) {
+template void axisPositions(double, double, int, bool, float*);
+template void axisPositions(double, double, int, bool, double*);
+
+bool axisResolves(double lo, double hi, int samples, Precision precision) {
   if (!std::isfinite(lo) || !std::isfinite(hi) || !(lo < hi)) return false;
-  if (samples == GRID) return walkResolves(lo, hi, samples);
+  if (samples == GRID) return walkResolves(lo, hi, samples, precision);
+  const auto at = [&](int k, bool rising) {
+    return positionByIndex(lo, hi, samples, k, rising, precision);
+  };
   for (int k = 2; k <= samples; ++k) {
-    const bool rises =
-        positionByIndex(lo, hi, samples, k - 1, true) < positionByIndex(lo, hi, samples, k, true);
-    const bool falls =
-        positionByIndex(lo, hi, samples, k - 1, false) > positionByIndex(lo, hi, samples, k, false);
-    if (!rises || !falls) return false;
+    if (!(at(k - 1, true) < at(k, true)) || !(at(k - 1, false) > at(k, false))) return false;
   }
   return true;
 }
 
-bool windowResolves(const Window& w, int samples) {
-  return axisResolves(w.xmin, w.xmax, samples) && axisResolves(w.ymin, w.ymax, samples);
+bool windowResolves(const Window& w, int samples, Precision precision) {
+  return axisResolves(w.xmin, w.xmax, samples, precision) &&
+         axisResolves(w.ymin, w.ymax, samples, precision);
 }
 
-const char* windowFault(const Window& w) {
+const char* windowFault(const Window& w, Precision precision) {
+  const bool single = precision == Precision::Float;
   if (!std::isfinite(w.xmin) || !std::isfinite(w.xmax) || !std::isfinite(w.ymin) ||
       !std::isfinite(w.ymax))
-    return "an edge is not finite (beyond the range of float)";
+    return single ? "an edge is not finite (beyond the range of float)"
+                  : "an edge is not finite (beyond the range of double)";
   if (!(w.xmin < w.xmax)) return "XMIN must be below XMAX";
   if (!(w.ymin < w.ymax)) return "YMIN must be below YMAX";
-  if (!windowResolves(w, GRID))
-    return "the window is too narrow for float to place 800 samples across it";
+  if (!windowResolves(w, GRID, precision))
+    return single ? "the window is too narrow for float to place 800 samples across it "
+                    "(--double goes deeper)"
+                  : "the window is too narrow for double to place 800 samples across it";
   return nullptr;
 }
 
 namespace {
 
 // The pointer in world coordinates, per pixel of the window's present size.
-void toWorld(const Views& v, const Pointer& at, float* xw, float* yw) {
+void toWorld(const Views& v, const Pointer& at, double* xw, double* yw) {
   const int width = at.width > 0 ? at.width : GRID;
   const int height = at.height > 0 ? at.height : GRID;
-  const float xstep = stored((double(v.XMAX()) - v.XMIN()) / width);
-  const float ystep = stored((double(v.YMAX()) - v.YMIN()) / height);
-  *xw = stored(double(at.x) * xstep + v.XMIN());
-  *yw = stored(v.YMAX() - double(at.y) * ystep);
+  const double xstep = v.keep((v.XMAX() - v.XMIN()) / width);
+  const double ystep = v.keep((v.YMAX() - v.YMIN()) / height);
+  *xw = v.keep(double(at.x) * xstep + v.XMIN());
+  *yw = v.keep(v.YMAX() - double(at.y) * ystep);
+}
+
+// The window of half-extents hw and hh around (xw, yw), each edge stored.
+Window around(const Views& v, double xw, double yw, double hw, double hh) {
+  return Window{v.keep(xw - hw), v.keep(xw + hw), v.keep(yw - hh), v.keep(yw + hh)};
 }
 
 // Marks the window of half-extents half(w) and half(h) around the pointer.
-// Each edge is a double formula of the float pointer position and edges (w
-// and h never rounded), rounded once when stored.
+// Each edge is a double formula of the stored pointer position and edges
+// (w and h never rounded), rounded once when stored.
 template <class Half>
 bool markAround(Views& v, const Pointer& at, const char** why, Half half) {
-  float xw, yw;
+  double xw, yw;
   toWorld(v, at, &xw, &yw);
-  const double hw = half(double(v.XMAX()) - v.XMIN());
-  const double hh = half(double(v.YMAX()) - v.YMIN());
-  return markWindow(v, Window{stored(xw - hw), stored(xw + hw), stored(yw - hh), stored(yw + hh)},
+  return markWindow(v, around(v, xw, yw, half(v.XMAX() - v.XMIN()), half(v.YMAX() - v.YMIN())),
                     why);
 }
 
 }  // namespace
 
-std::string parseWindow(const std::string (&edges)[4], Window* window) {
-  float edge[4];
+std::string parseWindow(const std::string (&edges)[4], Window* window, Precision precision) {
+  double edge[4];
   for (int i = 0; i < 4; ++i) {
-    // strtof, so that each is the float nearest the text, rounded once.
+    // strtof for floats, so that each is the float nearest the text,
+    // rounded once; strtod for doubles.
     const std::string& text = edges[i];
     char* end = nullptr;
-    edge[i] = std::strtof(text.c_str(), &end);
+    edge[i] = precision == Precision::Float ? double(std::strtof(text.c_str(), &end))
+                                            : std::strtod(text.c_str(), &end);
     if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end != '\0')
       return "'" + text + "': not a number";
   }
   const Window read{edge[0], edge[1], edge[2], edge[3]};
-  if (const char* fault = windowFault(read)) return fault;
+  if (const char* fault = windowFault(read, precision)) return fault;
   *window = read;
   return "";
 }
 
 bool markWindow(Views& v, const Window& w, const char** why) {
-  const char* fault = windowFault(w);
+  const char* fault = windowFault(w, v.precision);
   if (why) *why = fault;
   if (fault) return false;
   v.pending = w;
@@ -194,17 +211,16 @@ PixelSquare draggedSquare(const Pointer& from, const Pointer& to) {
 }
 
 // The square's half-extents are its side's share of the window's pixels,
-// in double from the float edges, each edge rounded once when stored.
+// in double from the stored edges, each edge rounded once when stored.
 bool markSquare(Views& v, const Pointer& from, const Pointer& to, const char** why) {
   const PixelSquare square = draggedSquare(from, to);
   const int width = from.width > 0 ? from.width : GRID;
   const int height = from.height > 0 ? from.height : GRID;
-  float xw, yw;
+  double xw, yw;
   toWorld(v, from, &xw, &yw);
-  const double hw = (double(v.XMAX()) - v.XMIN()) * square.side / (2.0 * width);
-  const double hh = (double(v.YMAX()) - v.YMIN()) * square.side / (2.0 * height);
-  return markWindow(v, Window{stored(xw - hw), stored(xw + hw), stored(yw - hh), stored(yw + hh)},
-                    why);
+  const double hw = (v.XMAX() - v.XMIN()) * square.side / (2.0 * width);
+  const double hh = (v.YMAX() - v.YMIN()) * square.side / (2.0 * height);
+  return markWindow(v, around(v, xw, yw, hw, hh), why);
 }
 
 }  // namespace basin

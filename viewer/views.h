@@ -5,11 +5,17 @@
 // and `changewin` commits; the home window (OXMIN ... OYMAX) is the start-up
 // window, copied once. Nothing here touches GL, so all of it is tested
 // without a display.
+//
+// Every edge and position is held as a double and is a value of the
+// model's storage type: a float unless the views' precision is Double.
+// Each formula is computed in double and stored once (`keep`).
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
+
+#include "core/complex.h"
 
 namespace basin {
 
@@ -27,7 +33,7 @@ struct Pointer {
 
 // A rectangle of the plane.
 struct Window {
-  float xmin, xmax, ymin, ymax;
+  double xmin, xmax, ymin, ymax;
 };
 
 bool sameWindow(const Window& a, const Window& b);
@@ -39,7 +45,8 @@ constexpr std::size_t HISTORY_LIMIT = 100;
 // views drawn before and after the current one, for stepping back (`u`)
 // and forward (`U`). Only the functions below write them.
 struct Views {
-  Window current{-2.0f, 2.0f, -2.0f, 2.0f};
+  Precision precision = Precision::Float;  // what every edge is stored as
+  Window current{-2.0, 2.0, -2.0, 2.0};
   // The pending window holds the current one from start-up on, so applying
   // before the first frame redraws the current window.
   Window pending = current;
@@ -53,21 +60,24 @@ struct Views {
     later.reserve(HISTORY_LIMIT);
   }
 
+  // A double result as these views store it.
+  double keep(double value) const { return storedIn(precision, value); }
+
   // The current window: what a frame draws.
-  float XMIN() const { return current.xmin; }
-  float XMAX() const { return current.xmax; }
-  float YMIN() const { return current.ymin; }
-  float YMAX() const { return current.ymax; }
+  double XMIN() const { return current.xmin; }
+  double XMAX() const { return current.xmax; }
+  double YMIN() const { return current.ymin; }
+  double YMAX() const { return current.ymax; }
   // The pending window, marked by the keys and applied by `d`.
-  float NXMIN() const { return pending.xmin; }
-  float NXMAX() const { return pending.xmax; }
-  float NYMIN() const { return pending.ymin; }
-  float NYMAX() const { return pending.ymax; }
+  double NXMIN() const { return pending.xmin; }
+  double NXMAX() const { return pending.xmax; }
+  double NYMIN() const { return pending.ymin; }
+  double NYMAX() const { return pending.ymax; }
   // The home window, the start-up one, copied once.
-  float OXMIN() const { return home.xmin; }
-  float OXMAX() const { return home.xmax; }
-  float OYMIN() const { return home.ymin; }
-  float OYMAX() const { return home.ymax; }
+  double OXMIN() const { return home.xmin; }
+  double OXMAX() const { return home.xmax; }
+  double OYMIN() const { return home.ymin; }
+  double OYMAX() const { return home.ymax; }
 };
 
 // The home window becomes a copy of the current one.
@@ -77,13 +87,15 @@ void recordHome(Views& views);
 void resetPending(Views& views);
 
 // Why `window` cannot be drawn (an edge not finite, an axis empty, or too
-// narrow for float to sample it, see axisResolves), or nullptr when it can.
-const char* windowFault(const Window& window);
+// narrow for its storage type to sample it, see axisResolves), or nullptr
+// when it can.
+const char* windowFault(const Window& window, Precision precision = Precision::Float);
 
 // Reads a window from the texts of its four edges, XMIN XMAX YMIN YMAX,
-// each the float nearest its text. "" when it can be drawn, else why not:
-// "'abc': not a number", or its windowFault.
-std::string parseWindow(const std::string (&edges)[4], Window* window);
+// each the float (or double) nearest its text. "" when it can be drawn,
+// else why not: "'abc': not a number", or its windowFault.
+std::string parseWindow(const std::string (&edges)[4], Window* window,
+                        Precision precision = Precision::Float);
 
 // Marks `window` as the pending window, as a key would; false, leaving the
 // pending window as it was and saying why in *why if given, when it cannot
@@ -131,28 +143,31 @@ bool markSquare(Views& views, const Pointer& from, const Pointer& to, const char
 
 // The positions a frame samples along one axis of [lo, hi]: n of them, the
 // first at lo + step (rising) or hi - step (falling) with step = (hi - lo) / n
-// stored as a float, each next one the previous plus or minus step, stored.
+// stored, each next one the previous plus or minus step, stored.
 // Accumulated, never recomputed from the index, so the rounding drifts along
 // the axis as it always has: the viewer's window samples where this says.
 class AxisWalk {
  public:
-  AxisWalk(float lo, float hi, int n, bool rising);
-  float next();
+  AxisWalk(double lo, double hi, int n, bool rising, Precision precision = Precision::Float);
+  double next();
 
  private:
-  float position_;
-  float step_;
+  Precision precision_;
+  double position_;
+  double step_;
   bool rising_;
 };
 
 // The n positions a frame samples along one axis of [lo, hi], into
-// out[0 ... n - 1]. On the viewer's grid (n = GRID) they are AxisWalk's,
-// so a print at 800 equals the window sample for sample. At any other n
-// each is placed by its index k (from 1), formed in double from the float
-// edges and rounded once: lo + (k * (hi - lo)) / n rising, hi - (k * (hi -
-// lo)) / n falling. Nothing accumulates, so a print of any size covers the
-// same region as the window it was made from.
-void axisPositions(float lo, float hi, int n, bool rising, float* out);
+// out[0 ... n - 1], T the storage type (float or double). On the viewer's
+// grid (n = GRID) they are AxisWalk's, so a print at 800 equals the window
+// sample for sample. At any other n each is placed by its index k (from
+// 1), formed in double from the edges and stored once: lo + (k * (hi -
+// lo)) / n rising, hi - (k * (hi - lo)) / n falling. Nothing accumulates,
+// so a print of any size covers the same region as the window it was made
+// from.
+template <class T>
+void axisPositions(double lo, double hi, int n, bool rising, T* out);
 
 // Whether a frame can sample [lo, hi] with `samples` positions
 // (axisPositions). On the viewer's grid the accumulated walk must move
@@ -160,13 +175,13 @@ void axisPositions(float lo, float hi, int n, bool rising, float* out);
 // exact place (8 of the grid's 800, one per cent of the window): each
 // sample is drawn in its own pixel wherever its position lies, so drift
 // only moves where a column samples the plane; this bound keeps that small
-// and refuses views where the positions collapse. At any other count the positions by
-// index must be strictly increasing (rising) and decreasing (falling) in
-// float.
+// and refuses views where the positions collapse. At any other count the
+// positions by index must be strictly increasing (rising) and decreasing
+// (falling) as stored.
 constexpr int RESOLVE_STEPS = 8;
-bool axisResolves(float lo, float hi, int samples = GRID);
+bool axisResolves(double lo, double hi, int samples = GRID, Precision precision = Precision::Float);
 
 // Whether both axes of `window` resolve with `samples` positions a side.
-bool windowResolves(const Window& window, int samples);
+bool windowResolves(const Window& window, int samples, Precision precision = Precision::Float);
 
 }  // namespace basin

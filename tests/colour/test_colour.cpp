@@ -47,14 +47,14 @@ TEST(Registry, SquaredDistanceExactlyAtToleranceMatches) {
   colourOf(h, 0, 0);
   expectColour(colourOf(h, std::ldexp(1.0f, -17), 0), 1, 0, 0);
   EXPECT_EQ(h.store, 1);
-  h.ROOTS[0] = Complex{0, 0};
+  h.ROOTS[0] = WideComplex{0, 0};
   expectColour(colourOf(h, std::nextafter(std::ldexp(1.0f, -17), 1.0f), 0), 0, 1, 0);
 }
 
 TEST(Registry, LowerSlotWinsAndOnlyItsRootMoves) {
   Registry g = registryFor(QUADBASIN, 4);
   colourOf(g, 0, 0);
-  g.ROOTS[1] = Complex{1e-5f, 0};
+  g.ROOTS[1] = WideComplex{1e-5f, 0};
   g.store = 2;
   expectColour(colourOf(g, 5e-6f, 0), 1, 0, 0);
   EXPECT_EQ(g.ROOTS[0].re, 5e-6f);

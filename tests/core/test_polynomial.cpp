@@ -143,10 +143,19 @@ TEST(Polynomial, EscapedKeepsOnlyValidUtf8) {
 TEST(Polynomial, TolerancesReadAndRefused) {
   const std::pair<const char*, float> read[] = {{"1e-10", 1e-10f}, {"+2", 2}, {".5", 0.5f}};
   for (const auto& [text, expected] : read) {
-    float value = -7;
+    double value = -7;
     EXPECT_EQ(readTolerance(text, &value), nullptr) << text;
     EXPECT_EQ(value, expected) << text;
   }
+  // With --double each is the double nearest its text, in double's range.
+  const std::pair<const char*, double> wide[] = {{"1e-10", 1e-10}, {"1e39", 1e39}, {"0.1", 0.1}};
+  for (const auto& [text, expected] : wide) {
+    double value = -7;
+    EXPECT_EQ(readTolerance(text, &value, Precision::Double), nullptr) << text;
+    EXPECT_EQ(value, expected) << text;
+  }
+  double tiny = -7;
+  EXPECT_STREQ(readTolerance("1e-400", &tiny, Precision::Double), "rounds to 0 as a double");
   const std::pair<const char*, std::vector<const char*>> refused[] = {
       {"expected a number", {"", "-", "e5", " 1", "1x", "1e", "inf", "nan"}},
       {"rounds to 0 as a float", {"1e-50"}},
@@ -154,7 +163,7 @@ TEST(Polynomial, TolerancesReadAndRefused) {
   };
   for (const auto& [reason, texts] : refused)
     for (const char* text : texts) {
-      float value = -7;
+      double value = -7;
       EXPECT_STREQ(readTolerance(text, &value), reason) << "'" << text << "'";
       EXPECT_EQ(value, -7) << "'" << text << "'";
     }

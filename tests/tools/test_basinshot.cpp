@@ -437,7 +437,7 @@ TEST_F(Basinshot, OnATerminalShowsProgressAndSaysWhyAMarkWasRefused) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err,
             "basinshot: zoom-in at (400, 400) refused: the window is too narrow for float to place "
-            "800 samples across it\n");
+            "800 samples across it (--double goes deeper)\n");
 }
 
 #ifdef POLYBASIN

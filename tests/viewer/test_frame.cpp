@@ -90,7 +90,7 @@ TEST(Frame, ResetsPendingWindowAndKeepsColoursAcrossZooms) {
     renderFrame(
         b, GRID, [](const Sample&) {}, [](int) {});
     EXPECT_EQ(b.views.NXMIN(), b.views.XMIN());
-    for (const Complex& root : b.registry.ROOTS)
+    for (const WideComplex& root : b.registry.ROOTS)
       EXPECT_TRUE(std::isfinite(root.re) && std::isfinite(root.im));
   }
   EXPECT_EQ(b.registry.store, 4);

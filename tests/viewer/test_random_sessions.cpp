@@ -87,7 +87,7 @@ std::string describe(const Command& c) {
   return out.str();
 }
 
-::testing::AssertionResult drawable(float lo, float hi) {
+::testing::AssertionResult drawable(double lo, double hi) {
   if (std::isfinite(lo) && std::isfinite(hi) && lo < hi) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "edges " << lo << " .. " << hi;
 }

@@ -222,7 +222,7 @@ TEST(TakeShot, PrintsOfEverySizeShowTheViewAndSampleItByIndex) {
   // At 800 the print is the window's own walk, sample for sample.
   std::vector<float> walked(GRID), placed(GRID);
   AxisWalk walk(w.xmin, w.xmax, GRID, true);
-  for (float& x : walked) x = walk.next();
+  for (float& x : walked) x = float(walk.next());
   axisPositions(w.xmin, w.xmax, GRID, true, placed.data());
   EXPECT_EQ(placed, walked);
   // A window that resolves at 800 may not at a finer size: refused there.

@@ -37,9 +37,9 @@ TEST(Views, ZoomOutAndRecentre) {
 TEST(Views, MarksStartFromTheCurrentWindowNotThePendingOne) {
   Views v;
   ASSERT_TRUE(zoom(v, Pointer{100, 100}));
-  const float first = v.NXMAX() - v.NXMIN();
+  const double first = v.NXMAX() - v.NXMIN();
   ASSERT_TRUE(zoom(v, Pointer{600, 500}));
-  EXPECT_FLOAT_EQ(v.NXMAX() - v.NXMIN(), first);
+  EXPECT_FLOAT_EQ(float(v.NXMAX() - v.NXMIN()), float(first));
   EXPECT_NEAR(double(v.NXMAX()) - v.NXMIN(), 4.0 / 3, 1e-6);
 }
 

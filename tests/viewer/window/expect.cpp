@@ -21,7 +21,7 @@ constexpr double SNAP = 1.0 / 256;
 // exact arithmetic puts it, in pixels: a few roundings of the terms of the
 // projection (2 / (hi - lo)) * x - (hi + lo) / (hi - lo), scaled by half the
 // window. Windows far from the origin cancel large terms and need more.
-double slack(float lo, float hi) {
+double slack(double lo, double hi) {
   const double width = double(hi) - lo;
   const double terms =
       (2 * std::max(std::fabs(lo), std::fabs(hi)) + std::fabs(double(hi) + lo)) / width + 1;
@@ -64,8 +64,8 @@ Picture expectFrame(basin::Basin& basin) {
 std::vector<Picture> expectOutline(const basin::Views& v, const Picture& before) {
   const double width = double(v.XMAX()) - v.XMIN(), height = double(v.YMAX()) - v.YMIN();
   const double xs = slack(v.XMIN(), v.XMAX()), ys = slack(v.YMIN(), v.YMAX());
-  const auto column = [&](float x) { return lineCandidates((x - v.XMIN()) / width * GRID, xs); };
-  const auto row = [&](float y) {
+  const auto column = [&](double x) { return lineCandidates((x - v.XMIN()) / width * GRID, xs); };
+  const auto row = [&](double y) {
     std::vector<int> rows = lineCandidates((y - v.YMIN()) / height * GRID, ys);
     for (int& r : rows) r = GRID - 1 - r;  // GL counts rows from the bottom
     return rows;

@@ -48,7 +48,7 @@ class ViewerTest : public ::testing::Test {
     label_ = "e2e-output/" + label_;
     std::vector<std::string> command{program.path};
     if (start)
-      for (const float edge : {start->xmin, start->xmax, start->ymin, start->ymax})
+      for (const double edge : {start->xmin, start->xmax, start->ymin, start->ymax})
         command.push_back(std::to_string(edge));
     if (start) command.insert(command.begin() + 1, "--window");
     session = std::make_unique<support::XvfbProgram>(label_, command, environment);
