@@ -2,6 +2,8 @@
 // CPU supports.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -29,14 +31,17 @@ std::vector<LanePath> supportedPaths(bool withScalar) {
 }
 
 // Exact figures: a difference in the last bit shows.
-std::string describe(const Outcome& o) {
+template <class T>
+std::string describe(const BasicOutcome<T>& o) {
   char text[96];
-  std::snprintf(text, sizeof text, "(%a, %a) its %d fault %d", o.end.re, o.end.im, o.its, o.fault);
+  std::snprintf(text, sizeof text, "(%a, %a) its %d fault %d", double(o.end.re), double(o.end.im),
+                o.its, o.fault);
   return text;
 }
 
 // Whether two outcomes agree in every bit: NaN and the sign of zero count.
-bool same(const Outcome& a, const Outcome& b) {
+template <class T>
+bool same(const BasicOutcome<T>& a, const BasicOutcome<T>& b) {
   return std::memcmp(&a.end, &b.end, sizeof a.end) == 0 && a.its == b.its && a.fault == b.fault;
 }
 
@@ -50,22 +55,23 @@ struct Differences {
   std::string first[LANE_PATH_COUNT];
 
   // The samples (xs[i], y), i < n; `reference`, if given, holds what solve
-  // gives them.
-  void compareRow(const Solver& solver, const float* xs, float y, int n,
-                  const Outcome* reference = nullptr) {
-    std::vector<Outcome> scalar(n), lanes(n + 1);
+  // gives them. T: the storage type, float or double.
+  template <class T>
+  void compareRow(const BasicSolver<T>& solver, const T* xs, T y, int n,
+                  const BasicOutcome<T>* reference = nullptr) {
+    std::vector<BasicOutcome<T>> scalar(n), lanes(n + 1);
     for (int i = 0; i < n; ++i)
-      scalar[i] = reference ? reference[i] : solve(solver, Complex{xs[i], y});
+      scalar[i] = reference ? reference[i] : solve(solver, BasicComplex<T>{xs[i], y});
     for (LanePath path : paths) {
       const int p = int(path);
       lanes[n].its = -7;
       solveRow(solver, xs, y, n, lanes.data(), path);
       if (lanes[n].its != -7) first[p] = "wrote past the row", ++count[p];
       for (int i = 0; i < n; ++i) {
-        const Outcome& a = lanes[i];
-        const Outcome& b = scalar[i];
+        const BasicOutcome<T>& a = lanes[i];
+        const BasicOutcome<T>& b = scalar[i];
         if (same(a, b) || count[p]++ > 0) continue;
-        first[p] = "from " + describe(Outcome{{xs[i], y}, 0, 0}) + ": " + describe(a) +
+        first[p] = "from " + describe(BasicOutcome<T>{{xs[i], y}, 0, 0}) + ": " + describe(a) +
                    " instead of " + describe(b);
       }
     }
@@ -116,9 +122,46 @@ const Variant FULL_TABLE = [] {
   return full;
 }();
 
+// One frame's rows (every rowStep-th) on every path, and on three threads,
+// against the scalar run, with every value stored as a T.
+template <class T>
+void expectFrameMatches(RowSolver& threads, const Variant& variant, const Window& w, int rowStep) {
+  BasicSolver<T> solver(variant);
+  derive(solver);
+  T xs[GRID], ys[GRID];
+  axisPositions(w.xmin, w.xmax, GRID, true, xs);
+  axisPositions(w.ymin, w.ymax, GRID, false, ys);
+  std::vector<T> rows;
+  std::vector<BasicOutcome<T>> reference;
+  for (int row = 0; row < GRID; row += rowStep * ROW_THINNING) {
+    rows.push_back(ys[row]);
+    for (int i = 0; i < GRID; ++i)
+      reference.push_back(solve(solver, BasicComplex<T>{xs[i], ys[row]}));
+  }
+  const std::string what = std::string(variant.name) + (sizeof(T) == 8 ? " in double" : "") +
+                           " over x " + std::to_string(w.xmin) + ", y " + std::to_string(w.ymin) +
+                           " ...";
+  Differences differences(supportedPaths(false));
+  for (std::size_t j = 0; j < rows.size(); ++j)
+    differences.compareRow(solver, xs, rows[j], GRID, &reference[j * GRID]);
+  differences.expectNone(what);
+  if (rowStep > 1) return;
+  for (LanePath path : supportedPaths(true)) {
+    int wrong = 0, taken = 0;
+    threads.solve(solver, xs, rows.data(), GRID, int(rows.size()), path,
+                  [&](int j, const BasicOutcome<T>* out) {
+                    wrong += j != taken++;
+                    for (int i = 0; i < GRID; ++i) wrong += !same(out[i], reference[j * GRID + i]);
+                  });
+    EXPECT_EQ(wrong, 0) << what << " on " << laneName(path) << ", three threads";
+  }
+}
+
 TEST(Lanes, EveryFrameSampleMatchesTheScalarRunOnEveryPathAndThreads) {
   RowSolver threads(3);
   const Window start{-2, 2, -2, 2};
+  // 20 zooms deep at a basin boundary: only doubles tell the samples apart.
+  const Window deep{0.3 - 5e-10, 0.3 + 5e-10, 0.7 - 5e-10, 0.7 + 5e-10};
   // The programs' frames in full; the other polynomials on every eighth
   // (or fortieth) row, which keeps the whole table to a few seconds.
   const struct {
@@ -136,39 +179,16 @@ TEST(Lanes, EveryFrameSampleMatchesTheScalarRunOnEveryPathAndThreads) {
       {QUINTIC, {-1.5f, 1.5f, -1.5f, 1.5f}, 8},
       {NO_CONSTANT, {-1.2f, 1.2f, -1.2f, 1.2f}, 8},
       {FULL_TABLE, {-1.2f, 1.2f, -1.2f, 1.2f}, 40},
+      {QUADBASIN, deep, 1},
   };
+  // Each frame with floats and with doubles (the variant's values are
+  // floats, which doubles hold exactly).
   for (const auto& frame : frames) {
-    Solver solver(frame.variant);
-    derive(solver);
-    const Window& w = frame.window;
-    float xs[GRID], ys[GRID];
-    axisPositions(w.xmin, w.xmax, GRID, true, xs);
-    axisPositions(w.ymin, w.ymax, GRID, false, ys);
-    std::vector<float> rows;
-    std::vector<Outcome> reference;
-    for (int row = 0; row < GRID; row += frame.rowStep * ROW_THINNING) {
-      rows.push_back(ys[row]);
-      for (int i = 0; i < GRID; ++i) reference.push_back(solve(solver, Complex{xs[i], ys[row]}));
-    }
-    const std::string what = std::string(frame.variant.name) + " over x " + std::to_string(w.xmin) +
-                             ", y " + std::to_string(w.ymin) + " ...";
-    Differences differences(supportedPaths(false));
-    for (std::size_t j = 0; j < rows.size(); ++j)
-      differences.compareRow(solver, xs, rows[j], GRID, &reference[j * GRID]);
-    differences.expectNone(what);
-    if (frame.rowStep > 1) continue;
-    // The same rows on three threads, handed back in order.
-    for (LanePath path : supportedPaths(true)) {
-      int wrong = 0, taken = 0;
-      threads.solve(solver, xs, rows.data(), GRID, int(rows.size()), path,
-                    [&](int j, const Outcome* out) {
-                      wrong += j != taken++;
-                      for (int i = 0; i < GRID; ++i)
-                        wrong += !same(out[i], reference[j * GRID + i]);
-                    });
-      EXPECT_EQ(wrong, 0) << what << " on " << laneName(path) << ", three threads";
-    }
+    expectFrameMatches<float>(threads, frame.variant, frame.window, frame.rowStep);
+    expectFrameMatches<double>(threads, frame.variant, frame.window, frame.rowStep);
   }
+  // Doubles far beyond float's range: |f|^2 overflows, the runs stop.
+  expectFrameMatches<double>(threads, QUADBASIN, {-1e80, 1e80, -1e80, 1e80}, 1);
 }
 
 // A row callback that throws leaves no worker behind on the job: the next,
@@ -237,13 +257,20 @@ TEST(Lanes, SignedZerosAndSpecialStartsMatchTheScalarRun) {
   float xs[GRID];
   axisPositions(-2, 2, GRID, true, xs);
   for (int i = 0; i < int(std::size(specials)); ++i) xs[i * 61] = specials[i];
+  // The same starts as doubles, with some beyond float's range.
+  double wide[GRID];
+  std::copy(std::begin(xs), std::end(xs), wide);
+  for (int i = 0; i < 3; ++i) wide[i * 61 + 7] = std::array<double, 3>{1e300, -5e-324, 1e-200}[i];
   const Variant* const variants[] = {&QUADBASIN, &DUOBASIN, &CUBIC, &NO_CONSTANT, &tie, &early};
   for (const Variant* variant : variants) {
     Solver solver(*variant);
     derive(solver);
+    WideSolver wideSolver(*variant);
+    derive(wideSolver);
     for (float y : {0.0f, -0.0f, 2.0f, nan, -0x1.e92446p+0f}) {
       Differences differences(supportedPaths(false));
       differences.compareRow(solver, xs, y, GRID);
+      differences.compareRow(wideSolver, wide, double(y), GRID);
       differences.expectNone(std::string(variant->name) + " row " + std::to_string(y));
     }
   }

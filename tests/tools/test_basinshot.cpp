@@ -18,6 +18,7 @@
 #include <fstream>
 #include <thread>
 
+#include "core/polynomial.h"
 #include "core/programs.h"
 #include "tests/support/pictures.h"
 #include "tests/support/process.h"
@@ -194,6 +195,29 @@ TEST_F(Basinshot, WritesTheReplayedPictureAsPng) {
             "-2+0i multiplicity 1 colour 0 #ff0000\n1+0i multiplicity 2 colour 1 #00ff00\n");
   EXPECT_EQ(files(), (std::vector<std::string>{"held.out", "zoomed.png"}));
 
+  // --double: zooms past float's depth, the polynomial's numbers and the
+  // window's edges read as doubles, and the roots with 17 digits.
+  std::string nine;
+  for (int i = 0; i < 9; ++i) nine += "z@600,400 d ";
+  const Outcome deep = shoot({"quadbasin", "--double", "--keys", nine, "--size", "50", "-o", out});
+  EXPECT_EQ(deep.status, 0) << deep.err;
+  EXPECT_EQ(support::readPng(out).rgb, expected(WIDE_QUADBASIN, nine, 50).rgb);
+  Terms cubic;
+  ASSERT_TRUE(parsePolynomial("z^3 - 0.1", &cubic, nullptr, Precision::Double));
+  Tolerances fine;
+  fine.FTOL = 1e-60;  // beyond float's range
+  const Outcome wide = shoot({"--double", "z^3 - 0.1", "--ftol", "1e-60", "--size", "30",
+                              "--window", "0.1", "0.10000000001", "0", "1e-11", "-o", out});
+  EXPECT_EQ(wide.status, 0) << wide.err;
+  Shot window;
+  window.size = 30;
+  window.hasWindow = true;
+  window.window = Window{0.1, 0.10000000001, 0, 1e-11};
+  const Variant wideCubic = polynomialVariant(cubic, "z^3 - 0.1", fine, Precision::Double);
+  EXPECT_EQ(support::readPng(out).rgb, takeShot(wideCubic, window).rgb);
+  EXPECT_NE(shoot({"z^2 - 2", "--double", "--roots"}).out.find("\n1.41421356237309"),
+            std::string::npos);
+
   // The file, compressed in pieces on every thread, is the same byte for
   // byte as one thread makes it.
   Launch oneThread;
@@ -248,6 +272,10 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
       {{"z^2", "--ftol", "1e-50", "-o", out}, "'1e-50': rounds to 0 as a float"},
       {{"z^2", "--extra", "05", "-o", out}, "'05': expected a whole number from 0 to 18"},
       {{"z^2 - 1e-50", "-o", out}, "column 7: coefficient 1e-50 rounds to 0 as a float"},
+      {{"z^2 - 1e-400", "--double", "-o", out}, "coefficient 1e-400 rounds to 0 as a double"},
+      {{"z^2", "--double", "--rtol", "1e309", "-o", out}, "below 1.8e308"},
+      {{"duobasin", "--double", "--window", "1", "1.000000000000001", "-1", "1", "-o", out},
+       "too narrow for double"},
       {{"duobasin", "--keys", "d", "--keys-file", out, "-o", out}, "cannot be used together"},
       {{"z^3", "--roots", "-o", out}, "--roots draws nothing: no -o"},
       {{"duobasin", "--keys", "z@400,400 x d", "-o", out}, "key 2 'x': unknown key"},

@@ -89,6 +89,15 @@ TEST(Capture, QuadbasinMatchesTheWindow) {
              {"", "z@400,400 d z@400,400 d z@400,400 d", "r d z@200,600 d", "w"});
 }
 
+// With --double the zooms at x = 1 go on past float's seventh, and the view
+// line's 17 digits an edge draw the very window again.
+TEST(Capture, QuadbasinInDoubleMatchesTheWindowBeyondFloatsDepth) {
+  std::string fourZooms;
+  for (int i = 0; i < 4; ++i) fourZooms += "z@600,400 d ";
+  replayBoth({"quadbasin", "--double"}, "quadbasin --double",
+             {"", fourZooms, fourZooms + "z@600,400 d"});
+}
+
 TEST(Capture, PolybasinMatchesTheWindow) {
   replayBoth({"polybasin", "-0.5z^3 + 0.5", "--extra", "0"}, "'-0.5z^3 + 0.5' --extra 0",
              {"", "c@100,100 d"});

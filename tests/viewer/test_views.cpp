@@ -94,15 +94,24 @@ TEST(Views, ZoomingOutStopsBeforeTheEdgesOverflow) {
   EXPECT_EQ(v.NXMAX(), before.NXMAX());
 }
 
-TEST(Views, ZoomingInStopsWhereFloatCanNoLongerSampleTheWindow) {
+TEST(Views, ZoomingInStopsWhereTheStorageTypeCanNoLongerSampleTheWindow) {
   // Floats are coarser far from the origin: at x = 1 seven zooms fit, at the
-  // centre (the pointer maps to -4.47e-8) twenty-four.
+  // centre (the pointer maps to -4.47e-8) twenty-four. Doubles go deeper by
+  // on their 29 more bits: 24 zooms at x = 1, 62 at the centre.
   const struct {
+    Precision precision;
     Pointer at;
     int zooms;
-  } cases[] = {{Pointer{600, 400}, 7}, {Pointer{400, 400}, 24}};
+    const char* why;
+  } cases[] = {
+      {Precision::Float, Pointer{600, 400}, 7, "too narrow for float"},
+      {Precision::Float, Pointer{400, 400}, 24, "--double goes deeper"},
+      {Precision::Double, Pointer{600, 400}, 24, "too narrow for double"},
+      {Precision::Double, Pointer{400, 400}, 62, "too narrow for double"},
+  };
   for (const auto& c : cases) {
     Views v;
+    v.precision = c.precision;
     int applied = 0;
     while (zoom(v, c.at)) {
       changewin(v);
@@ -110,13 +119,16 @@ TEST(Views, ZoomingInStopsWhereFloatCanNoLongerSampleTheWindow) {
       ASSERT_LT(applied, 200);
     }
     EXPECT_EQ(applied, c.zooms) << c.at.x;
-    EXPECT_TRUE(axisResolves(v.XMIN(), v.XMAX()));
-    EXPECT_TRUE(axisResolves(v.YMIN(), v.YMAX()));
+    EXPECT_TRUE(axisResolves(v.XMIN(), v.XMAX(), GRID, c.precision));
+    EXPECT_TRUE(axisResolves(v.YMIN(), v.YMAX(), GRID, c.precision));
     const char* why = nullptr;
     const Views before = v;
     EXPECT_FALSE(zoom(v, c.at, &why));
-    EXPECT_NE(std::string(why).find("too narrow"), std::string::npos);
+    EXPECT_NE(std::string(why).find(c.why), std::string::npos) << why;
     EXPECT_EQ(v.NXMIN(), before.NXMIN());
+    // Every edge is a value of the storage type.
+    for (double edge : {v.XMIN(), v.XMAX(), v.YMIN(), v.YMAX()})
+      EXPECT_EQ(storedIn(c.precision, edge), edge);
   }
 }
 

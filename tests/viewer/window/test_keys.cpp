@@ -118,8 +118,9 @@ TEST_F(Duobasin, ARefusedMarkIsExplainedAndDrawsNothing) {
   const Picture deepest = session->capture();
   ASSERT_TRUE(typeKey(CENTRE, CENTRE, "z"));
   expectScreen({deepest}, "refused");
-  EXPECT_NE(session->output().find("duobasin: zoom-in at (400, 400) refused: the window is too "
-                                   "narrow for float to place 800 samples across it (--double goes deeper)\n"),
+  EXPECT_NE(session->output().find(
+                "duobasin: zoom-in at (400, 400) refused: the window is too "
+                "narrow for float to place 800 samples across it (--double goes deeper)\n"),
             std::string::npos)
       << session->output();
 }
