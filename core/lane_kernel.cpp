@@ -115,15 +115,30 @@ LANE_INLINE Cx quotient(const Cx& num, const Cx& den) {
           keep<T>((-num.re * den.im + num.im * den.re) / d)};
 }
 
-// One term at z, as pwrcom and multcom leave it.
+// A term of power 1 or more, as multcom leaves it, from the power of z
+// pwrcom leaves.
 template <class T>
-LANE_INLINE Cx termAt(const LaneTerm& term, const Cx* powers) {
-  if (term.power == 0) return Cx{splat(term.constant[0]), splat(term.constant[1])};
+LANE_INLINE Cx termOf(const LaneTerm& term, const Cx& power) {
   const Real c = splat(term.coefficient);
-  const Cx& power = powers[term.power];
   if (term.exact) return Cx{c * power.re, c * power.im};
   return scaled<T>(c, power);
 }
+
+// A power-0 term: the same in every run.
+LANE_INLINE Cx constantOf(const LaneTerm& term) {
+  return Cx{splat(term.constant[0]), splat(term.constant[1])};
+}
+
+// One term at z, as pwrcom and multcom leave it.
+template <class T>
+LANE_INLINE Cx termAt(const LaneTerm& term, const Cx* powers) {
+  if (term.power == 0) return constantOf(term);
+  return termOf<T>(term, powers[term.power]);
+}
+
+// The first sum of a table, 0 + the first term: no rounding, but -0 becomes
+// +0, as in the scalar sum.
+LANE_INLINE Cx fromZero(const Cx& first) { return Cx{Real{} + first.re, Real{} + first.im}; }
 
 // A polynomial at z from the powers z^1 ... z^highest: pwrcom's partial
 // products are the same chain for every exponent, so one chain serves every
@@ -133,11 +148,49 @@ LANE_INLINE Cx termAt(const LaneTerm& term, const Cx* powers) {
 template <class T>
 LANE_INLINE Cx evaluate(const LaneTerm* terms, int count, const Cx* powers) {
   if (count == 0) return Cx{Real{}, Real{}};
-  const Cx first = termAt<T>(terms[0], powers);
-  Cx sum{Real{} + first.re, Real{} + first.im};
+  Cx sum = fromZero(termAt<T>(terms[0], powers));
   for (int i = 1; i < count; ++i) sum = plus<T>(sum, termAt<T>(terms[i], powers));
   return sum;
 }
+
+// How an iteration finds f(z) and f'(z), each the same operations in the
+// same order as the scalar run:
+// - Interpreted: any term tables, read as they come, the powers of z kept
+//   in an array.
+// - Binomial<N>: a z^N + c, whose derivative is b z^(N-1) (duobasin,
+//   quadbasin, z^N - 1): the powers and the terms in registers, nothing
+//   looked up while the run goes on.
+struct Interpreted {
+  static bool fits(const LaneTables&) { return true; }
+
+  template <class T>
+  static LANE_INLINE void at(const LaneTables& tables, const Cx& z, Cx* f, Cx* slope) {
+    Cx powers[MAXPOWER + 1];
+    powers[1] = z;
+    for (int k = 2; k <= tables.highest; ++k) powers[k] = times<T>(powers[k - 1], z);
+    *f = evaluate<T>(tables.poly, tables.polyTerms, powers);
+    *slope = evaluate<T>(tables.deriv, tables.derivTerms, powers);
+  }
+};
+
+template <int N>
+struct Binomial {
+  static bool fits(const LaneTables& t) {
+    return t.highest == N && t.polyTerms == 2 && t.poly[0].power == N && t.poly[1].power == 0 &&
+           t.derivTerms == 1 && t.deriv[0].power == N - 1;
+  }
+
+  template <class T>
+  static LANE_INLINE void at(const LaneTables& tables, const Cx& z, Cx* f, Cx* slope) {
+    Cx below = z, power = z;  // z^(N-1) and z^N
+    for (int k = 2; k <= N; ++k) {
+      below = power;
+      power = times<T>(power, z);
+    }
+    *f = plus<T>(fromZero(termOf<T>(tables.poly[0], power)), constantOf(tables.poly[1]));
+    *slope = fromZero(termOf<T>(tables.deriv[0], below));
+  }
+};
 
 // Infinity or NaN, read from the exponent bits so that no optimisation that
 // assumes finite values can drop the test.
@@ -188,20 +241,15 @@ LANE_INLINE void take(Group& g, int lane, Row<T>& row) {
 
 // One iteration of newton in every lane, its tests in the same order; a lane
 // whose run ends writes its outcome and takes the next sample.
-template <class T>
+template <class T, class Shape>
 LANE_INLINE void iterate(Group& g, Row<T>& row) {
-  const LaneTables& tables = row.tables;
   // Whole vectors in and out of the group: GCC copies a struct of vectors
   // piecewise, and a vector read back from pieces waits for them.
   const Real re = g.z.re, im = g.z.im;
-  Cx powers[MAXPOWER + 1];
-  powers[1].re = re;
-  powers[1].im = im;
-  for (int k = 2; k <= tables.highest; ++k) powers[k] = times<T>(powers[k - 1], Cx{re, im});
-  const Cx f = evaluate<T>(tables.poly, tables.polyTerms, powers);
+  Cx f, slope;
+  Shape::template at<T>(row.tables, Cx{re, im}, &f, &slope);
   const Real fmag = norm2(f);
   const Mask converged = fmag <= row.ftol;
-  const Cx slope = evaluate<T>(tables.deriv, tables.derivTerms, powers);
   const Mask stopped = converged | nonFinite(fmag) | ~(norm2(slope) > row.dtol);
   const Cx moved = minus<T>(Cx{re, im}, quotient<T>(f, slope));
   // A stopped lane keeps its iterate and count; the others step, and a run
@@ -218,7 +266,7 @@ LANE_INLINE void iterate(Group& g, Row<T>& row) {
   }
 }
 
-template <class T>
+template <class T, class Shape>
 LANE_INLINE void runRow(const LaneTables& tables, const T* xs, T y, int n, BasicOutcome<T>* out) {
   Row<T> row{tables, xs, y, n, out, 0, splat(tables.ftol), splat(DTOL), splat(double(MAXITS)), {}};
   for (int lane = 0; lane < WIDTH; ++lane) row.only[lane][lane] = -1;
@@ -231,22 +279,41 @@ LANE_INLINE void runRow(const LaneTables& tables, const T* xs, T y, int n, Basic
     running = false;
     for (Group& g : groups) {
       if (g.running == 0) continue;
-      iterate(g, row);
+      iterate<T, Shape>(g, row);
       running = true;
     }
   }
+}
+
+// The row on the first shape that fits its tables; Interpreted fits all.
+template <class T, class Shape, class... Others>
+LANE_INLINE void runFitting(const LaneTables& tables, const T* xs, T y, int n,
+                            BasicOutcome<T>* out) {
+  if constexpr (sizeof...(Others) == 0) {
+    runRow<T, Shape>(tables, xs, y, n, out);
+  } else {
+    if (Shape::fits(tables)) return runRow<T, Shape>(tables, xs, y, n, out);
+    runFitting<T, Others...>(tables, xs, y, n, out);
+  }
+}
+
+template <class T>
+LANE_INLINE void runAnyRow(const LaneTables& tables, const T* xs, T y, int n,
+                           BasicOutcome<T>* out) {
+  runFitting<T, Binomial<2>, Binomial<3>, Binomial<4>, Binomial<5>, Binomial<6>, Interpreted>(
+      tables, xs, y, n, out);
 }
 
 }  // namespace
 
 __attribute__((flatten)) void solveRow(const LaneTables& tables, const float* xs, float y, int n,
                                        Outcome* out) {
-  runRow(tables, xs, y, n, out);
+  runAnyRow(tables, xs, y, n, out);
 }
 
 __attribute__((flatten)) void solveRow(const LaneTables& tables, const double* xs, double y, int n,
                                        WideOutcome* out) {
-  runRow(tables, xs, y, n, out);
+  runAnyRow(tables, xs, y, n, out);
 }
 
 }  // namespace LANES_NAMESPACE

@@ -107,6 +107,10 @@ const Variant CUBIC{"z^3 - 2z + 2", {{{1, 3}, {-2, 1}, {2, 0}}, 3}, 1e-10f, 1e-8
 const Variant QUARTIC{
     "-0.5z^4 + z^2 - 0.25", {{{-0.5f, 4}, {1, 2}, {-0.25f, 0}}, 3}, 1e-10f, 1e-8f, 1};
 const Variant QUINTIC{"2z^5 + 1", {{{2, 5}, {1, 0}}, 2}, 1e-12f, 1e-8f, 1};
+// With QUADBASIN, DUOBASIN and QUINTIC, one of each power the kernel keeps
+// in registers for a z^N + c: 2 ... 6.
+const Variant CUBE{"z^3 - 1", {{{1, 3}, {-1, 0}}, 2}, 1e-10f, 1e-8f, 1};
+const Variant SEXTIC{"-0.5z^6 + 0.3", {{{-0.5f, 6}, {0.3f, 0}}, 2}, 1e-10f, 1e-8f, 1};
 // No constant, so the constant is a zero term; exponents out of order up to 18.
 const Variant NO_CONSTANT{
     "z^2 + z^18 - 3z^5 + 0", {{{1, 2}, {1, 18}, {-3, 5}, {0, 0}}, 4}, 1e-10f, 1e-8f, 1};
@@ -177,6 +181,8 @@ TEST(Lanes, EveryFrameSampleMatchesTheScalarRunOnEveryPathAndThreads) {
       {CUBIC, start, 8},
       {QUARTIC, start, 8},
       {QUINTIC, {-1.5f, 1.5f, -1.5f, 1.5f}, 8},
+      {CUBE, start, 8},
+      {SEXTIC, start, 8},
       {NO_CONSTANT, {-1.2f, 1.2f, -1.2f, 1.2f}, 8},
       {FULL_TABLE, {-1.2f, 1.2f, -1.2f, 1.2f}, 40},
       {QUADBASIN, deep, 1},
