@@ -149,13 +149,19 @@ void colourFrame(benchmark::State& state, bool snap) {
 BENCHMARK_CAPTURE(colourFrame, userCube, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(colourFrame, userCubeUnsnapped, false)->Unit(benchmark::kMillisecond);
 
+// The frame of `zooms` zooms at the centre (z@400,400 d), after the
+// start-up frame.
 void wholeFrame(benchmark::State& state, const Variant& variant, LanePath path, int threads,
-                bool progress) {
+                bool progress, int zooms) {
   RowSolver rows(threads);
   Basin basin(variant);
   setup(basin);
   Picture picture;
-  renderPicture(basin, GRID, &picture, rows, path);  // sizes the buffers
+  renderPicture(basin, GRID, &picture, rows, path);  // sizes the buffers, finds the roots
+  for (int i = 0; i < zooms; ++i) {
+    zoom(basin.views, Pointer{400, 400});
+    changewin(basin.views);
+  }
   long allocations = 0;
   for (auto _ : state) {
     Progress line;  // new each frame: it stays silent for its first second
@@ -198,20 +204,35 @@ void registerPaths() {
       for (int threads : {1, cores})
         benchmark::RegisterBenchmark(
             ("wholeFrame/" + program + lanes + "/threads:" + std::to_string(threads)).c_str(),
-            wholeFrame, *variant, path, threads, false)
+            wholeFrame, *variant, path, threads, false, 0)
             ->Apply(configure)
             ->UseRealTime();
     }
     if (variant != &CUBE)
       benchmark::RegisterBenchmark(("wholeFrame/" + program + "/progress").c_str(), wholeFrame,
-                                   *variant, fastestLanePath(), cores, true)
+                                   *variant, fastestLanePath(), cores, true, 0)
           ->Apply(configure)
           ->UseRealTime();
   }
   benchmark::RegisterBenchmark("wholeFrame/user-cube", wholeFrame, USER_CUBE, fastestLanePath(),
-                               cores, false)
+                               cores, false, 0)
       ->Apply(configure)
       ->UseRealTime();
+  // Six zooms at the centre of quadbasin, where runs take many steps: with
+  // floats and doubles, and as the plain scalar model on one thread.
+  const struct {
+    const char* name;
+    const Variant& variant;
+    LanePath path;
+    int threads;
+  } deep[] = {{"quadbasin/scalar/threads:1", QUADBASIN, LanePath::Scalar, 1},
+              {"quadbasin", QUADBASIN, fastestLanePath(), cores},
+              {"quadbasin-double", WIDE_QUADBASIN, fastestLanePath(), cores}};
+  for (const auto& d : deep)
+    benchmark::RegisterBenchmark((std::string("deepFrame/") + d.name).c_str(), wholeFrame,
+                                 d.variant, d.path, d.threads, false, 6)
+        ->Apply(configure)
+        ->UseRealTime();
 }
 
 }  // namespace

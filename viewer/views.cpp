@@ -63,7 +63,10 @@ namespace {
 
 // Position k (from 1) of n along [lo, hi], placed by its index.
 double positionByIndex(double lo, double hi, int n, int k, bool rising, Precision precision) {
-  const double offset = (double(k) * (hi - lo)) / n;
+  double offset = (double(k) * (hi - lo)) / n;
+  // Only a double window near the top of double's range overflows here: it
+  // is placed by its share of the width instead.
+  if (!std::isfinite(offset)) offset = double(k) * ((hi - lo) / n);
   return storedIn(precision, rising ? lo + offset : hi - offset);
 }
 
@@ -117,6 +120,13 @@ bool axisResolves(double lo, double hi, int samples, Precision precision) {
   return true;
 }
 
+namespace {
+
+const char* const TOO_NARROW_FOR_FLOAT =
+    "the window is too narrow for float to place 800 samples across it (--double goes deeper)";
+
+}  // namespace
+
 bool windowResolves(const Window& w, int samples, Precision precision) {
   return axisResolves(w.xmin, w.xmax, samples, precision) &&
          axisResolves(w.ymin, w.ymax, samples, precision);
@@ -131,8 +141,7 @@ const char* windowFault(const Window& w, Precision precision) {
   if (!(w.xmin < w.xmax)) return "XMIN must be below XMAX";
   if (!(w.ymin < w.ymax)) return "YMIN must be below YMAX";
   if (!windowResolves(w, GRID, precision))
-    return single ? "the window is too narrow for float to place 800 samples across it "
-                    "(--double goes deeper)"
+    return single ? TOO_NARROW_FOR_FLOAT
                   : "the window is too narrow for double to place 800 samples across it";
   return nullptr;
 }
@@ -180,6 +189,15 @@ std::string parseWindow(const std::string (&edges)[4], Window* window, Precision
       return "'" + text + "': not a number";
   }
   const Window read{edge[0], edge[1], edge[2], edge[3]};
+  // Edges apart as written that round to one float: too narrow for float.
+  const auto apart = [&](int lo, int hi) {
+    return std::strtod(edges[lo].c_str(), nullptr) < std::strtod(edges[hi].c_str(), nullptr);
+  };
+  const bool merged =
+      (apart(0, 1) && !(read.xmin < read.xmax)) || (apart(2, 3) && !(read.ymin < read.ymax));
+  if (merged && std::isfinite(read.xmin) && std::isfinite(read.xmax) && std::isfinite(read.ymin) &&
+      std::isfinite(read.ymax))
+    return TOO_NARROW_FOR_FLOAT;
   if (const char* fault = windowFault(read, precision)) return fault;
   *window = read;
   return "";

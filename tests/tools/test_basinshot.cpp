@@ -296,6 +296,8 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
       {{"duobasin", "--window", "1", "1", "-1", "1", "-o", out}, "XMIN must be below XMAX"},
       {{"duobasin", "--window", "-1", "1", "2", "-2", "-o", out}, "YMIN must be below YMAX"},
       {{"duobasin", "--window", "1", "1.0000001", "-1", "1", "-o", out}, "too narrow"},
+      {{"duobasin", "--window", "1", "1.00000001", "-1", "1", "-o", out},
+       "too narrow for float to place 800 samples across it (--double goes deeper)"},
       {{"quadbasin", "--window", "1", "1.00009537", "1", "1.00009537", "--size", "1601", "-o", out},
        "too narrow for float to place 1601 samples across it (--size 1601)"},
       {{"duobasin", "--size", "0", "-o", out}, "'0': expected a whole number from 1 to 16384"},
