@@ -1,6 +1,9 @@
 #include "tools/deflate_flat.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -229,6 +232,14 @@ void writeHeader(BitWriter& out, bool last, const std::uint8_t* litLengths, int 
 // before them.
 std::size_t repeatLength(const std::uint8_t* at, const std::uint8_t* end) {
   const std::uint8_t* p = at;
+#ifdef __SSE2__
+  for (; end - p >= 16; p += 16) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i back = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - PIXEL_BYTES));
+    const int same = _mm_movemask_epi8(_mm_cmpeq_epi8(here, back));
+    if (same != 0xffff) return std::size_t(p - at) + std::size_t(__builtin_ctz(~same));
+  }
+#endif
   for (; end - p >= 8; p += 8) {
     std::uint64_t here, back;
     std::memcpy(&here, p, 8);
@@ -302,12 +313,13 @@ void deflateRows(const Picture& picture, int first, int count, bool last, Deflat
   if (scratch.tokens.size() < scanlines) scratch.tokens.resize(scanlines);
   std::uint32_t freq[LITLEN_SYMBOLS] = {};
   std::uint16_t* end = scratch.tokens.data();
-  uLong adler = 1;
-  static const Bytef NO_FILTER = 0;
+  // libdeflate's Adler-32 runs several times as fast as zlib's 1.2.
+  std::uint32_t adler = 1;
+  static const std::uint8_t NO_FILTER = 0;
   for (int y = first; y < first + count; ++y) {
     const std::uint8_t* row = picture.rgb.data() + std::size_t(y) * rowBytes;
     end = tokenizeRow(row, rowBytes, end, freq);
-    adler = adler32(adler32(adler, &NO_FILTER, 1), row, uInt(rowBytes));
+    adler = libdeflate_adler32(libdeflate_adler32(adler, &NO_FILTER, 1), row, rowBytes);
   }
   freq[END_OF_BLOCK] = 1;
 
@@ -335,7 +347,7 @@ void deflateRows(const Picture& picture, int first, int count, bool last, Deflat
   }
   out.align();
   piece.bytes.assign(scratch.out.data(), scratch.out.data() + out.size());
-  piece.adler = std::uint32_t(adler);
+  piece.adler = adler;
   piece.length = scanlines;
 }
 
