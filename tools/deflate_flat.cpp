@@ -310,9 +310,9 @@ void deflateRows(const Picture& picture, int first, int count, bool last, Deflat
                  DeflatePiece& piece) {
   const std::size_t rowBytes = std::size_t(picture.size) * PIXEL_BYTES;
   const std::size_t scanlines = (rowBytes + 1) * std::size_t(count);
-  if (scratch.tokens.size() < scanlines) scratch.tokens.resize(scanlines);
+  std::uint16_t* const tokens = scratch.tokens.atLeast(scanlines);
   std::uint32_t freq[LITLEN_SYMBOLS] = {};
-  std::uint16_t* end = scratch.tokens.data();
+  std::uint16_t* end = tokens;
   // libdeflate's Adler-32 runs several times as fast as zlib's 1.2.
   std::uint32_t adler = 1;
   static const std::uint8_t NO_FILTER = 0;
@@ -333,10 +333,10 @@ void deflateRows(const Picture& picture, int first, int count, bool last, Deflat
   // At most 15 bits a literal and 21 a copy of three or more bytes, a
   // header of under 600 bytes and the closing bytes.
   const std::size_t room = 2 * scanlines + 1024;
-  if (scratch.out.size() < room) scratch.out.resize(room);
-  BitWriter out(scratch.out.data());
+  std::uint8_t* const bytes = scratch.out.atLeast(room);
+  BitWriter out(bytes);
   writeHeader(out, last, lengths, litCount);
-  writeTokens(out, scratch.tokens.data(), end, lengths, codes);
+  writeTokens(out, tokens, end, lengths, codes);
   if (!last) {
     // An empty stored block brings the stream to a byte boundary, so that
     // the next piece can follow.
@@ -346,7 +346,7 @@ void deflateRows(const Picture& picture, int first, int count, bool last, Deflat
     for (const std::uint8_t byte : EMPTY_LENGTHS) out.putByte(byte);
   }
   out.align();
-  piece.bytes.assign(scratch.out.data(), scratch.out.data() + out.size());
+  piece.bytes.assign(bytes, bytes + out.size());
   piece.adler = adler;
   piece.length = scanlines;
 }

@@ -19,7 +19,9 @@
 // rest are literals.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "viewer/picture.h"
@@ -32,9 +34,22 @@ struct DeflatePiece {
   std::uint64_t length = 0;
 };
 
+// Room left uninitialised, so that only the part a piece uses is ever
+// touched: most of it is sized for the worst case.
+template <class T>
+struct Room {
+  std::unique_ptr<T[]> data;
+  std::size_t size = 0;
+
+  T* atLeast(std::size_t n) {
+    if (size < n) data.reset(new T[size = n]);
+    return data.get();
+  }
+};
+
 struct DeflateScratch {
-  std::vector<std::uint16_t> tokens;
-  std::vector<std::uint8_t> out;
+  Room<std::uint16_t> tokens;
+  Room<std::uint8_t> out;
 };
 
 void deflateRows(const Picture& picture, int first, int count, bool last, DeflateScratch& scratch,
