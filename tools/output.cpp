@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -219,17 +220,26 @@ void linkIntoPlace(const Output& output, int fd) {
 constexpr int ROWS_PER_PIECE = 64;
 
 // The picture's rows as the pieces of one deflate stream, made on up to
-// `threads` threads.
-void compressPicture(const Picture& picture, int threads, std::vector<DeflatePiece>& pieces) {
+// `threads` threads; false when there was not memory enough for them.
+bool compressPicture(const Picture& picture, int threads, std::vector<DeflatePiece>& pieces) {
   const int count = (picture.size + ROWS_PER_PIECE - 1) / ROWS_PER_PIECE;
-  pieces.assign(std::size_t(count), DeflatePiece());
+  try {
+    pieces.assign(std::size_t(count), DeflatePiece());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   std::atomic<int> next{0};
+  std::atomic<bool> failed{false};
   const auto work = [&] {
-    DeflateScratch scratch;
-    for (int i = next++; i < count; i = next++) {
-      const int first = i * ROWS_PER_PIECE;
-      const int n = std::min(ROWS_PER_PIECE, picture.size - first);
-      deflateRows(picture, first, n, i == count - 1, scratch, pieces[std::size_t(i)]);
+    try {
+      DeflateScratch scratch;
+      for (int i = next++; i < count && !failed; i = next++) {
+        const int first = i * ROWS_PER_PIECE;
+        const int n = std::min(ROWS_PER_PIECE, picture.size - first);
+        deflateRows(picture, first, n, i == count - 1, scratch, pieces[std::size_t(i)]);
+      }
+    } catch (const std::bad_alloc&) {
+      failed = true;  // on a helper thread it would end the process unexplained
     }
   };
   // Where the system gives fewer threads than asked, those it gives share
@@ -241,6 +251,7 @@ void compressPicture(const Picture& picture, int threads, std::vector<DeflatePie
   }
   work();
   for (std::thread& helper : helpers) helper.join();
+  return !failed;
 }
 
 // The zlib stream's two header bytes (deflate, 32 KiB window, fastest) and
@@ -314,7 +325,10 @@ std::string writePng(const Picture& picture, int threads, int fd, bool sync) {
   FILE* file = fdopen(fd, "wb");
   if (file == nullptr) return std::strerror(errno);
   std::vector<DeflatePiece> pieces;
-  compressPicture(picture, threads, pieces);
+  if (!compressPicture(picture, threads, pieces)) {
+    std::fclose(file);
+    return "not enough memory to compress the picture";
+  }
   unsigned char trailer[4];
   adlerTrailer(pieces, trailer);
   errno = 0;
