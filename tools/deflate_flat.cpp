@@ -24,8 +24,8 @@ constexpr std::size_t MIN_COPY = 3;
 constexpr std::size_t MAX_COPY = 258;
 constexpr std::size_t PIXEL_BYTES = 3;
 
-// A token is a literal byte (below 256) or COPY + n: the n bytes that start
-// a pixel back, each a copy of the one three before it.
+// A token is a literal byte (below 256) or COPY + n: n bytes, each a copy
+// of the byte three before it, one pixel back.
 constexpr int COPY = 256;
 
 // The copies' distance, three, is distance symbol 2, without extra bits.
