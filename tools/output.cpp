@@ -14,12 +14,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "core/rows.h"
 #include "core/text.h"
+#include "tools/deflate_flat.h"
 
 namespace basin {
 namespace {
@@ -211,93 +213,34 @@ void linkIntoPlace(const Output& output, int fd) {
   if (error != 0) failWriting(output.name, std::strerror(error));
 }
 
-// The compression for these pictures: large flat areas of a few colours.
-// Each row is stored as its difference from the row above (PNG's Up
-// filter), which turns the inside of every area into runs of zero bytes,
-// and zlib looks only for repeats of the previous byte (Z_RLE), a far
-// shorter search than its default. Measured on the start-up pictures, this
-// is both faster and smaller than no filter at level 3 (libpng's fast
-// simplified writer, used before).
-//
-// The rows are compressed in pieces on every thread, each piece a raw
-// deflate stream ended on a byte boundary (Z_SYNC_FLUSH; the last one
-// Z_FINISH), so that the pieces joined in order are one deflate stream. A
-// run search looks back one byte only, so a piece loses nothing by not
-// seeing the one before but the run across its first byte.
+// The rows are compressed in pieces on every thread (tools/deflate_flat.h),
+// each piece a run of deflate blocks ended on a byte boundary, so that the
+// pieces joined in order are one deflate stream, the same for any number of
+// threads.
 constexpr int ROWS_PER_PIECE = 64;
-constexpr int PNG_FILTER_BYTE = 2;  // Up
 
-// One piece of the picture's zlib stream, and the Adler-32 of its input.
-struct Piece {
-  std::vector<unsigned char> bytes;
-  uLong adler = 1;
-  uLong length = 0;  // bytes of filtered rows it holds
-};
-
-// Room a thread reuses from piece to piece: the filtered rows and the
-// deflate output, which only then is copied, at its real size, into its piece.
-struct Scratch {
-  std::vector<unsigned char> rows;
-  std::vector<unsigned char> out;
-};
-
-// Compresses rows [first, first + count) of `picture` into `piece`, using
-// `stream` (a raw deflate stream, reset here). False when zlib fails.
-bool compressPiece(const Picture& picture, int first, int count, bool last, z_stream& stream,
-                   Scratch& scratch, Piece& piece) {
-  const std::size_t width = std::size_t(picture.size) * 3;
-  std::vector<unsigned char>& rows = scratch.rows;
-  rows.resize((width + 1) * std::size_t(count));
-  for (int k = 0; k < count; ++k) {
-    const int y = first + k;
-    const unsigned char* row = picture.rgb.data() + std::size_t(y) * width;
-    unsigned char* out = rows.data() + (width + 1) * std::size_t(k);
-    out[0] = PNG_FILTER_BYTE;
-    if (y == 0) {
-      std::memcpy(out + 1, row, width);
-    } else {
-      const unsigned char* above = row - width;
-      for (std::size_t i = 0; i < width; ++i) out[1 + i] = (unsigned char)(row[i] - above[i]);
-    }
-  }
-  piece.length = uLong(rows.size());
-  piece.adler = adler32(1, rows.data(), uInt(rows.size()));
-  if (deflateReset(&stream) != Z_OK) return false;
-  const std::size_t room = deflateBound(&stream, uLong(rows.size())) + 16;
-  if (scratch.out.size() < room) scratch.out.resize(room);
-  stream.next_in = rows.data();
-  stream.avail_in = uInt(rows.size());
-  stream.next_out = scratch.out.data();
-  stream.avail_out = uInt(room);
-  const int status = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
-  if (status != (last ? Z_STREAM_END : Z_OK) || stream.avail_in != 0) return false;
-  piece.bytes.assign(scratch.out.data(), scratch.out.data() + (room - stream.avail_out));
-  return true;
-}
-
-// The picture's filtered rows as the pieces of one deflate stream, made on
-// up to `threads` threads; false when zlib fails.
-bool compressPicture(const Picture& picture, int threads, std::vector<Piece>& pieces) {
+// The picture's rows as the pieces of one deflate stream, made on up to
+// `threads` threads; false when there was not memory enough for them.
+bool compressPicture(const Picture& picture, int threads, std::vector<DeflatePiece>& pieces) {
   const int count = (picture.size + ROWS_PER_PIECE - 1) / ROWS_PER_PIECE;
-  pieces.assign(std::size_t(count), Piece());
+  try {
+    pieces.assign(std::size_t(count), DeflatePiece());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   std::atomic<int> next{0};
   std::atomic<bool> failed{false};
   const auto work = [&] {
-    z_stream stream;
-    std::memset(&stream, 0, sizeof stream);
-    if (deflateInit2(&stream, 1, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK) {
-      failed = true;
-      return;
+    try {
+      DeflateScratch scratch;
+      for (int i = next++; i < count && !failed; i = next++) {
+        const int first = i * ROWS_PER_PIECE;
+        const int n = std::min(ROWS_PER_PIECE, picture.size - first);
+        deflateRows(picture, first, n, i == count - 1, scratch, pieces[std::size_t(i)]);
+      }
+    } catch (const std::bad_alloc&) {
+      failed = true;  // on a helper thread it would end the process unexplained
     }
-    Scratch scratch;
-    for (int i = next++; i < count && !failed; i = next++) {
-      const int first = i * ROWS_PER_PIECE;
-      const int n = std::min(ROWS_PER_PIECE, picture.size - first);
-      if (!compressPiece(picture, first, n, i == count - 1, stream, scratch,
-                         pieces[std::size_t(i)]))
-        failed = true;
-    }
-    deflateEnd(&stream);
   };
   // Where the system gives fewer threads than asked, those it gives share
   // the pieces; the calling thread alone can do them all.
@@ -315,9 +258,9 @@ bool compressPicture(const Picture& picture, int threads, std::vector<Piece>& pi
 // its trailer: the Adler-32 of all pieces' input, most significant byte first.
 const unsigned char ZLIB_HEADER[2] = {0x78, 0x01};
 
-void adlerTrailer(const std::vector<Piece>& pieces, unsigned char trailer[4]) {
+void adlerTrailer(const std::vector<DeflatePiece>& pieces, unsigned char trailer[4]) {
   uLong adler = 1;
-  for (const Piece& piece : pieces)
+  for (const DeflatePiece& piece : pieces)
     adler = adler32_combine(adler, piece.adler, z_off_t(piece.length));
   for (int i = 0; i < 4; ++i) trailer[i] = (unsigned char)(adler >> (24 - 8 * i));
 }
@@ -347,7 +290,7 @@ void writeIdat(png_structp png, const unsigned char* data, std::size_t length) {
 // header, `pieces` and `trailer` to `file`: libpng writes the signature and
 // the chunks with their checksums. False with libpng's reason in `why` on
 // failure. Plain C data only between setjmp and its longjmp.
-bool encodePng(png_uint_32 size, const Piece* pieces, std::size_t count,
+bool encodePng(png_uint_32 size, const DeflatePiece* pieces, std::size_t count,
                const unsigned char trailer[4], FILE* file, const char** why) {
   png_structp png =
       png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, encoderFailed, encoderWarned);
@@ -381,10 +324,10 @@ bool encodePng(png_uint_32 size, const Piece* pieces, std::size_t count,
 std::string writePng(const Picture& picture, int threads, int fd, bool sync) {
   FILE* file = fdopen(fd, "wb");
   if (file == nullptr) return std::strerror(errno);
-  std::vector<Piece> pieces;
+  std::vector<DeflatePiece> pieces;
   if (!compressPicture(picture, threads, pieces)) {
     std::fclose(file);
-    return "the compressor failed";
+    return "not enough memory to compress the picture";
   }
   unsigned char trailer[4];
   adlerTrailer(pieces, trailer);

@@ -1,0 +1,95 @@
+// The cost of basinshot's PNG file: the start-up picture of quadbasin, 800,
+// 3200 and 6400 samples a side, written to /dev/null as basinshot writes it
+// (writeOutput, on one thread and on two: wall-clock and whole-process CPU
+// time), and its rows compressed alone on one thread, a piece at a time
+// (deflateRows). Each reports the file's size in bytes and the raw rows
+// compressed per second. Each picture is drawn once, before its first run.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+
+#include "core/programs.h"
+#include "tools/deflate_flat.h"
+#include "tools/output.h"
+#include "viewer/replay.h"
+
+namespace basin {
+namespace {
+
+const Picture& startUpPicture(int size) {
+  static std::map<int, Picture> drawn;
+  auto found = drawn.find(size);
+  if (found == drawn.end()) {
+    Shot shot;
+    shot.size = size;
+    found = drawn.emplace(size, takeShot(QUADBASIN, shot)).first;
+  }
+  return found->second;
+}
+
+// The bytes of the file basinshot writes for `picture`.
+double fileBytes(const Picture& picture) {
+  const int file = memfd_create("png", 0);
+  Output output;
+  output.name = "memory";
+  output.fd = dup(file);
+  writeOutput(output, picture, 1);
+  struct stat st {};
+  fstat(file, &st);
+  close(file);
+  return double(st.st_size);
+}
+
+void setCounters(benchmark::State& state, const Picture& picture) {
+  state.counters["bytes"] = fileBytes(picture);
+  state.SetBytesProcessed(std::int64_t(state.iterations()) * (picture.size * 3 + 1) * picture.size);
+}
+
+void writeFile(benchmark::State& state) {
+  const Picture& picture = startUpPicture(int(state.range(0)));
+  const int threads = int(state.range(1));
+  for (auto _ : state) {
+    Output output;
+    output.name = "/dev/null";
+    output.fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (output.fd < 0) std::abort();
+    writeOutput(output, picture, threads);  // closes the descriptor
+  }
+  setCounters(state, picture);
+}
+
+void compressRows(benchmark::State& state) {
+  const Picture& picture = startUpPicture(int(state.range(0)));
+  DeflateScratch scratch;
+  DeflatePiece piece;
+  for (auto _ : state) {
+    for (int first = 0; first < picture.size; first += 64) {
+      const int count = std::min(64, picture.size - first);
+      deflateRows(picture, first, count, first + count == picture.size, scratch, piece);
+      benchmark::DoNotOptimize(piece.bytes.data());
+    }
+  }
+  setCounters(state, picture);
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+  b->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+}
+
+BENCHMARK(writeFile)
+    ->ArgsProduct({{800, 3200, 6400}, {1, 2}})
+    ->Apply(sizes)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(compressRows)->Arg(800)->Arg(3200)->Arg(6400)->Apply(sizes);
+
+}  // namespace
+}  // namespace basin
+
+BENCHMARK_MAIN();
