@@ -54,7 +54,7 @@ CommandLine::CommandLine(const char* program, std::function<void(const CLI::App&
   app_.add_flag("--version", "print the program's name and release");
   app_.add_flag("--double",
                 "store every value as a double, not a float: far\n"
-                "deeper zooms, at about the same speed");
+                "deeper zooms, and no slower");
   app_.allow_extras();
 }
 

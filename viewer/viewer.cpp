@@ -438,8 +438,8 @@ void printViewerHelp(const char* usage, const char* formula) {
       "--window XMIN XMAX YMIN YMAX opens the viewer on that part of the plane\n"
       "(after the start-up frame, unseen, so the colours are as always).\n"
       "--double stores every value as a double instead of a float: zooms go far\n"
-      "deeper (floats stop about 7 zooms away from the centre), at about the\n"
-      "same speed, and the pictures differ where floats round differently.\n"
+      "deeper (floats stop about 7 zooms away from the centre) and no slower,\n"
+      "and the pictures differ where floats round differently.\n"
       "--help prints this text and --version the release. GLUT's own options go\n"
       "to GLUT (-geometry WxH+X+Y, -display DISPLAY, -iconic, ...; see the\n"
       "freeglut documentation); any other argument is refused.\n",
