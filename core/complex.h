@@ -49,7 +49,11 @@ inline double storedIn(Precision precision, double value) {
   // two such roundings side by side (a complex number's parts), folds the
   // narrowing and the widening away and keeps the unrounded double.
   float single = stored(value);
-  __asm__("" : "+x"(single));
+#if defined(__x86_64__) || defined(__i386__)
+  __asm__("" : "+x"(single));  // kept in its SSE register
+#else
+  __asm__("" : "+r"(single));
+#endif
   return single;
 }
 
