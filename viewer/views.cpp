@@ -140,6 +140,9 @@ const char* windowFault(const Window& w, Precision precision) {
                   : "an edge is not finite (beyond the range of double)";
   if (!(w.xmin < w.xmax)) return "XMIN must be below XMAX";
   if (!(w.ymin < w.ymax)) return "YMIN must be below YMAX";
+  // Only double edges can lie so far apart.
+  if (!std::isfinite(w.xmax - w.xmin) || !std::isfinite(w.ymax - w.ymin))
+    return "the window is too wide: its width is beyond the range of double";
   if (!windowResolves(w, GRID, precision))
     return single ? TOO_NARROW_FOR_FLOAT
                   : "the window is too narrow for double to place 800 samples across it";

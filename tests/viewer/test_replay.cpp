@@ -378,6 +378,10 @@ TEST(WindowFault, NamesEachKindOfBadWindow) {
   EXPECT_NE(std::string(windowFault(Window{-2, 2, 3, -3})).find("YMIN"), std::string::npos);
   EXPECT_NE(std::string(windowFault(Window{1, std::nextafter(1.0f, 2.0f), -2, 2})).find("narrow"),
             std::string::npos);
+  EXPECT_NE(std::string(windowFault(Window{1, 1 + 1e-15, -2, 2}, Precision::Double)).find("narrow"),
+            std::string::npos);
+  EXPECT_NE(std::string(windowFault(Window{-1e308, 1e308, -2, 2}, Precision::Double)).find("wide"),
+            std::string::npos);
 
   HeadlessViewer s(DUOBASIN);
   drawFrame(s);
