@@ -48,16 +48,6 @@ void openRegistry(Registry& registry, const Variant& variant, int degree) {
   registry.precision = variant.precision;
 }
 
-namespace {
-
-double distance2(const WideComplex& a, const WideComplex& b) {
-  const double dre = double(a.re) - double(b.re);
-  const double dim = double(a.im) - double(b.im);
-  return dre * dre + dim * dim;
-}
-
-}  // namespace
-
 void snapTo(Registry& registry, const std::vector<Root>& roots) {
   registry.snaps = 0;
   registry.lastSnap = 0;
@@ -74,45 +64,6 @@ void snapTo(Registry& registry, const std::vector<Root>& roots) {
     // Half the distance, squared, with room for the roundings of distance2.
     registry.REACH[i] = nearest / 4 * (1 - 1e-9);
   }
-}
-
-WideComplex nearestRoot(Registry& registry, const WideComplex& r) {
-  if (registry.snaps == 0) return r;
-  const int last = registry.lastSnap;
-  if (distance2(r, registry.SNAP[last]) < registry.REACH[last]) return registry.SNAP[last];
-  int nearest = 0;
-  double best = distance2(r, registry.SNAP[0]);
-  for (int i = 1; i < registry.snaps; ++i) {
-    const double d = distance2(r, registry.SNAP[i]);
-    if (d < best) {
-      best = d;
-      nearest = i;
-    }
-  }
-  registry.lastSnap = nearest;
-  return registry.SNAP[nearest];
-}
-
-int matchingSlot(const Registry& registry, const WideComplex& r) {
-  const double rtol = registry.RTOL;
-  for (int i = 0; i < registry.store; ++i)
-    if (distance2(r, registry.ROOTS[i]) <= rtol) return i;
-  return -1;
-}
-
-int findslot(Registry& registry, const WideComplex* r) {
-  // A root is a finite point; an overflowed end point must neither match a
-  // slot (a NaN distance would) nor take one, nor be moved to a root.
-  if (!std::isfinite(r->re) || !std::isfinite(r->im)) return -1;
-  const WideComplex end = nearestRoot(registry, *r);
-  const int slot = matchingSlot(registry, end);
-  if (slot >= 0) {
-    registry.ROOTS[slot] = end;  // each slot follows its latest end point
-    return slot;
-  }
-  if (registry.store >= registry.limit) return -1;
-  registry.ROOTS[registry.store] = end;
-  return registry.store++;
 }
 
 void shader(Rgb* s, int its) {
@@ -159,10 +110,9 @@ struct ShadeTable {
 
 }  // namespace
 
-const std::uint8_t* shade8(int slot, int its) {
+const ShadeRow* shades() {
   static const ShadeTable table;
-  assert(slot >= 0 && slot < SLOTS && its >= 1 && its <= MAXITS);
-  return table.rgb[slot][its];
+  return table.rgb;
 }
 
 }  // namespace basin

@@ -3,6 +3,8 @@
 // colour, and the shading, which darkens a colour by the iteration count.
 #pragma once
 
+#include <cassert>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -61,13 +63,44 @@ void openRegistry(Registry& registry, const Variant& variant, int degree);
 // out, since no finite end point can lie nearest to it.
 void snapTo(Registry& registry, const std::vector<Root>& roots);
 
+// The squared distance, in double.
+inline double distance2(const WideComplex& a, const WideComplex& b) {
+  const double dre = a.re - b.re;
+  const double dim = a.im - b.im;
+  return dre * dre + dim * dim;
+}
+
+// nearestRoot for a registry with roots.
+inline WideComplex nearestSnap(Registry& registry, const WideComplex& r) {
+  const int last = registry.lastSnap;
+  if (distance2(r, registry.SNAP[last]) < registry.REACH[last]) return registry.SNAP[last];
+  int nearest = 0;
+  double best = distance2(r, registry.SNAP[0]);
+  for (int i = 1; i < registry.snaps; ++i) {
+    const double d = distance2(r, registry.SNAP[i]);
+    if (d < best) {
+      best = d;
+      nearest = i;
+    }
+  }
+  registry.lastSnap = nearest;
+  return registry.SNAP[nearest];
+}
+
 // The root nearest to r (the first of equally near ones), or r itself when
 // the registry has no roots. r must be finite.
-WideComplex nearestRoot(Registry& registry, const WideComplex& r);
+inline WideComplex nearestRoot(Registry& registry, const WideComplex& r) {
+  return registry.snaps == 0 ? r : nearestSnap(registry, r);
+}
 
 // The first slot whose root lies within RTOL of r (squared distance,
 // equality matching), or -1; changes nothing.
-int matchingSlot(const Registry& registry, const WideComplex& r);
+inline int matchingSlot(const Registry& registry, const WideComplex& r) {
+  const double rtol = registry.RTOL;
+  for (int i = 0; i < registry.store; ++i)
+    if (distance2(r, registry.ROOTS[i]) <= rtol) return i;
+  return -1;
+}
 
 // The slot whose colour r takes. A finite r is first moved to its nearest
 // root if the registry has roots; then the first slot whose root lies
@@ -75,7 +108,22 @@ int matchingSlot(const Registry& registry, const WideComplex& r);
 // root, or else it is registered in the next free slot. -1 when r takes
 // none: r not finite (never moved, never matched: a NaN matches no root), or
 // the registry full.
-int findslot(Registry& registry, const WideComplex* r);
+// Inline, with the two above: a frame calls it for every sample, in order,
+// on one thread.
+inline int findslot(Registry& registry, const WideComplex* r) {
+  // A root is a finite point; an overflowed end point must neither match a
+  // slot (a NaN distance would) nor take one, nor be moved to a root.
+  if (!std::isfinite(r->re) || !std::isfinite(r->im)) return -1;
+  const WideComplex end = nearestRoot(registry, *r);
+  const int slot = matchingSlot(registry, end);
+  if (slot >= 0) {
+    registry.ROOTS[slot] = end;  // each slot follows its latest end point
+    return slot;
+  }
+  if (registry.store >= registry.limit) return -1;
+  registry.ROOTS[registry.store] = end;
+  return registry.store++;
+}
 
 // The same for an end point of either storage type: a float widens exactly.
 template <class T>
@@ -100,9 +148,17 @@ void shader(Rgb* s, int its);
 // ties to even, as GL converts it.
 std::uint8_t channel(float component);
 
+// The 8-bit colours of every slot and count, filled once on first use:
+// shades()[slot][its] is shade8(slot, its).
+using ShadeRow = std::uint8_t[MAXITS + 1][3];
+const ShadeRow* shades();
+
 // The 8-bit colour of a run that converged to the root of `slot` in
 // iteration `its` (1 ... MAXITS): ORDER[slot] through shader and channel,
 // looked up in a table filled once.
-const std::uint8_t* shade8(int slot, int its);
+inline const std::uint8_t* shade8(int slot, int its) {
+  assert(slot >= 0 && slot < SLOTS && its >= 1 && its <= MAXITS);
+  return shades()[slot][its];
+}
 
 }  // namespace basin
