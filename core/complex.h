@@ -12,6 +12,8 @@
 // the operands again, so their destination must not be an operand.
 #pragma once
 
+#include <cstdlib>
+
 namespace basin {
 
 // The storage type of every value a model keeps: float by default, double
@@ -22,6 +24,22 @@ enum class Precision { Float, Double };
 template <class T>
 constexpr Precision PRECISION_OF = sizeof(T) == sizeof(float) ? Precision::Float
                                                               : Precision::Double;
+
+// What a model of `precision` stores, as messages name it: "float", "double".
+inline const char* storageName(Precision precision) {
+  return precision == Precision::Float ? "float" : "double";
+}
+
+// The significant digits that print a stored value so that it reads back
+// as the same value: 9 for a float, 17 for a double.
+inline int significantDigits(Precision precision) { return precision == Precision::Float ? 9 : 17; }
+
+// The decimal number at `text` as a model of `precision` stores it, and in
+// *end (if given) where its reading stopped. strtof rounds the decimal to the
+// nearest float directly; going through double would round twice.
+inline double readStored(const char* text, char** end, Precision precision) {
+  return precision == Precision::Float ? double(std::strtof(text, end)) : std::strtod(text, end);
+}
 
 template <class T>
 struct BasicComplex {

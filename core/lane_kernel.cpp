@@ -74,7 +74,7 @@ LANE_INLINE Mask splatMask(long long x) { return Mask{} + x; }
 // stays.
 template <class T>
 LANE_INLINE Real keep(Real x) {
-  if constexpr (sizeof(T) == sizeof(float)) return toFloat(x);
+  if constexpr (PRECISION_OF<T> == Precision::Float) return toFloat(x);
   return x;
 }
 

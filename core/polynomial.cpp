@@ -33,7 +33,7 @@ struct Reader {
   std::size_t at = 0;
   PolynomialError error{0, ""};
 
-  const char* typeName() const { return precision == Precision::Float ? "a float" : "a double"; }
+  std::string typeName() const { return std::string("a ") + storageName(precision); }
 
   int peek() const { return at < text.size() ? static_cast<unsigned char>(text[at]) : END; }
   void skipBlanks() {
@@ -69,13 +69,6 @@ bool readExponentPart(Reader& r) {
   if (!isDigit(r.peek())) return r.fail(r.at, "expected the digits of a power of ten");
   while (isDigit(r.peek())) ++r.at;
   return true;
-}
-
-// The number `text` as storage of `precision` holds it, and where its
-// reading stopped. strtof rounds the decimal to the nearest float directly;
-// going through double would round twice.
-double readStored(const char* text, char** end, Precision precision) {
-  return precision == Precision::Float ? double(std::strtof(text, end)) : std::strtod(text, end);
 }
 
 // A decimal number: digits with an optional point (at least one digit in

@@ -202,9 +202,8 @@ void checkPrint(const Options& o) {
       std::any_of(o.shot.keys.begin(), o.shot.keys.end(),
                   [](const basin::Command& c) { return std::strchr("duU", c.key) != nullptr; });
   const std::string what = drawsKeys ? "the view the keys reach" : "the window";
-  const std::string type = precision == basin::Precision::Float ? "float" : "double";
-  fail(what + " is too narrow for " + type + " to place " + n + " samples across it (--size " + n +
-       ")");
+  fail(what + " is too narrow for " + basin::storageName(precision) + " to place " + n +
+       " samples across it (--size " + n + ")");
 }
 
 // Fills `o`, which keeps the user's polynomial and its parameter set in

@@ -254,12 +254,10 @@ namespace {
 // The shortest decimal that reads back as `value`, a value of `precision`:
 // at most 9 digits for a float, 17 for a double.
 std::string shortest(double value, Precision precision) {
-  const bool single = precision == Precision::Float;
   char text[40];
-  for (int digits = 1; digits <= (single ? 9 : 17); ++digits) {
+  for (int digits = 1; digits <= significantDigits(precision); ++digits) {
     std::snprintf(text, sizeof text, "%.*g", digits, value);
-    const double read = single ? double(std::strtof(text, nullptr)) : std::strtod(text, nullptr);
-    if (read == value) break;
+    if (readStored(text, nullptr, precision) == value) break;
   }
   return text;
 }
@@ -275,8 +273,7 @@ std::string shotCommand(const Basin& basin) {
               " --rtol " + shortest(variant.RTOL, precision) + " --extra " +
               std::to_string(variant.EXTRASLOTS);
   if (precision == Precision::Double) program += " --double";
-  // 9 significant digits read back as the same float, 17 as the same double.
-  const int digits = precision == Precision::Float ? 9 : 17;
+  const int digits = significantDigits(precision);
   const Views& v = basin.views;
   char edges[160];
   std::snprintf(edges, sizeof edges, "%.*g %.*g %.*g %.*g", digits, v.XMIN(), digits, v.XMAX(),

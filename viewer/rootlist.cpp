@@ -17,7 +17,7 @@ namespace {
 // a double); one beyond float's range as the double found. Never "-0".
 std::string number(double exact, double held, Precision precision, bool sign) {
   char text[40];
-  std::snprintf(text, sizeof text, sign ? "%+.*g" : "%.*g", precision == Precision::Float ? 9 : 17,
+  std::snprintf(text, sizeof text, sign ? "%+.*g" : "%.*g", significantDigits(precision),
                 (std::isfinite(held) ? held : exact) + 0.0);
   return text;
 }

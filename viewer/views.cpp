@@ -182,12 +182,9 @@ bool markAround(Views& v, const Pointer& at, const char** why, Half half) {
 std::string parseWindow(const std::string (&edges)[4], Window* window, Precision precision) {
   double edge[4];
   for (int i = 0; i < 4; ++i) {
-    // strtof for floats, so that each is the float nearest the text,
-    // rounded once; strtod for doubles.
     const std::string& text = edges[i];
     char* end = nullptr;
-    edge[i] = precision == Precision::Float ? double(std::strtof(text.c_str(), &end))
-                                            : std::strtod(text.c_str(), &end);
+    edge[i] = readStored(text.c_str(), &end, precision);
     if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end != '\0')
       return "'" + text + "': not a number";
   }
