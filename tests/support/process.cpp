@@ -67,8 +67,15 @@ Child::Child(const std::vector<std::string>& argv, const Launch& launch) {
     dup2(stderrFd, 2);
     if (launch.keepFd >= 0) fcntl(launch.keepFd, F_SETFD, 0);
     if (launch.fileLimit > 0) setrlimit(RLIMIT_FSIZE, &limit);
-    if (launch.asNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-      _exit(126);
+    if (launch.asNobody) {
+      // Opened while still root: the build may lie in a folder nobody
+      // cannot search (a private temporary clone, say).
+      const int program = open(argp[0], O_PATH | O_CLOEXEC);
+      if (program < 0 || setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+        _exit(126);
+      fexecve(program, argp.data(), envp.data());
+      _exit(127);
+    }
     execvpe(argp[0], argp.data(), envp.data());
     _exit(127);
   }
