@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/huge_pages.h"
 #include "core/lanes.h"
 #include "core/rows.h"
 #include "viewer/basin.h"
@@ -18,7 +19,8 @@ namespace basin {
 
 struct Picture {
   int size = 0;
-  std::vector<std::uint8_t> rgb;  // row-major, 3 bytes a cell, top row first
+  // Row-major, 3 bytes a cell, top row first.
+  std::vector<std::uint8_t, LargeBufferAllocator<std::uint8_t>> rgb;
 
   std::uint8_t* at(int x, int y) { return &rgb[3 * (std::size_t(y) * size + x)]; }
   const std::uint8_t* at(int x, int y) const { return &rgb[3 * (std::size_t(y) * size + x)]; }

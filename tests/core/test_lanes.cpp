@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/huge_pages.h"
 #include "core/lanes.h"
 #include "core/programs.h"
 #include "core/rows.h"
@@ -233,6 +234,22 @@ TEST(RowSolverContract, ARowCallbackThatThrowsDrainsTheJobAndASecondCallerAborts
     });
   };
   EXPECT_DEATH(nested(), "second caller");
+}
+
+// Large blocks come whole and zeroed, small ones as ever; growing a buffer
+// past the huge-page size and back keeps its contents (AddressSanitizer
+// builds use the ordinary heap, and check the small path's bounds).
+TEST(LargeBuffers, GrowAndShrinkAcrossTheHugePageSize) {
+  std::vector<unsigned char, LargeBufferAllocator<unsigned char>> buffer(100, 7);
+  for (const std::size_t size : {std::size_t(600) << 10, std::size_t(5) << 20, std::size_t(3000)}) {
+    const bool grows = size > buffer.size();
+    buffer.resize(size);
+    EXPECT_EQ(buffer[99], 7);
+    EXPECT_EQ(buffer[size - 1], grows ? 0 : 9);
+    std::fill(buffer.begin() + 100, buffer.end(), 9);
+    buffer.shrink_to_fit();
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 9), std::ptrdiff_t(size - 100));
+  }
 }
 
 TEST(Lanes, RowsShorterThanTheLanesAndRaggedEnds) {

@@ -257,7 +257,7 @@ TEST_F(Basinshot, PngFileHoldsAnyPictureExactly) {
   std::vector<std::uint8_t> rare;
   for (std::size_t k = 0; k <= 16; ++k)
     rare.insert(rare.end(), std::size_t(1) << k, std::uint8_t(k + 1));
-  std::vector<std::uint8_t>& skewed = pictures.back().rgb;
+  auto& skewed = pictures.back().rgb;
   for (std::size_t i = 0; i < 64 * 2048 * 3; ++i)
     skewed[i] = i % 2 == 0 ? 255 : i / 2 < rare.size() ? rare[i / 2] : 254;
 
