@@ -1,14 +1,17 @@
 // The rows of a frame solved on every core, handed back in order.
 //
-// A RowSolver keeps a few worker threads. For each frame they take rows
-// from a shared counter, solve each with the vector solver (core/lanes.h)
-// into a ring of row buffers, and the calling thread takes the finished
-// rows strictly in order, row 0 first, so whatever it does with them (the
-// root registry, the shading, the drawing) sees the samples in the same
-// order as a single thread walking the frame would. Workers run at most the
-// ring's depth ahead of the caller, so memory stays bounded for any size.
+// A RowSolver solves on `threads` threads: the calling thread and
+// threads - 1 workers it keeps. For each frame they take rows from a shared
+// counter, solve each with the vector solver (core/lanes.h) into a ring of
+// row buffers, and the calling thread takes the finished rows strictly in
+// order, row 0 first, so whatever it does with them (the root registry, the
+// shading, the drawing) sees the samples in the same order as a single
+// thread walking the frame would. When its next row is not ready, the
+// caller solves rows itself rather than sleep, so every core stays busy
+// and the threads seldom have to wake each other. Nobody runs more than the
+// ring's depth ahead of the rows taken, so memory stays bounded for any size.
 //
-// Rows go out and come back in batches of a few: a worker claims a batch,
+// Rows go out and come back in batches of a few: a thread claims a batch,
 // solves it and hands it over at once, and the caller gives room back a
 // batch at a time, so that threads sleep and wake once a batch rather than
 // once a row. Nobody is woken who is not waiting.
@@ -31,6 +34,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/huge_pages.h"
 #include "core/lanes.h"
 #include "core/newton.h"
 
@@ -38,7 +42,7 @@ namespace basin {
 
 class RowSolver {
  public:
-  explicit RowSolver(int threads);
+  explicit RowSolver(int threads);  // threads < 1 counts as 1
   ~RowSolver();
   RowSolver(const RowSolver&) = delete;
   RowSolver& operator=(const RowSolver&) = delete;
@@ -107,18 +111,19 @@ class RowSolver {
   std::condition_variable solved_;  // a row is ready for the caller
   std::condition_variable space_;   // the caller has taken a row
   Job job_;
-  int depth_;                        // rows the ring holds
-  int batch_;                        // rows a worker claims and hands over at once
-  std::vector<unsigned char> ring_;  // depth_ rows of outcomes of the job's type
-  std::vector<int> held_;            // the row each ring slot holds, or -1
-  int next_ = 0;                     // the next row a worker takes
-  int taken_ = 0;                    // rows the caller has taken
-  int inFlight_ = 0;                 // rows claimed by workers and not yet handed over
-  int waitingForRoom_ = 0;           // workers asleep until the caller takes rows
-  bool callerWaiting_ = false;       // the caller is asleep until a row is solved
-  bool abandoned_ = false;           // the caller left early: claimed rows are dropped
-  std::atomic<bool> busy_{false};    // a caller is inside solve
-  long generation_ = 0;              // counts jobs
+  int depth_;  // rows the ring holds
+  int batch_;  // rows a worker claims and hands over at once
+  // depth_ rows of outcomes of the job's type.
+  std::vector<unsigned char, LargeBufferAllocator<unsigned char>> ring_;
+  std::vector<int> held_;          // the row each ring slot holds, or -1
+  int next_ = 0;                   // the next row a worker takes
+  int taken_ = 0;                  // rows the caller has taken
+  int inFlight_ = 0;               // rows claimed by workers and not yet handed over
+  int waitingForRoom_ = 0;         // workers asleep until the caller takes rows
+  bool callerWaiting_ = false;     // the caller is asleep until a row is solved
+  bool abandoned_ = false;         // the caller left early: claimed rows are dropped
+  std::atomic<bool> busy_{false};  // a caller is inside solve
+  long generation_ = 0;            // counts jobs
   bool stopping_ = false;
 };
 
