@@ -204,7 +204,7 @@ LANE_INLINE void convertTables(const LaneTables& tables, TablesIn<T>* into) {
 
 // A term of power 1 or more, as multcom leaves it, from the power of z
 // pwrcom leaves. A coefficient of 1 or -1 rounds nothing, but the product
-// must still be taken: it is what carries a NaN's sign through.
+// is still taken: -1 times a NaN keeps its sign, where a negation flips it.
 template <class T>
 LANE_INLINE Stored<T> termOf(const TermIn<T>& term, const Stored<T>& power) {
   return scaled<T>(splat(term.coefficient), power);
