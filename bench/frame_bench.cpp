@@ -11,8 +11,9 @@
 // timed by the clock on the wall: their work is done on other threads.
 //
 // solverLanes runs the same grid a row at a time through solveRow on each
-// path this CPU supports (single thread), for both programs and for z^3 - 1,
-// whose iterations should cost no more than those of z^4 - 1. Every solver
+// path this CPU supports (single thread), for both programs, for z^3 - 1,
+// whose iterations should cost no more than those of z^4 - 1, and for
+// z^4 - z^2 - 1, whose three terms the general kernel runs. Every solver
 // benchmark reports `per_step`, the time per Newton iteration (the sum of
 // ITS over the frame).
 //
@@ -43,6 +44,8 @@ namespace basin {
 namespace {
 
 const Variant CUBE{"cube", {{{1, 3}, {-1, 0}}, 2}, 1e-10f, 1e-8f, 1};
+// Three terms: the general kernel, which reads its term tables as it goes.
+const Variant TRINOMIAL{"trinomial", {{{1, 4}, {-1, 2}, {-1, 0}}, 3}, 1e-10f, 1e-8f, 1};
 
 Variant userVariant(const char* text) {
   Terms p;
@@ -191,7 +194,8 @@ BENCHMARK_CAPTURE(solverAlone, quadbasin, QUADBASIN)->Apply(configure);
 // The programs' double models (--double), named "-double", the same.
 void registerPaths() {
   const int cores = std::max(1, int(std::thread::hardware_concurrency()));
-  for (const Variant* variant : {&DUOBASIN, &QUADBASIN, &CUBE, &WIDE_DUOBASIN, &WIDE_QUADBASIN}) {
+  for (const Variant* variant :
+       {&DUOBASIN, &QUADBASIN, &CUBE, &TRINOMIAL, &WIDE_DUOBASIN, &WIDE_QUADBASIN}) {
     const bool wide = variant->precision == Precision::Double;
     const std::string program = std::string(variant->name) + (wide ? "-double" : "");
     for (LanePath path : LANE_PATHS) {
@@ -200,7 +204,7 @@ void registerPaths() {
       benchmark::RegisterBenchmark(("solverLanes/" + program + lanes).c_str(),
                                    wide ? solverLanes<double> : solverLanes<float>, *variant, path)
           ->Apply(configure);
-      if (variant == &CUBE) continue;
+      if (variant == &CUBE || variant == &TRINOMIAL) continue;
       for (int threads : {1, cores})
         benchmark::RegisterBenchmark(
             ("wholeFrame/" + program + lanes + "/threads:" + std::to_string(threads)).c_str(),
@@ -208,7 +212,7 @@ void registerPaths() {
             ->Apply(configure)
             ->UseRealTime();
     }
-    if (variant != &CUBE)
+    if (variant != &CUBE && variant != &TRINOMIAL)
       benchmark::RegisterBenchmark(("wholeFrame/" + program + "/progress").c_str(), wholeFrame,
                                    *variant, fastestLanePath(), cores, true, 0)
           ->Apply(configure)

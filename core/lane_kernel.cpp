@@ -3,10 +3,14 @@
 // (4 lanes) and with -mavx512f (8 lanes), and the instruction set picks the
 // namespace, so the three copies link side by side.
 //
-// Each lane holds one run, as a double. A float the scalar code stores is
-// held here as a double that went through float (`keep<float>`), a double
-// as it is (`keep<double>`), so every operand is exactly the scalar operand
-// and every double operation the scalar one, in the same order: same bits.
+// Each lane holds one run. A value the scalar code stores is held as it is
+// stored, in a vector of its storage type (`Stored<T>`): floats in float
+// vectors, doubles in double vectors. A formula reads its operands widened
+// to double and its result is stored (`store<T>`), so every operand is
+// exactly the scalar operand and every double operation the scalar one, in
+// the same order: same bits. A sum, difference or product of two stored
+// values alone runs in the storage type itself, which for floats gives the
+// same bits without the conversions (see Storage<float>).
 // The kernel is written once over the storage type T. All helpers have internal linkage and are
 // inlined, so no wide-instruction code can stand in for a function that baseline code calls.
 #include "core/lane_kernel.h"
@@ -37,108 +41,195 @@ typedef double Real __attribute__((vector_size(8 * WIDTH)));
 typedef decltype(Real{} < Real{}) Mask;  // all ones where true
 
 // An iteration is one long chain of operations, each waiting for the one
-// before; two vectors of independent runs let the CPU overlap two chains.
-// (Measured: two groups run 1.3 to 1.6 times as fast as one; more gain
-// nothing once the conversion and division units are busy.)
-constexpr int GROUPS = 2;
+// before; several vectors of independent runs let the CPU overlap their
+// chains. (Measured with every group's arithmetic ahead of the refills:
+// three groups run 1.1 to 1.2 times as fast as two, four no faster than
+// three.)
+constexpr int GROUPS = 3;
+
+// A float kept by a lane is held in a float vector of the same lane count
+// (SSE2: two of its four lanes), with its masks.
+typedef float Single __attribute__((vector_size(WIDTH == 2 ? 16 : 4 * WIDTH)));
+typedef decltype(Single{} < Single{}) SingleMask;
 
 // What differs from one instruction set to the next:
-// - toFloat(x): a double stored as a float and read back, in every lane:
-//   round to nearest, an overflow to an infinity, an underflow to a
-//   subnormal. The conversion instructions do it in two steps, where a
-//   generic conversion takes many.
+// - narrow(x): the doubles stored as floats, in every lane: round to
+//   nearest, an overflow to an infinity, an underflow to a subnormal.
+// - widen(x): the floats as doubles, exactly.
 // - laneBits(m): bit i set where lane i of the mask is true.
 // - splat(x): x in every lane (a lane-by-lane fill compiles to one masked
 //   move a lane).
 #if LANES_WIDTH == 8
 // The zero-masked forms, all lanes on: GCC 12 warns that the plain ones
 // read an uninitialised register.
-LANE_INLINE Real toFloat(Real x) {
-  return _mm512_maskz_cvtps_pd(0xff, _mm512_maskz_cvtpd_ps(0xff, x));
-}
+LANE_INLINE Single narrow(Real x) { return _mm512_maskz_cvtpd_ps(0xff, x); }
+LANE_INLINE Real widen(Single x) { return _mm512_maskz_cvtps_pd(0xff, x); }
 LANE_INLINE int laneBits(Mask m) { return _mm512_test_epi64_mask(__m512i(m), __m512i(m)); }
 LANE_INLINE Real splat(double x) { return _mm512_set1_pd(x); }
+LANE_INLINE Single splat(float x) { return _mm256_set1_ps(x); }
 #elif LANES_WIDTH == 4
-LANE_INLINE Real toFloat(Real x) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(x)); }
+LANE_INLINE Single narrow(Real x) { return _mm256_cvtpd_ps(x); }
+LANE_INLINE Real widen(Single x) { return _mm256_cvtps_pd(x); }
 LANE_INLINE int laneBits(Mask m) { return _mm256_movemask_pd(__m256d(m)); }
 LANE_INLINE Real splat(double x) { return _mm256_set1_pd(x); }
+LANE_INLINE Single splat(float x) { return _mm_set1_ps(x); }
 #else
-LANE_INLINE Real toFloat(Real x) { return _mm_cvtps_pd(_mm_cvtpd_ps(x)); }
+LANE_INLINE Single narrow(Real x) { return _mm_cvtpd_ps(x); }
+LANE_INLINE Real widen(Single x) { return _mm_cvtps_pd(x); }
 LANE_INLINE int laneBits(Mask m) { return _mm_movemask_pd(__m128d(m)); }
 LANE_INLINE Real splat(double x) { return _mm_set1_pd(x); }
+LANE_INLINE Single splat(float x) { return _mm_set1_ps(x); }
 #endif
 
 LANE_INLINE Mask splatMask(long long x) { return Mask{} + x; }
 
-// A double result as storage type T keeps it: a float rounds, a double
-// stays.
-template <class T>
-LANE_INLINE Real keep(Real x) {
-  if constexpr (PRECISION_OF<T> == Precision::Float) return toFloat(x);
-  return x;
-}
-
+// A complex number in double lanes: the operands and results of the
+// formulas.
 struct Cx {
   Real re;
   Real im;
 };
 
+// The vectors that hold values of storage type T, and how a double result
+// becomes one: a float rounds once, a double stays as it is.
+template <class T>
+struct Storage;
+
+template <>
+struct Storage<double> {
+  typedef Real Vector;
+  typedef Mask Lanes;
+  static LANE_INLINE Real store(Real x) { return x; }
+  static LANE_INLINE Real wide(Real x) { return x; }
+};
+
+// Floats stay in float vectors, widened only where a formula reads them.
+// One operation on two floats, computed in double and rounded once, gives
+// what the float operation gives: a product of floats is exact in double,
+// and a sum or difference rounded twice (to 53 bits, then 24) is rounded
+// correctly because 53 >= 2 * 24 + 2; overflow, subnormals, signed zeros
+// and a NaN operand come out the same. So sums, differences and products
+// with a coefficient run as float operations, no conversion needed.
+template <>
+struct Storage<float> {
+  typedef Single Vector;
+  typedef SingleMask Lanes;
+  static LANE_INLINE Single store(Real x) { return narrow(x); }
+  static LANE_INLINE Real wide(Single x) { return widen(x); }
+};
+
+// A complex number as storage type T keeps it.
+template <class T>
+struct Stored {
+  typename Storage<T>::Vector re;
+  typename Storage<T>::Vector im;
+};
+
+template <class T>
+LANE_INLINE Stored<T> store(const Cx& x) {
+  return {Storage<T>::store(x.re), Storage<T>::store(x.im)};
+}
+
+template <class T>
+LANE_INLINE Cx wide(const Stored<T>& x) {
+  return {Storage<T>::wide(x.re), Storage<T>::wide(x.im)};
+}
+
 // The steps of the scalar complex routines, operands in their order.
 template <class T>
-LANE_INLINE Cx times(const Cx& t, const Cx& z) {  // one step of pwrcom
-  return {keep<T>(t.re * z.re - t.im * z.im), keep<T>(t.im * z.re + t.re * z.im)};
+LANE_INLINE Stored<T> times(const Cx& t, const Cx& z) {  // one step of pwrcom
+  return store<T>(Cx{t.re * z.re - t.im * z.im, t.im * z.re + t.re * z.im});
 }
 
 template <class T>
-LANE_INLINE Cx scaled(Real c, const Cx& t) {
-  return {keep<T>(c * t.re), keep<T>(c * t.im)};
+LANE_INLINE Stored<T> scaled(typename Storage<T>::Vector c, const Stored<T>& t) {
+  return {c * t.re, c * t.im};
 }
 
 template <class T>
-LANE_INLINE Cx plus(const Cx& a, const Cx& b) {
-  return {keep<T>(a.re + b.re), keep<T>(a.im + b.im)};
+LANE_INLINE Stored<T> plus(const Stored<T>& a, const Stored<T>& b) {
+  return {a.re + b.re, a.im + b.im};
 }
 
 template <class T>
-LANE_INLINE Cx minus(const Cx& a, const Cx& b) {
-  return {keep<T>(a.re - b.re), keep<T>(a.im - b.im)};
+LANE_INLINE Stored<T> minus(const Stored<T>& a, const Stored<T>& b) {
+  return {a.re - b.re, a.im - b.im};
 }
 
 LANE_INLINE Real norm2(const Cx& z) { return z.re * z.re + z.im * z.im; }
 
-// Division by the conjugate, as divcom: an exact division by d, never a
-// multiplication by 1 / d, which would round twice.
-template <class T>
+// Division by the conjugate, as divcom, before its result is stored: an
+// exact division by d, never a multiplication by 1 / d, which would round
+// twice.
 LANE_INLINE Cx quotient(const Cx& num, const Cx& den) {
   const Real d = norm2(den);
-  return {keep<T>((num.re * den.re + num.im * den.im) / d),
-          keep<T>((-num.re * den.im + num.im * den.re) / d)};
+  return {(num.re * den.re + num.im * den.im) / d, (-num.re * den.im + num.im * den.re) / d};
+}
+
+// The term tables with their numbers as storage type T: converted once a
+// row, where a float read from the double LaneTerm would cost a conversion
+// an iteration.
+template <class T>
+struct TermIn {
+  T coefficient;
+  int power;
+  T constant[2];
+};
+
+template <class T>
+struct TablesIn {
+  TermIn<T> poly[MAXTERMS];
+  int polyTerms;
+  TermIn<T> deriv[MAXTERMS];
+  int derivTerms;
+  int highest;
+};
+
+template <class T>
+LANE_INLINE void convertTerms(const LaneTerm* terms, int count, TermIn<T>* into) {
+  for (int i = 0; i < count; ++i) {
+    const LaneTerm& t = terms[i];
+    into[i] = TermIn<T>{T(t.coefficient), t.power, {T(t.constant[0]), T(t.constant[1])}};
+  }
+}
+
+template <class T>
+LANE_INLINE void convertTables(const LaneTables& tables, TablesIn<T>* into) {
+  convertTerms(tables.poly, tables.polyTerms, into->poly);
+  convertTerms(tables.deriv, tables.derivTerms, into->deriv);
+  into->polyTerms = tables.polyTerms;
+  into->derivTerms = tables.derivTerms;
+  into->highest = tables.highest;
 }
 
 // A term of power 1 or more, as multcom leaves it, from the power of z
-// pwrcom leaves.
+// pwrcom leaves. A coefficient of 1 or -1 rounds nothing, but the product
+// is still taken: -1 times a NaN keeps its sign, where a negation flips it.
 template <class T>
-LANE_INLINE Cx termOf(const LaneTerm& term, const Cx& power) {
-  const Real c = splat(term.coefficient);
-  if (term.exact) return Cx{c * power.re, c * power.im};
-  return scaled<T>(c, power);
+LANE_INLINE Stored<T> termOf(const TermIn<T>& term, const Stored<T>& power) {
+  return scaled<T>(splat(term.coefficient), power);
 }
 
 // A power-0 term: the same in every run.
-LANE_INLINE Cx constantOf(const LaneTerm& term) {
-  return Cx{splat(term.constant[0]), splat(term.constant[1])};
+template <class T>
+LANE_INLINE Stored<T> constantOf(const TermIn<T>& term) {
+  return {splat(term.constant[0]), splat(term.constant[1])};
 }
 
 // One term at z, as pwrcom and multcom leave it.
 template <class T>
-LANE_INLINE Cx termAt(const LaneTerm& term, const Cx* powers) {
-  if (term.power == 0) return constantOf(term);
+LANE_INLINE Stored<T> termAt(const TermIn<T>& term, const Stored<T>* powers) {
+  if (term.power == 0) return constantOf<T>(term);
   return termOf<T>(term, powers[term.power]);
 }
 
 // The first sum of a table, 0 + the first term: no rounding, but -0 becomes
 // +0, as in the scalar sum.
-LANE_INLINE Cx fromZero(const Cx& first) { return Cx{Real{} + first.re, Real{} + first.im}; }
+template <class T>
+LANE_INLINE Stored<T> fromZero(const Stored<T>& first) {
+  const typename Storage<T>::Vector zero{};
+  return {zero + first.re, zero + first.im};
+}
 
 // A polynomial at z from the powers z^1 ... z^highest: pwrcom's partial
 // products are the same chain for every exponent, so one chain serves every
@@ -146,10 +237,10 @@ LANE_INLINE Cx fromZero(const Cx& first) { return Cx{Real{} + first.re, Real{} +
 // order, each sum stored. The first sum, 0 + a float, is that float (or +0
 // for -0) and needs no rounding, but it must still be added.
 template <class T>
-LANE_INLINE Cx evaluate(const LaneTerm* terms, int count, const Cx* powers) {
-  if (count == 0) return Cx{Real{}, Real{}};
-  Cx sum = fromZero(termAt<T>(terms[0], powers));
-  for (int i = 1; i < count; ++i) sum = plus<T>(sum, termAt<T>(terms[i], powers));
+LANE_INLINE Stored<T> evaluate(const TermIn<T>* terms, int count, const Stored<T>* powers) {
+  if (count == 0) return Stored<T>{};
+  Stored<T> sum = fromZero(termAt<T>(terms[0], powers));
+  for (int i = 1; i < count; ++i) sum = plus(sum, termAt<T>(terms[i], powers));
   return sum;
 }
 
@@ -160,14 +251,22 @@ LANE_INLINE Cx evaluate(const LaneTerm* terms, int count, const Cx* powers) {
 // - Binomial<N>: a z^N + c, whose derivative is b z^(N-1) (duobasin,
 //   quadbasin, z^N - 1): the powers and the terms in registers, nothing
 //   looked up while the run goes on.
+// A power is widened only to make the next one: the highest is read by
+// its terms alone.
 struct Interpreted {
   static bool fits(const LaneTables&) { return true; }
 
   template <class T>
-  static LANE_INLINE void at(const LaneTables& tables, const Cx& z, Cx* f, Cx* slope) {
-    Cx powers[MAXPOWER + 1];
+  static LANE_INLINE void at(const TablesIn<T>& tables, const Stored<T>& z, Stored<T>* f,
+                             Stored<T>* slope) {
+    Stored<T> powers[MAXPOWER + 1];
     powers[1] = z;
-    for (int k = 2; k <= tables.highest; ++k) powers[k] = times<T>(powers[k - 1], z);
+    const Cx wideZ = wide(z);
+    Cx below = wideZ;
+    for (int k = 2; k <= tables.highest; ++k) {
+      powers[k] = times<T>(below, wideZ);
+      if (k < tables.highest) below = wide(powers[k]);
+    }
     *f = evaluate<T>(tables.poly, tables.polyTerms, powers);
     *slope = evaluate<T>(tables.deriv, tables.derivTerms, powers);
   }
@@ -181,13 +280,17 @@ struct Binomial {
   }
 
   template <class T>
-  static LANE_INLINE void at(const LaneTables& tables, const Cx& z, Cx* f, Cx* slope) {
-    Cx below = z, power = z;  // z^(N-1) and z^N
+  static LANE_INLINE void at(const TablesIn<T>& tables, const Stored<T>& z, Stored<T>* f,
+                             Stored<T>* slope) {
+    Stored<T> below = z, power = z;  // z^(N-1) and z^N
+    const Cx wideZ = wide(z);
+    Cx widePower = wideZ;
     for (int k = 2; k <= N; ++k) {
       below = power;
-      power = times<T>(power, z);
+      power = times<T>(widePower, wideZ);
+      if (k < N) widePower = wide(power);
     }
-    *f = plus<T>(fromZero(termOf<T>(tables.poly[0], power)), constantOf(tables.poly[1]));
+    *f = plus(fromZero(termOf<T>(tables.poly[0], power)), constantOf<T>(tables.poly[1]));
     *slope = fromZero(termOf<T>(tables.deriv[0], below));
   }
 };
@@ -203,83 +306,118 @@ LANE_INLINE Mask nonFinite(Real x) {
 // sample to start and the constants every iteration compares with.
 template <class T>
 struct Row {
-  const LaneTables& tables;
+  const TablesIn<T>& tables;
   const T* xs;
   T y;
   int n;
   BasicOutcome<T>* out;
   int next;
   Real ftol, dtol, limit;
-  Mask only[WIDTH];  // lane i alone
+  Mask only[WIDTH];                              // lane i alone
+  typename Storage<T>::Lanes onlyStored[WIDTH];  // the same for the iterates' vectors
 };
 
 // One vector of runs, `sample` saying which sample each lane runs. The
 // vectors stay in registers: a lane is refilled by a blend, never by a store
 // into a vector that is read back at once.
+template <class T>
 struct Group {
-  Cx z;
+  Stored<T> z;
   Real its;
   Mask live;
   int sample[WIDTH];
   int running;
+  Mask converged;  // of the last iteration
+  int ended;       // the lanes whose run the last iteration ended
 };
 
 // Starts the row's next sample in `lane`, or retires the lane at the row's end.
 template <class T>
-LANE_INLINE void take(Group& g, int lane, Row<T>& row) {
+LANE_INLINE void take(Group<T>& g, int lane, Row<T>& row) {
   const Mask only = row.only[lane];
   if (row.next >= row.n) {
     g.live &= ~only;
     --g.running;
     return;
   }
-  g.z.re = only ? splat(double(row.xs[row.next])) : g.z.re;
-  g.z.im = only ? splat(double(row.y)) : g.z.im;
+  const typename Storage<T>::Lanes onlyStored = row.onlyStored[lane];
+  g.z.re = onlyStored ? splat(row.xs[row.next]) : g.z.re;
+  g.z.im = onlyStored ? splat(row.y) : g.z.im;
   g.its = only ? splat(1.0) : g.its;
   g.sample[lane] = row.next++;
 }
 
-// One iteration of newton in every lane, its tests in the same order; a lane
-// whose run ends writes its outcome and takes the next sample.
+// The iterate after z - step, the step the quotient stored; a stopped lane
+// keeps z. Doubles are blended. A stopped float lane subtracts +0 instead,
+// where a blend would need the mask narrowed to float lanes first: z - (+0)
+// is z for every float but a signalling NaN, which only a start can be; it
+// stops at once and ends quieted, as when the lanes held floats as doubles.
+template <class T>
+LANE_INLINE Stored<T> stepped(const Stored<T>& z, const Cx& quotient, Mask stopped) {
+  if constexpr (PRECISION_OF<T> == Precision::Float) {
+    return minus(z, store<T>(Cx{stopped ? Real{} : quotient.re, stopped ? Real{} : quotient.im}));
+  } else {
+    const Stored<T> moved = minus(z, store<T>(quotient));
+    return {stopped ? z.re : moved.re, stopped ? z.im : moved.im};
+  }
+}
+
+// One iteration of newton in every lane, its tests in the same order.
 template <class T, class Shape>
-LANE_INLINE void iterate(Group& g, Row<T>& row) {
+LANE_INLINE void iterate(Group<T>& g, const Row<T>& row) {
   // Whole vectors in and out of the group: GCC copies a struct of vectors
   // piecewise, and a vector read back from pieces waits for them.
-  const Real re = g.z.re, im = g.z.im;
-  Cx f, slope;
-  Shape::template at<T>(row.tables, Cx{re, im}, &f, &slope);
+  const Stored<T> z{g.z.re, g.z.im};
+  Stored<T> storedF, storedSlope;
+  Shape::template at<T>(row.tables, z, &storedF, &storedSlope);
+  const Cx f = wide(storedF), slope = wide(storedSlope);
   const Real fmag = norm2(f);
   const Mask converged = fmag <= row.ftol;
   const Mask stopped = converged | nonFinite(fmag) | ~(norm2(slope) > row.dtol);
-  const Cx moved = minus<T>(Cx{re, im}, quotient<T>(f, slope));
   // A stopped lane keeps its iterate and count; the others step, and a run
   // that has made MAXITS steps ends with ITS MAXITS + 1.
-  g.z.re = stopped ? re : moved.re;
-  g.z.im = stopped ? im : moved.im;
+  const Stored<T> next = stepped(z, quotient(f, slope), stopped);
+  g.z.re = next.re;
+  g.z.im = next.im;
   g.its = stopped ? g.its : g.its + 1.0;
-  int ended = laneBits((stopped | (g.its > row.limit)) & g.live);
-  for (int lane = 0; ended != 0; ++lane, ended >>= 1) {
+  g.converged = converged;
+  g.ended = laneBits((stopped | (g.its > row.limit)) & g.live);
+}
+
+// Each lane whose run the last iteration ended writes its outcome and takes
+// the next sample.
+template <class T>
+LANE_INLINE void retire(Group<T>& g, Row<T>& row) {
+  for (int lane = 0, ended = g.ended; ended != 0; ++lane, ended >>= 1) {
     if ((ended & 1) == 0) continue;
     row.out[g.sample[lane]] = BasicOutcome<T>{BasicComplex<T>{T(g.z.re[lane]), T(g.z.im[lane])},
-                                              int(g.its[lane]), converged[lane] ? 0 : 1};
+                                              int(g.its[lane]), g.converged[lane] ? 0 : 1};
     take(g, lane, row);
   }
 }
 
 template <class T, class Shape>
 LANE_INLINE void runRow(const LaneTables& tables, const T* xs, T y, int n, BasicOutcome<T>* out) {
-  Row<T> row{tables, xs, y, n, out, 0, splat(tables.ftol), splat(DTOL), splat(double(MAXITS)), {}};
-  for (int lane = 0; lane < WIDTH; ++lane) row.only[lane][lane] = -1;
-  Group groups[GROUPS];
-  for (Group& g : groups) {
-    g = Group{{Real{}, Real{}}, Real{}, splatMask(-1), {}, WIDTH};
+  TablesIn<T> terms;
+  convertTables(tables, &terms);
+  Row<T> row{terms, xs, y, n, out, 0, splat(tables.ftol), splat(DTOL), splat(double(MAXITS)),
+             {},    {}};
+  for (int lane = 0; lane < WIDTH; ++lane) row.only[lane][lane] = row.onlyStored[lane][lane] = -1;
+  Group<T> groups[GROUPS];
+  for (Group<T>& g : groups) {
+    g = Group<T>{{}, Real{}, splatMask(-1), {}, WIDTH, Mask{}, 0};
     for (int lane = 0; lane < WIDTH; ++lane) take(g, lane, row);
   }
+  // Every group's arithmetic comes before any group's refills: the refills'
+  // branches, which no predictor foresees, then hold up no other group's
+  // chain of operations.
   for (bool running = true; running;) {
     running = false;
-    for (Group& g : groups) {
+    for (Group<T>& g : groups)
+      if (g.running != 0) iterate<T, Shape>(g, row);
+    for (Group<T>& g : groups) {
       if (g.running == 0) continue;
-      iterate<T, Shape>(g, row);
+      retire(g, row);
       running = true;
     }
   }

@@ -18,13 +18,10 @@ constexpr int MAXPOWER = 18;
 // exponent truncated (a negative one acts as 1, as pwrcom copies its input
 // for every n other than 0 that leaves its loop empty). A power-0 term is
 // the same (coefficient * 1, coefficient * 0) in every run, kept ready in
-// `constant` as the stores would leave it. `exact` marks a coefficient
-// of 1 or -1, whose product with a value is that value or its negation:
-// storing it rounds nothing.
+// `constant` as the stores would leave it.
 struct LaneTerm {
   double coefficient;
   int power;
-  bool exact;
   double constant[2];
 };
 

@@ -68,7 +68,6 @@ bool prepareTerms(const BasicTerm<T>* table, int count, LaneTerm* terms, int* hi
                         n == 0  ? 0
                         : n < 0 ? 1
                                 : n,
-                        c == 1.0 || c == -1.0,
                         {storedAs<T>(c * 1.0), storedAs<T>(c * 0.0)}};
     if (terms[i].power > *highest) *highest = terms[i].power;
   }
