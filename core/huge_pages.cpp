@@ -34,7 +34,7 @@ void* alignedMapping(std::size_t length) {
   const std::uintptr_t aligned = (start + HUGE_PAGE - 1) & ~std::uintptr_t(HUGE_PAGE - 1);
   const std::size_t head = aligned - start;
   if (head > 0) munmap(raw, head);
-  if (HUGE_PAGE - head > 0) munmap(reinterpret_cast<void*>(aligned + length), HUGE_PAGE - head);
+  munmap(reinterpret_cast<void*>(aligned + length), HUGE_PAGE - head);  // never empty
   return reinterpret_cast<void*>(aligned);
 }
 

@@ -75,11 +75,8 @@ void RowSolver::finish() {
 const void* RowSolver::waitFor(int row) {
   std::unique_lock<std::mutex> lock(mutex_);
   while (held_[std::size_t(row % depth_)] != row) {
-    const int count = std::min(batch_, job_.rows - next_);
-    if (count > 0 && next_ + count - 1 < taken_ + depth_) {
-      const int first = next_;
-      next_ += count;
-      solveBatch(first, count, lock);
+    if (next_ < job_.rows && nextBatchEnd() < taken_ + depth_) {
+      solveNextBatch(lock);
       continue;
     }
     callerWaiting_ = true;
@@ -112,13 +109,19 @@ void RowSolver::work() {
     jobs_.wait(lock, [&] { return stopping_ || generation_ != seen; });
     if (stopping_) return;
     seen = generation_;
-    while (!stopping_ && next_ < job_.rows) {
-      const int first = next_;
-      const int count = std::min(batch_, job_.rows - first);
-      next_ += count;
-      solveBatch(first, count, lock);
-    }
+    while (!stopping_ && next_ < job_.rows) solveNextBatch(lock);
   }
+}
+
+// The last row of the batch a thread would claim next.
+int RowSolver::nextBatchEnd() const { return std::min(next_ + batch_, job_.rows) - 1; }
+
+// Claims the next batch and solves it, once the ring has room for it all.
+void RowSolver::solveNextBatch(std::unique_lock<std::mutex>& lock) {
+  const int first = next_;
+  const int last = nextBatchEnd();
+  next_ = last + 1;
+  solveBatch(first, last - first + 1, lock);
 }
 
 void RowSolver::solveBatch(int first, int count, std::unique_lock<std::mutex>& lock) {

@@ -100,6 +100,8 @@ class RowSolver {
   const void* waitFor(int row);
   void release(int row);
   void work();
+  int nextBatchEnd() const;
+  void solveNextBatch(std::unique_lock<std::mutex>& lock);
   void solveBatch(int first, int count, std::unique_lock<std::mutex>& lock);
   void* slotOf(int row) {
     return &ring_[std::size_t(row % depth_) * std::size_t(job_.width) * job_.cell];
@@ -112,13 +114,13 @@ class RowSolver {
   std::condition_variable space_;   // the caller has taken a row
   Job job_;
   int depth_;  // rows the ring holds
-  int batch_;  // rows a worker claims and hands over at once
+  int batch_;  // rows a thread claims and hands over at once
   // depth_ rows of outcomes of the job's type.
   std::vector<unsigned char, LargeBufferAllocator<unsigned char>> ring_;
   std::vector<int> held_;          // the row each ring slot holds, or -1
-  int next_ = 0;                   // the next row a worker takes
+  int next_ = 0;                   // the next row a thread takes
   int taken_ = 0;                  // rows the caller has taken
-  int inFlight_ = 0;               // rows claimed by workers and not yet handed over
+  int inFlight_ = 0;               // rows claimed and not yet handed over
   int waitingForRoom_ = 0;         // workers asleep until the caller takes rows
   bool callerWaiting_ = false;     // the caller is asleep until a row is solved
   bool abandoned_ = false;         // the caller left early: claimed rows are dropped
