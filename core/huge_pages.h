@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <new>
+#include <vector>
 
 namespace basin {
 
@@ -39,5 +40,8 @@ struct LargeBufferAllocator {
   friend bool operator==(const LargeBufferAllocator&, const LargeBufferAllocator&) { return true; }
   friend bool operator!=(const LargeBufferAllocator&, const LargeBufferAllocator&) { return false; }
 };
+
+template <class T>
+using LargeBuffer = std::vector<T, LargeBufferAllocator<T>>;
 
 }  // namespace basin

@@ -261,6 +261,7 @@ LANE_INLINE Stored<T> evaluate(const TermIn<T>* terms, int count, const Stored<T
 struct Interpreted {
   static bool fits(const LaneTables&) { return true; }
 
+  // Group after group: each needs its own array of powers.
   template <class T>
   static LANE_INLINE void at(const TablesIn<T>& tables, const Stored<T>* z, Stored<T>* f,
                              Stored<T>* slope) {
@@ -434,7 +435,8 @@ LANE_INLINE void runRow(const LaneTables& tables, const T* xs, T y, int n, Basic
   }
   // Every group's arithmetic comes before any group's refills: the refills'
   // branches, which no predictor foresees, then hold up no other group's
-  // chain of operations.
+  // chain of operations. A group whose lanes have all retired still
+  // iterates with the others, idle as any lane at a row's end.
   for (bool running = true; running;) {
     running = false;
     iterate<T, Shape>(groups, row);

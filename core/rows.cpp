@@ -75,7 +75,7 @@ void RowSolver::finish() {
 const void* RowSolver::waitFor(int row) {
   std::unique_lock<std::mutex> lock(mutex_);
   while (held_[std::size_t(row % depth_)] != row) {
-    if (next_ < job_.rows && nextBatchEnd() < taken_ + depth_) {
+    if (next_ < job_.rows && roomFor(nextBatchEnd())) {
       solveNextBatch(lock);
       continue;
     }
@@ -128,7 +128,7 @@ void RowSolver::solveBatch(int first, int count, std::unique_lock<std::mutex>& l
   inFlight_ += count;
   const int last = first + count - 1;
   ++waitingForRoom_;
-  space_.wait(lock, [&] { return stopping_ || abandoned_ || last < taken_ + depth_; });
+  space_.wait(lock, [&] { return stopping_ || abandoned_ || roomFor(last); });
   --waitingForRoom_;
   if (!stopping_ && !abandoned_) {
     const Job job = job_;

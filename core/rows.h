@@ -101,6 +101,7 @@ class RowSolver {
   void release(int row);
   void work();
   int nextBatchEnd() const;
+  bool roomFor(int last) const { return last < taken_ + depth_; }  // rows up to `last` fit
   void solveNextBatch(std::unique_lock<std::mutex>& lock);
   void solveBatch(int first, int count, std::unique_lock<std::mutex>& lock);
   void* slotOf(int row) {
@@ -116,7 +117,7 @@ class RowSolver {
   int depth_;  // rows the ring holds
   int batch_;  // rows a thread claims and hands over at once
   // depth_ rows of outcomes of the job's type.
-  std::vector<unsigned char, LargeBufferAllocator<unsigned char>> ring_;
+  LargeBuffer<unsigned char> ring_;
   std::vector<int> held_;          // the row each ring slot holds, or -1
   int next_ = 0;                   // the next row a thread takes
   int taken_ = 0;                  // rows the caller has taken

@@ -20,7 +20,7 @@ namespace basin {
 struct Picture {
   int size = 0;
   // Row-major, 3 bytes a cell, top row first.
-  std::vector<std::uint8_t, LargeBufferAllocator<std::uint8_t>> rgb;
+  LargeBuffer<std::uint8_t> rgb;
 
   std::uint8_t* at(int x, int y) { return &rgb[3 * (std::size_t(y) * size + x)]; }
   const std::uint8_t* at(int x, int y) const { return &rgb[3 * (std::size_t(y) * size + x)]; }

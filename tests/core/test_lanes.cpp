@@ -240,7 +240,7 @@ TEST(RowSolverContract, ARowCallbackThatThrowsDrainsTheJobAndASecondCallerAborts
 // past the huge-page size and back keeps its contents (AddressSanitizer
 // builds use the ordinary heap, and check the small path's bounds).
 TEST(LargeBuffers, GrowAndShrinkAcrossTheHugePageSize) {
-  std::vector<unsigned char, LargeBufferAllocator<unsigned char>> buffer(100, 7);
+  LargeBuffer<unsigned char> buffer(100, 7);
   for (const std::size_t size : {std::size_t(600) << 10, std::size_t(5) << 20, std::size_t(3000)}) {
     const bool grows = size > buffer.size();
     buffer.resize(size);
