@@ -3,10 +3,10 @@
 // All walk the start-up grid of one program with positions accumulated as a
 // frame accumulates them. solverAlone is the scalar `newton` a sample at a
 // time, the reference. wholeFrame is the frame as the programs draw it, rows
-// solved by the vector solver on a number of threads and coloured in order
-// into the 8-bit picture, for each path and for one thread and all; with
-// /progress it also feeds basinshot's progress line after every row, which
-// must cost nothing measurable. Every allocation made while a frame runs is
+// solved by the vector solver on a number of threads, coloured into the
+// 8-bit picture by the threads that solve them and confirmed in order, for
+// each path and for one thread and all; with /progress it also feeds basinshot's progress line
+// after every row, which must cost nothing measurable. Every allocation made while a frame runs is
 // counted, and a frame that allocates is reported as an error. Frames are
 // timed by the clock on the wall: their work is done on other threads.
 //

@@ -3,9 +3,11 @@
 // colour, and the shading, which darkens a colour by the iteration count.
 #pragma once
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "core/complex.h"
@@ -93,13 +95,31 @@ inline WideComplex nearestRoot(Registry& registry, const WideComplex& r) {
   return registry.snaps == 0 ? r : nearestSnap(registry, r);
 }
 
+// How near to RTOL the end points matched so far came: the largest
+// squared distance of a match, and the smallest of a slot tried and missed.
+struct Margins {
+  double matched2 = 0;
+  double missed2 = std::numeric_limits<double>::infinity();
+};
+
 // The first slot whose root lies within RTOL of r (squared distance,
-// equality matching), or -1; changes nothing.
-inline int matchingSlot(const Registry& registry, const WideComplex& r) {
+// equality matching), or -1; changes nothing but the margins.
+inline int matchingSlot(const Registry& registry, const WideComplex& r, Margins& margins) {
   const double rtol = registry.RTOL;
-  for (int i = 0; i < registry.store; ++i)
-    if (distance2(r, registry.ROOTS[i]) <= rtol) return i;
+  for (int i = 0; i < registry.store; ++i) {
+    const double d = distance2(r, registry.ROOTS[i]);
+    if (d <= rtol) {
+      margins.matched2 = std::max(margins.matched2, d);
+      return i;
+    }
+    margins.missed2 = std::min(margins.missed2, d);
+  }
   return -1;
+}
+
+inline int matchingSlot(const Registry& registry, const WideComplex& r) {
+  Margins ignored;
+  return matchingSlot(registry, r, ignored);
 }
 
 // The slot whose colour r takes. A finite r is first moved to its nearest
@@ -110,12 +130,12 @@ inline int matchingSlot(const Registry& registry, const WideComplex& r) {
 // the registry full.
 // Inline, with the two above: a frame calls it for every sample, in order,
 // on one thread.
-inline int findslot(Registry& registry, const WideComplex* r) {
+inline int findslot(Registry& registry, const WideComplex* r, Margins& margins) {
   // A root is a finite point; an overflowed end point must neither match a
   // slot (a NaN distance would) nor take one, nor be moved to a root.
   if (!std::isfinite(r->re) || !std::isfinite(r->im)) return -1;
   const WideComplex end = nearestRoot(registry, *r);
-  const int slot = matchingSlot(registry, end);
+  const int slot = matchingSlot(registry, end, margins);
   if (slot >= 0) {
     registry.ROOTS[slot] = end;  // each slot follows its latest end point
     return slot;
@@ -127,9 +147,15 @@ inline int findslot(Registry& registry, const WideComplex* r) {
 
 // The same for an end point of either storage type: a float widens exactly.
 template <class T>
-int findslot(Registry& registry, const BasicComplex<T>* r) {
+int findslot(Registry& registry, const BasicComplex<T>* r, Margins& margins) {
   const WideComplex wide{double(r->re), double(r->im)};
-  return findslot(registry, &wide);
+  return findslot(registry, &wide, margins);
+}
+
+template <class T>
+int findslot(Registry& registry, const BasicComplex<T>* r) {
+  Margins ignored;
+  return findslot(registry, r, ignored);
 }
 
 // c must be black on entry: findslot's slot gives c its colour; with none,

@@ -6,10 +6,12 @@
 // row buffers, and the calling thread takes the finished rows strictly in
 // order, row 0 first, so whatever it does with them (the root registry, the
 // shading, the drawing) sees the samples in the same order as a single
-// thread walking the frame would. When its next row is not ready, the
-// caller solves rows itself rather than sleep, so every core stays busy
-// and the threads seldom have to wake each other. Nobody runs more than the
-// ring's depth ahead of the rows taken, so memory stays bounded for any size.
+// thread walking the frame would. Work on a row that needs no order (its
+// colours, say) can be done as it is solved, on the thread that solved it.
+// When its next row is not ready, the caller solves rows itself rather than
+// sleep, so every core stays busy and the threads seldom have to wake each
+// other. Nobody runs more than the ring's depth ahead of the rows taken, so
+// memory stays bounded for any size.
 //
 // Rows go out and come back in batches of a few: a thread claims a batch,
 // solves it and hands it over at once, and the caller gives room back a
@@ -55,14 +57,27 @@ class RowSolver {
   template <class T, class UseRow>
   void solve(const BasicSolver<T>& solver, const T* xs, const T* ys, int width, int rows,
              LanePath path, UseRow&& useRow) {
+    solve(
+        solver, xs, ys, width, rows, path, [](int, const BasicOutcome<T>*) {}, useRow);
+  }
+
+  // The same, and first prepareRow(j, outcomes) on whichever thread solved
+  // row j, as soon as it is solved: for several rows at once, outside any
+  // lock, and only once row j - depth() has been taken. It must not throw.
+  template <class T, class PrepareRow, class UseRow>
+  void solve(const BasicSolver<T>& solver, const T* xs, const T* ys, int width, int rows,
+             LanePath path, const PrepareRow& prepareRow, UseRow&& useRow) {
     const BasicLaneJob<T> lanes(solver, path);  // the term tables made ready once
-    const Caller caller(*this,
-                        Job{&lanes, xs, ys, width, rows, sizeof(BasicOutcome<T>), &solveRowOf<T>});
+    const Caller caller(*this, Job{&lanes, xs, ys, width, rows, sizeof(BasicOutcome<T>),
+                                   &prepareRow, &solveRowOf<T, PrepareRow>});
     for (int j = 0; j < rows; ++j) {
       useRow(j, static_cast<const BasicOutcome<T>*>(waitFor(j)));
       release(j);
     }
   }
+
+  // Rows solved ahead of the last row taken are fewer than this.
+  int depth() const { return depth_; }
 
  private:
   // A frame's rows, their storage type known only to `solveRow`.
@@ -72,14 +87,17 @@ class RowSolver {
     const void* ys = nullptr;     // T[rows]
     int width = 0;
     int rows = 0;
-    std::size_t cell = 0;  // the bytes of one outcome
+    std::size_t cell = 0;           // the bytes of one outcome
+    const void* prepare = nullptr;  // the caller's PrepareRow
     void (*solveRow)(const Job& job, int row, void* out) = nullptr;
   };
 
-  template <class T>
+  template <class T, class PrepareRow>
   static void solveRowOf(const Job& job, int row, void* out) {
+    BasicOutcome<T>* const outcomes = static_cast<BasicOutcome<T>*>(out);
     solveRow(*static_cast<const BasicLaneJob<T>*>(job.lanes), static_cast<const T*>(job.xs),
-             static_cast<const T*>(job.ys)[row], job.width, static_cast<BasicOutcome<T>*>(out));
+             static_cast<const T*>(job.ys)[row], job.width, outcomes);
+    (*static_cast<const PrepareRow*>(job.prepare))(row, outcomes);
   }
 
   // Holds the solver for one caller: starts the job, and on the way out,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "colour/colour.h"
+#include "colour/row_colour.h"
 #include "core/newton.h"
 #include "viewer/views.h"
 
@@ -29,6 +30,8 @@ struct Basin {
   // The frame's sample positions, kept between frames, of the storage type.
   std::vector<float> columns, rows;
   std::vector<double> wideColumns, wideRows;
+  // The rows a frame colours ahead of the registry, kept between frames.
+  std::vector<Forecast> forecasts;
 };
 
 // Start-up: derive the derivative and degree, size the registry, and record

@@ -24,20 +24,4 @@ RowPlan rowPlanFromEnvironment() {
   return plan;
 }
 
-template <class T>
-void colourRow(Registry& registry, const BasicOutcome<T>* row, int n, std::uint8_t* rgb) {
-  static const std::uint8_t BLACK[3] = {0, 0, 0};
-  const ShadeRow* const shade = shades();
-  for (int i = 0; i < n; ++i, rgb += 3) {
-    const int slot = row[i].fault == 0 ? findslot(registry, &row[i].end) : -1;
-    const std::uint8_t* colour = slot >= 0 ? shade[slot][row[i].its] : BLACK;
-    rgb[0] = colour[0];
-    rgb[1] = colour[1];
-    rgb[2] = colour[2];
-  }
-}
-
-template void colourRow(Registry&, const Outcome*, int, std::uint8_t*);
-template void colourRow(Registry&, const WideOutcome*, int, std::uint8_t*);
-
 }  // namespace basin

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "colour/row_colour.h"
 #include "core/huge_pages.h"
 #include "core/lanes.h"
 #include "core/rows.h"
@@ -44,12 +45,6 @@ struct RowPlan {
 // the programs once, as they start.
 RowPlan rowPlanFromEnvironment();
 
-// Colours one row of solved samples into n cells of 8-bit RGB, left to
-// right, through the registry: a converged run in its root's shade, any
-// other black. T is the storage type, float or double.
-template <class T>
-void colourRow(Registry& registry, const BasicOutcome<T>* row, int n, std::uint8_t* rgb);
-
 // renderPicture for the storage type T: `solver` and the position buffers
 // are basin's of that type.
 template <class T, class RowDone>
@@ -63,17 +58,25 @@ void renderPictureIn(Basin& basin, const BasicSolver<T>& solver, std::vector<T>&
   axisPositions(v.XMIN(), v.XMAX(), size, true, columns.data());
   axisPositions(v.YMIN(), v.YMAX(), size, false, rows.data());
   resetPending(basin.views);
-  solvers.solve(solver, columns.data(), rows.data(), size, size, lanes,
-                [&](int row, const BasicOutcome<T>* outcomes) {
-                  colourRow(basin.registry, outcomes, size, picture->at(0, row));
-                  rowDone(row + 1);
-                });
+  if (basin.forecasts.size() < std::size_t(solvers.depth()))
+    basin.forecasts.resize(std::size_t(solvers.depth()));
+  ColourAhead colouring(basin.registry, basin.forecasts.data(), solvers.depth());
+  solvers.solve(
+      solver, columns.data(), rows.data(), size, size, lanes,
+      [&](int row, const BasicOutcome<T>* outcomes) {
+        colouring.ahead(row, outcomes, size, picture->at(0, row));
+      },
+      [&](int row, const BasicOutcome<T>* outcomes) {
+        colouring.inOrder(row, outcomes, size, picture->at(0, row));
+        rowDone(row + 1);
+      });
 }
 
 // Renders the current window of `basin` into `picture` (resized to size),
 // advancing the registry exactly as the viewer's frame does: the rows are
-// solved by `rows` on `lanes` and coloured in order on this thread;
-// rowDone(rows) after each row, with the number of rows of the picture
+// solved by `rows` on `lanes`, each coloured ahead by the thread that
+// solved it, and taken into the registry in order on this thread
+// (colour/row_colour.h); rowDone(rows) after each row, with the number of rows of the picture
 // finished so far. Resets the pending window first. At size GRID the same
 // picture, bit for bit, as the reference walk of viewer/reference_walk.h;
 // at other sizes the samples sit where axisPositions places them by index.

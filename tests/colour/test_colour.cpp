@@ -3,9 +3,11 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <stdexcept>
 
 #include "colour/colour.h"
+#include "colour/row_colour.h"
 #include "core/programs.h"
 
 namespace basin {
@@ -116,6 +118,79 @@ TEST(Registry, EndPointsMoveToTheNearestRootFirst) {
   expectColour(colourOf(close, 1e-6f, 0), 1, 0, 0);
   expectColour(colourOf(close, 1e-5f, 0), 1, 0, 0);
   expectColour(colourOf(close, 3e-4f, 0), 0, 1, 0);
+}
+
+// A row coloured against a copy of the registry is confirmed while the
+// registry's roots have moved less than the row's margins allow, and then
+// leaves the registry as colouring the row would; otherwise it is refused
+// and the registry left as it was.
+TEST(ColourAhead, ConfirmsWhileTheRootsMoveLessThanTheMargins) {
+  Registry now = registryFor(QUADBASIN, 4);  // RTOL 1e-8: matches within 1e-4
+  colourOf(now, 1, 0);
+  colourOf(now, -1, 0);
+  const Outcome row[] = {{{1 + 2e-5f, 0}, 3, 0}, {{-1, 5e-5f}, 9, 0}, {{0.5f, 0}, 4, 1}};
+  Registry copy = now, inOrder = now;
+  Forecast forecast;
+  std::uint8_t rgb[9], expected[9];
+  colourRow(copy, row, 3, rgb, &forecast);
+  colourRow(inOrder, row, 3, expected);
+  EXPECT_TRUE(std::equal(rgb, rgb + 9, expected));
+  const struct {
+    float drift;  // of slot 1's root since the copy
+    bool holds;
+  } cases[] = {{0, true}, {4e-5f, true}, {5.5e-5f, false}};
+  for (const auto& c : cases) {
+    Registry r = now;
+    r.ROOTS[1].im = c.drift;
+    EXPECT_EQ(confirm(r, forecast), c.holds) << c.drift;
+    EXPECT_EQ(r.ROOTS[1].im, c.holds ? 5e-5f : c.drift);
+    EXPECT_EQ(r.ROOTS[0].re, c.holds ? 1 + 2e-5f : 1.0f);
+  }
+  const Outcome newRoot[] = {{{0, 1}, 2, 0}};
+  colourRow(copy, newRoot, 1, rgb, &forecast);
+  EXPECT_FALSE(confirm(now, forecast));
+  EXPECT_EQ(now.store, 2);
+}
+
+// Rows coloured ahead in batches, against a registry up to a batch out of
+// date, then confirmed or coloured again in order, give the picture and
+// the registry of colouring every row in order: end points well inside
+// RTOL, and ones scattered across its edge, new roots past the registry's
+// limit, faults and NaNs.
+TEST(ColourAhead, GivesThePictureAndRegistryOfColouringInOrder) {
+  constexpr int WIDTH = 48, ROWS = 400, DEPTH = 8;
+  std::mt19937 random(2026);
+  std::uniform_real_distribution<float> unit(-1, 1);
+  std::vector<Outcome> runs(std::size_t(WIDTH) * ROWS);
+  for (int i = 0; i < WIDTH * ROWS; ++i) {
+    const int row = i / WIDTH;
+    const float spread = row % 5 == 4 ? 1.5e-4f * float(row % 3) : 1e-7f;
+    const float root = float(random() % 3) - 1;
+    runs[std::size_t(i)] = {{root + spread * unit(random), spread * unit(random)},
+                            1 + int(random() % MAXITS),
+                            random() % 50 == 0};
+    if (random() % 200 == 0) runs[std::size_t(i)].end.re = std::nanf("");
+  }
+  Registry inOrder = registryFor(QUADBASIN, 4), ahead = inOrder;
+  std::vector<std::uint8_t> expected(3 * runs.size()), picture(expected.size());
+  const auto rowOf = [&](int row) { return &runs[std::size_t(row) * WIDTH]; };
+  const auto rgbOf = [](std::vector<std::uint8_t>& p, int row) { return &p[3u * row * WIDTH]; };
+  for (int row = 0; row < ROWS; ++row) colourRow(inOrder, rowOf(row), WIDTH, rgbOf(expected, row));
+  std::vector<Forecast> forecasts(DEPTH);
+  ColourAhead colouring(ahead, forecasts.data(), DEPTH);
+  for (int first = 0; first < ROWS;) {
+    const int last = std::min(first + int(random() % DEPTH), ROWS - 1);
+    for (int row = first; row <= last; ++row)
+      colouring.ahead(row, rowOf(row), WIDTH, rgbOf(picture, row));
+    for (; first <= last; ++first)
+      colouring.inOrder(first, rowOf(first), WIDTH, rgbOf(picture, first));
+  }
+  EXPECT_TRUE(picture == expected);
+  ASSERT_EQ(ahead.store, inOrder.store);
+  for (int i = 0; i < inOrder.store; ++i) {
+    EXPECT_EQ(ahead.ROOTS[i].re, inOrder.ROOTS[i].re);
+    EXPECT_EQ(ahead.ROOTS[i].im, inOrder.ROOTS[i].im);
+  }
 }
 
 TEST(Shader, DarkensByTheLastThresholdReached) {

@@ -1,0 +1,91 @@
+#include "colour/row_colour.h"
+
+#include <cmath>
+
+namespace basin {
+
+static_assert(SLOTS <= 32, "Forecast::touched holds a bit a slot");
+
+template <class T>
+void colourRow(Registry& registry, const BasicOutcome<T>* row, int n, std::uint8_t* rgb,
+               Forecast* forecast) {
+  static const std::uint8_t BLACK[3] = {0, 0, 0};
+  const ShadeRow* const shade = shades();
+  const int store = registry.store;
+  if (forecast) {
+    std::copy(registry.ROOTS, registry.ROOTS + store, forecast->seen);
+    forecast->seenStore = store;
+  }
+  Margins margins;
+  unsigned touched = 0;
+  for (int i = 0; i < n; ++i, rgb += 3) {
+    const int slot = row[i].fault == 0 ? findslot(registry, &row[i].end, margins) : -1;
+    const std::uint8_t* colour = BLACK;
+    if (slot >= 0) {
+      colour = shade[slot][row[i].its];
+      touched |= 1u << slot;
+    }
+    rgb[0] = colour[0];
+    rgb[1] = colour[1];
+    rgb[2] = colour[2];
+  }
+  if (!forecast) return;
+  for (int k = 0; k < registry.store; ++k)
+    if (touched >> k & 1u) forecast->last[k] = registry.ROOTS[k];
+  forecast->touched = touched;
+  forecast->margins = margins;
+  forecast->sure = registry.store == store;
+}
+
+bool confirm(Registry& registry, const Forecast& forecast) {
+  // Below this, squared distances near RTOL could lose their precision to
+  // underflow: such a registry has every row coloured in order.
+  constexpr double SMALLEST_RTOL = 1e-200;
+  if (!forecast.sure || !(registry.RTOL >= SMALLEST_RTOL) || registry.store < forecast.seenStore)
+    return false;
+  // How far any slot's root has moved since the row's copy was taken (a
+  // NaN stays, and fails the tests below).
+  double drift = 0;
+  for (int k = 0; k < forecast.seenStore; ++k) {
+    const double moved = std::sqrt(distance2(registry.ROOTS[k], forecast.seen[k]));
+    if (!(moved <= drift)) drift = moved;
+  }
+  // Until an end point of the row matches a slot, that slot's root differs
+  // from the copy's by at most the drift; after, both hold the same end
+  // point. So an end point that matched within RTOL less the drift matches
+  // now, and one that missed by more than the drift misses now. The slack
+  // covers the roundings of the distances many times over.
+  const double reach = std::sqrt(registry.RTOL);
+  const double slack = reach * 1e-9;
+  const bool matchesHold = std::sqrt(forecast.margins.matched2) + drift <= reach - slack;
+  const bool missesHold = std::sqrt(forecast.margins.missed2) - drift > reach + slack;
+  if (!matchesHold || !missesHold) return false;
+  for (int k = 0; k < forecast.seenStore; ++k)
+    if (forecast.touched >> k & 1u) registry.ROOTS[k] = forecast.last[k];
+  return true;
+}
+
+template <class T>
+void ColourAhead::ahead(int row, const BasicOutcome<T>* outcomes, int n, std::uint8_t* rgb) {
+  Registry copy = [this] {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return published_;
+  }();
+  colourRow(copy, outcomes, n, rgb, &forecasts_[row % depth_]);
+}
+
+template <class T>
+void ColourAhead::inOrder(int row, const BasicOutcome<T>* outcomes, int n, std::uint8_t* rgb) {
+  if (!confirm(registry_, forecasts_[row % depth_])) colourRow(registry_, outcomes, n, rgb);
+  const std::lock_guard<std::mutex> lock(mutex_);
+  published_ = registry_;
+}
+
+template void colourRow(Registry&, const Outcome*, int, std::uint8_t*, Forecast*);
+template void colourRow(Registry&, const WideOutcome*, int, std::uint8_t*, Forecast*);
+template void ColourAhead::ahead(int, const Outcome*, int, std::uint8_t*);
+template void ColourAhead::ahead(int, const WideOutcome*, int, std::uint8_t*);
+template void ColourAhead::inOrder(int, const Outcome*, int, std::uint8_t*);
+template void ColourAhead::inOrder(int, const WideOutcome*, int, std::uint8_t*);
+
+}  // namespace basin
