@@ -9,6 +9,8 @@
 // after every row, which must cost nothing measurable. Every allocation made while a frame runs is
 // counted, and a frame that allocates is reported as an error. Frames are
 // timed by the clock on the wall: their work is done on other threads.
+// threadGain alternates frames on one thread and on all, for the ratio of
+// the two on a machine whose load comes and goes.
 //
 // solverLanes runs the same grid a row at a time through solveRow on each
 // path this CPU supports (single thread), for both programs, for z^3 - 1,
@@ -27,6 +29,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -182,6 +185,34 @@ void wholeFrame(benchmark::State& state, const Variant& variant, LanePath path, 
   if (allocations != 0) state.SkipWithError("the frame allocated memory");
 }
 
+double medianOf(std::vector<double> values) {
+  std::nth_element(values.begin(), values.begin() + long(values.size() / 2), values.end());
+  return values[values.size() / 2];
+}
+
+// Two threads against one, frame by frame: each iteration draws the frame
+// on one thread and then on one thread a processor, so that both meet the
+// machine as it is at that moment, however its load changes over the run.
+// The counters give the median frame of each, in ms, and their ratio.
+void threadGain(benchmark::State& state, const Variant& variant, LanePath path, int threads) {
+  using Clock = std::chrono::steady_clock;
+  RowSolver one(1), all(threads);
+  Basin basin(variant);
+  setup(basin);
+  Picture picture;
+  renderPicture(basin, GRID, &picture, all, path);
+  std::vector<double> ms[2];
+  for (auto _ : state)
+    for (int k = 0; k < 2; ++k) {
+      const Clock::time_point start = Clock::now();
+      renderPicture(basin, GRID, &picture, k == 0 ? one : all, path);
+      ms[k].push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+  state.counters["one_ms"] = medianOf(ms[0]);
+  state.counters["all_ms"] = medianOf(ms[1]);
+  state.counters["gain"] = medianOf(ms[0]) / medianOf(ms[1]);
+}
+
 void configure(benchmark::internal::Benchmark* b) {
   b->Unit(benchmark::kMillisecond)->Repetitions(15)->ReportAggregatesOnly(true);
 }
@@ -210,6 +241,12 @@ void registerPaths() {
             ("wholeFrame/" + program + lanes + "/threads:" + std::to_string(threads)).c_str(),
             wholeFrame, *variant, path, threads, false, 0)
             ->Apply(configure)
+            ->UseRealTime();
+      if (!wide && path != LanePath::Scalar)
+        benchmark::RegisterBenchmark(("threadGain/" + program + lanes).c_str(), threadGain,
+                                     *variant, path, cores)
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(3.0)
             ->UseRealTime();
     }
     if (variant != &CUBE && variant != &TRINOMIAL)
