@@ -65,20 +65,33 @@ bool confirm(Registry& registry, const Forecast& forecast) {
   return true;
 }
 
+ColourAhead::ColourAhead(Registry& registry, Forecast* forecasts, int depth)
+    : registry_(registry), start_(registry), forecasts_(forecasts), depth_(depth) {
+  publish();
+}
+
+// Only the roots change during a frame; they alone pass between threads.
+void ColourAhead::publish() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  store_ = registry_.store;
+  std::copy(registry_.ROOTS, registry_.ROOTS + store_, roots_);
+}
+
 template <class T>
 void ColourAhead::ahead(int row, const BasicOutcome<T>* outcomes, int n, std::uint8_t* rgb) {
-  Registry copy = [this] {
+  Registry copy = start_;
+  {
     const std::lock_guard<std::mutex> lock(mutex_);
-    return published_;
-  }();
+    copy.store = store_;
+    std::copy(roots_, roots_ + store_, copy.ROOTS);
+  }
   colourRow(copy, outcomes, n, rgb, &forecasts_[row % depth_]);
 }
 
 template <class T>
 void ColourAhead::inOrder(int row, const BasicOutcome<T>* outcomes, int n, std::uint8_t* rgb) {
   if (!confirm(registry_, forecasts_[row % depth_])) colourRow(registry_, outcomes, n, rgb);
-  const std::lock_guard<std::mutex> lock(mutex_);
-  published_ = registry_;
+  publish();
 }
 
 template void colourRow(Registry&, const Outcome*, int, std::uint8_t*, Forecast*);

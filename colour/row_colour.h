@@ -53,8 +53,7 @@ bool confirm(Registry& registry, const Forecast& forecast);
 // ahead only once the row `depth` before it has been taken in order.
 class ColourAhead {
  public:
-  ColourAhead(Registry& registry, Forecast* forecasts, int depth)
-      : registry_(registry), published_(registry), forecasts_(forecasts), depth_(depth) {}
+  ColourAhead(Registry& registry, Forecast* forecasts, int depth);
 
   template <class T>
   void ahead(int row, const BasicOutcome<T>* outcomes, int n, std::uint8_t* rgb);
@@ -63,11 +62,18 @@ class ColourAhead {
   void inOrder(int row, const BasicOutcome<T>* outcomes, int n, std::uint8_t* rgb);
 
  private:
+  void publish();
+
   Registry& registry_;
-  std::mutex mutex_;
-  Registry published_;  // the registry after the last row taken in order
+  // The registry as the frame began: all but its roots stay so through the
+  // frame, and this copy is only read, so every thread keeps it cached.
+  const Registry start_;
   Forecast* forecasts_;
   int depth_;
+  // The roots after the last row taken in order.
+  std::mutex mutex_;
+  WideComplex roots_[SLOTS];
+  int store_;
 };
 
 }  // namespace basin

@@ -113,8 +113,14 @@ void RowSolver::work() {
   }
 }
 
-// The last row of the batch a thread would claim next.
-int RowSolver::nextBatchEnd() const { return std::min(next_ + batch_, job_.rows) - 1; }
+// The last row of the batch a thread would claim next. Batches shrink to a
+// row as the job runs out, so that the threads finish nearly together
+// rather than one waiting out another's last full batch.
+int RowSolver::nextBatchEnd() const {
+  const int threads = int(workers_.size()) + 1;
+  const int size = std::clamp((job_.rows - next_) / (4 * threads), 1, batch_);
+  return std::min(next_ + size, job_.rows) - 1;
+}
 
 // Claims the next batch and solves it, once the ring has room for it all.
 void RowSolver::solveNextBatch(std::unique_lock<std::mutex>& lock) {
