@@ -4,60 +4,23 @@
 #include <cstdio>
 #include <cstdlib>
 
-#ifdef __linux__
-#include <sched.h>
-#endif
+#include "core/processors.h"
 
 namespace basin {
-
-namespace {
-
-// A new thread starts on its creator's processor, and the system can take
-// milliseconds to move it to an idle one: in a program's first frame the
-// caller and its worker would share one processor for a good part of it.
-// So a worker moves itself at once to a processor the process may use
-// other than the caller's (the index-th of them, round the list), then lets
-// the system place it freely again, which leaves it there until there is
-// reason to move it. Where the system says no, nothing changes.
-void startAwayFrom(int callerCpu, int index) {
-#ifdef __linux__
-  cpu_set_t allowed;
-  if (callerCpu < 0 || sched_getaffinity(0, sizeof allowed, &allowed) != 0) return;
-  int others = 0;
-  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
-    others += cpu != callerCpu && CPU_ISSET(cpu, &allowed);
-  if (others == 0) return;
-  for (int cpu = 0, seen = 0; cpu < CPU_SETSIZE; ++cpu) {
-    if (cpu == callerCpu || !CPU_ISSET(cpu, &allowed) || seen++ != index % others) continue;
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    CPU_SET(cpu, &one);
-    if (sched_setaffinity(0, sizeof one, &one) == 0) sched_setaffinity(0, sizeof allowed, &allowed);
-    return;
-  }
-#else
-  (void)callerCpu;
-  (void)index;
-#endif
-}
-
-}  // namespace
 
 // Four rows a batch; the ring holds eight batches for each thread, so that
 // a thread held up by a slow batch (rows whose runs take long) leaves the
 // others room to go on meanwhile. (Measured: two threads draw a frame 3 to
 // 10 % faster than with two batches a thread.) The caller is one of the
 // threads: it solves rows whenever the next one it needs is not ready.
+// Each worker starts on another processor than the caller's: left beside
+// it, it could share the caller's processor for much of the first frame.
 RowSolver::RowSolver(int threads) : depth_(std::max(64, 32 * threads)), batch_(4) {
   held_.assign(std::size_t(depth_), -1);
-#ifdef __linux__
-  const int callerCpu = sched_getcpu();
-#else
-  const int callerCpu = -1;
-#endif
+  const int caller = currentProcessor();
   for (int i = 1; i < threads; ++i)
-    workers_.emplace_back([this, callerCpu, i] {
-      startAwayFrom(callerCpu, i - 1);
+    workers_.emplace_back([this, caller, i] {
+      startAwayFrom(caller, i - 1);
       work();
     });
 }

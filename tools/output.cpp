@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/processors.h"
 #include "core/rows.h"
 #include "core/text.h"
 #include "tools/deflate_flat.h"
@@ -243,10 +244,16 @@ bool compressPicture(const Picture& picture, int threads, std::vector<DeflatePie
     }
   };
   // Where the system gives fewer threads than asked, those it gives share
-  // the pieces; the calling thread alone can do them all.
+  // the pieces; the calling thread alone can do them all. Each helper
+  // starts on another processor than this thread's, not beside it.
   std::vector<std::thread> helpers;
+  const int creator = currentProcessor();
   try {
-    for (int t = 1; t < std::min(threads, count); ++t) helpers.emplace_back(work);
+    for (int t = 1; t < std::min(threads, count); ++t)
+      helpers.emplace_back([&work, creator, t] {
+        startAwayFrom(creator, t - 1);
+        work();
+      });
   } catch (const std::system_error&) {
   }
   work();

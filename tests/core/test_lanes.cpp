@@ -1,6 +1,7 @@
 // The vector solver against the scalar run, bit for bit, on every path this
 // CPU supports.
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <array>
@@ -11,11 +12,13 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "core/huge_pages.h"
 #include "core/lanes.h"
+#include "core/processors.h"
 #include "core/programs.h"
 #include "core/rows.h"
 #include "viewer/views.h"
@@ -250,6 +253,31 @@ TEST(LargeBuffers, GrowAndShrinkAcrossTheHugePageSize) {
     buffer.shrink_to_fit();
     EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 9), std::ptrdiff_t(size - 100));
   }
+}
+
+// A helper that starts away from its creator's processor is left free to
+// run on every processor it was allowed before, whatever they are: one
+// alone, or all; a creator the system did not name changes nothing.
+TEST(Processors, StartingAwayLeavesTheAllowedProcessorsAsTheyWere) {
+  cpu_set_t all;
+  ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+  const auto maskAfter = [](const cpu_set_t& mask, int creator) {
+    cpu_set_t after;
+    std::thread([&] {
+      sched_setaffinity(0, sizeof mask, &mask);
+      startAwayFrom(creator, 0);
+      sched_getaffinity(0, sizeof after, &after);
+    }).join();
+    return after;
+  };
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(currentProcessor(), &one);
+  for (const cpu_set_t* mask : {&all, &one})
+    for (int creator : {currentProcessor(), -1}) {
+      const cpu_set_t after = maskAfter(*mask, creator);
+      EXPECT_TRUE(CPU_EQUAL(&after, mask)) << CPU_COUNT(mask) << " allowed, creator " << creator;
+    }
 }
 
 TEST(Lanes, RowsShorterThanTheLanesAndRaggedEnds) {
