@@ -17,12 +17,10 @@ namespace basin {
 // it, it could share the caller's processor for much of the first frame.
 RowSolver::RowSolver(int threads) : depth_(std::max(64, 32 * threads)), batch_(4) {
   held_.assign(std::size_t(depth_), -1);
-  const int caller = currentProcessor();
-  for (int i = 1; i < threads; ++i)
-    workers_.emplace_back([this, caller, i] {
-      startAwayFrom(caller, i - 1);
-      work();
-    });
+  for (int i = 1; i < threads; ++i) {
+    workers_.emplace_back([this] { work(); });
+    placeAwayFromCaller(workers_.back(), i - 1);
+  }
 }
 
 RowSolver::~RowSolver() {

@@ -247,13 +247,11 @@ bool compressPicture(const Picture& picture, int threads, std::vector<DeflatePie
   // the pieces; the calling thread alone can do them all. Each helper
   // starts on another processor than this thread's, not beside it.
   std::vector<std::thread> helpers;
-  const int creator = currentProcessor();
   try {
-    for (int t = 1; t < std::min(threads, count); ++t)
-      helpers.emplace_back([&work, creator, t] {
-        startAwayFrom(creator, t - 1);
-        work();
-      });
+    for (int t = 1; t < std::min(threads, count); ++t) {
+      helpers.emplace_back(work);
+      placeAwayFromCaller(helpers.back(), t - 1);
+    }
   } catch (const std::system_error&) {
   }
   work();
