@@ -1,5 +1,6 @@
 #include "colour/row_colour.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace basin {

@@ -16,7 +16,6 @@
 
 #include <cstdint>
 #include <mutex>
-#include <vector>
 
 #include "colour/colour.h"
 
