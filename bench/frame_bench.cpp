@@ -5,12 +5,13 @@
 // time, the reference. wholeFrame is the frame as the programs draw it, rows
 // solved by the vector solver on a number of threads, coloured into the
 // 8-bit picture by the threads that solve them and confirmed in order, for
-// each path and for one thread and all; with /progress it also feeds basinshot's progress line
-// after every row, which must cost nothing measurable. Every allocation made while a frame runs is
-// counted, and a frame that allocates is reported as an error. Frames are
-// timed by the clock on the wall: their work is done on other threads.
-// threadGain alternates frames on one thread and on all, for the ratio of
-// the two on a machine whose load comes and goes.
+// each path and for one thread and all; with /progress it also feeds
+// basinshot's progress line after every row, which must cost nothing
+// measurable. Every allocation made while a frame runs is counted, and a
+// frame that allocates is reported as an error. Frames are timed by the
+// clock on the wall: their work is done on other threads. threadGain
+// alternates frames on one thread and on all, for the ratio of the two on a
+// machine whose load comes and goes.
 //
 // solverLanes runs the same grid a row at a time through solveRow on each
 // path this CPU supports (single thread), for both programs, for z^3 - 1,
@@ -208,9 +209,10 @@ void threadGain(benchmark::State& state, const Variant& variant, LanePath path, 
       renderPicture(basin, GRID, &picture, k == 0 ? one : all, path);
       ms[k].push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
-  state.counters["one_ms"] = medianOf(ms[0]);
-  state.counters["all_ms"] = medianOf(ms[1]);
-  state.counters["gain"] = medianOf(ms[0]) / medianOf(ms[1]);
+  const double oneMs = medianOf(ms[0]), allMs = medianOf(ms[1]);
+  state.counters["one_ms"] = oneMs;
+  state.counters["all_ms"] = allMs;
+  state.counters["gain"] = oneMs / allMs;
 }
 
 void configure(benchmark::internal::Benchmark* b) {

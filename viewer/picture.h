@@ -76,8 +76,8 @@ void renderPictureIn(Basin& basin, const BasicSolver<T>& solver, std::vector<T>&
 // advancing the registry exactly as the viewer's frame does: the rows are
 // solved by `rows` on `lanes`, each coloured ahead by the thread that
 // solved it, and taken into the registry in order on this thread
-// (colour/row_colour.h); rowDone(rows) after each row, with the number of rows of the picture
-// finished so far. Resets the pending window first. At size GRID the same
+// (colour/row_colour.h); rowDone(rows) after each row, with the number of
+// rows of the picture finished so far. Resets the pending window first. At size GRID the same
 // picture, bit for bit, as the reference walk of viewer/reference_walk.h;
 // at other sizes the samples sit where axisPositions places them by index.
 template <class RowDone>
