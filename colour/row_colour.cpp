@@ -19,8 +19,30 @@ void colourRow(Registry& registry, const BasicOutcome<T>* row, int n, std::uint8
   }
   Margins margins;
   unsigned touched = 0;
+  // Where the registry has roots, an end point is first moved to the one
+  // nearest it. One that moves to the root the last search moved to (it
+  // lies within that root's reach) takes the same slot and changes
+  // nothing: the last search did any moving or registering, so the same
+  // point misses the same slots again and then meets its own slot at
+  // distance 0, which RTOL (not negative) takes. So such a sample, nearly
+  // every one inside a basin, skips the search.
+  const bool snapsRepeat = registry.snaps > 0 && registry.RTOL >= 0;
+  int lastSnap = -1;  // the root the last search moved a finite end point to
+  int lastSlot = -1;  // and the slot it took
   for (int i = 0; i < n; ++i, rgb += 3) {
-    const int slot = row[i].fault == 0 ? findslot(registry, &row[i].end, margins) : -1;
+    int slot = -1;
+    if (row[i].fault == 0) {
+      const WideComplex end{double(row[i].end.re), double(row[i].end.im)};
+      // A point not finite is never within reach, so it is searched.
+      if (lastSnap >= 0 && distance2(end, registry.SNAP[lastSnap]) < registry.REACH[lastSnap]) {
+        slot = lastSlot;
+      } else {
+        slot = findslot(registry, &end, margins);
+        const bool finite = std::isfinite(end.re) && std::isfinite(end.im);
+        lastSnap = snapsRepeat && finite ? registry.lastSnap : -1;
+        lastSlot = slot;
+      }
+    }
     const std::uint8_t* colour = BLACK;
     if (slot >= 0) {
       colour = shade[slot][row[i].its];

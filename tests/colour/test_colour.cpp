@@ -154,9 +154,11 @@ TEST(ColourAhead, ConfirmsWhileTheRootsMoveLessThanTheMargins) {
 
 // Rows coloured ahead in batches, against a registry up to a batch out of
 // date, then confirmed or coloured again in order, give the picture and
-// the registry of colouring every row in order: end points well inside
-// RTOL, and ones scattered across its edge, new roots past the registry's
-// limit, faults and NaNs.
+// the registry of colouring every row in order, and that the picture of
+// finding each sample's slot in turn: end points well inside RTOL, and
+// ones scattered across its edge, new roots past the registry's limit,
+// faults, NaNs and infinities; with the end points moved to known roots
+// first (one of them past the limit) and without.
 TEST(ColourAhead, GivesThePictureAndRegistryOfColouringInOrder) {
   constexpr int WIDTH = 48, ROWS = 400, DEPTH = 8;
   std::mt19937 random(2026);
@@ -170,26 +172,43 @@ TEST(ColourAhead, GivesThePictureAndRegistryOfColouringInOrder) {
                             1 + int(random() % MAXITS),
                             random() % 50 == 0};
     if (random() % 200 == 0) runs[std::size_t(i)].end.re = std::nanf("");
+    if (random() % 300 == 0) runs[std::size_t(i)].end.im = -HUGE_VALF;
   }
-  Registry inOrder = registryFor(QUADBASIN, 4), ahead = inOrder;
-  std::vector<std::uint8_t> expected(3 * runs.size()), picture(expected.size());
-  const auto rowOf = [&](int row) { return &runs[std::size_t(row) * WIDTH]; };
-  const auto rgbOf = [](std::vector<std::uint8_t>& p, int row) { return &p[3u * row * WIDTH]; };
-  for (int row = 0; row < ROWS; ++row) colourRow(inOrder, rowOf(row), WIDTH, rgbOf(expected, row));
-  std::vector<Forecast> forecasts(DEPTH);
-  ColourAhead colouring(ahead, forecasts.data(), DEPTH);
-  for (int first = 0; first < ROWS;) {
-    const int last = std::min(first + int(random() % DEPTH), ROWS - 1);
-    for (int row = first; row <= last; ++row)
-      colouring.ahead(row, rowOf(row), WIDTH, rgbOf(picture, row));
-    for (; first <= last; ++first)
-      colouring.inOrder(first, rowOf(first), WIDTH, rgbOf(picture, first));
-  }
-  EXPECT_TRUE(picture == expected);
-  ASSERT_EQ(ahead.store, inOrder.store);
-  for (int i = 0; i < inOrder.store; ++i) {
-    EXPECT_EQ(ahead.ROOTS[i].re, inOrder.ROOTS[i].re);
-    EXPECT_EQ(ahead.ROOTS[i].im, inOrder.ROOTS[i].im);
+  for (const bool snapped : {false, true}) {
+    SCOPED_TRACE(snapped);
+    Registry inOrder = registryFor(QUADBASIN, snapped ? 1 : 4);  // 2 or 5 slots
+    if (snapped) snapTo(inOrder, {{-1, 0, 1}, {0, 0, 1}, {1, 0, 1}});
+    Registry ahead = inOrder, walk = inOrder;
+    std::vector<std::uint8_t> expected(3 * runs.size()), picture(expected.size()), walked;
+    for (const Outcome& run : runs) {
+      const int slot = run.fault == 0 ? findslot(walk, &run.end) : -1;
+      const std::uint8_t black[3] = {0, 0, 0};
+      const std::uint8_t* colour = slot >= 0 ? shade8(slot, run.its) : black;
+      walked.insert(walked.end(), colour, colour + 3);
+    }
+    const auto rowOf = [&](int row) { return &runs[std::size_t(row) * WIDTH]; };
+    const auto rgbOf = [](std::vector<std::uint8_t>& p, int row) { return &p[3u * row * WIDTH]; };
+    for (int row = 0; row < ROWS; ++row)
+      colourRow(inOrder, rowOf(row), WIDTH, rgbOf(expected, row));
+    EXPECT_TRUE(expected == walked);
+    std::vector<Forecast> forecasts(DEPTH);
+    ColourAhead colouring(ahead, forecasts.data(), DEPTH);
+    for (int first = 0; first < ROWS;) {
+      const int last = std::min(first + int(random() % DEPTH), ROWS - 1);
+      for (int row = first; row <= last; ++row)
+        colouring.ahead(row, rowOf(row), WIDTH, rgbOf(picture, row));
+      for (; first <= last; ++first)
+        colouring.inOrder(first, rowOf(first), WIDTH, rgbOf(picture, first));
+    }
+    EXPECT_TRUE(picture == expected);
+    ASSERT_EQ(ahead.store, inOrder.store);
+    ASSERT_EQ(walk.store, inOrder.store);
+    for (int i = 0; i < inOrder.store; ++i) {
+      EXPECT_EQ(ahead.ROOTS[i].re, inOrder.ROOTS[i].re);
+      EXPECT_EQ(ahead.ROOTS[i].im, inOrder.ROOTS[i].im);
+      EXPECT_EQ(walk.ROOTS[i].re, inOrder.ROOTS[i].re);
+      EXPECT_EQ(walk.ROOTS[i].im, inOrder.ROOTS[i].im);
+    }
   }
 }
 
