@@ -256,6 +256,12 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "basinshot: %s at (%d, %d) refused: %s\n",
                    basin::keyName(static_cast<unsigned char>(c.key)), c.x, c.y, why);
     };
+  // The print's rows are compressed as they are drawn, on the thread that
+  // takes them in order, while the other threads go on solving.
+  basin::CompressedRows compressed;
+  report.rowsFinal = [&compressed](const basin::Picture& p, int rows) {
+    compressed.rowsFinished(p, rows);
+  };
   basin::Picture picture;
   try {
     picture = basin::takeShot(*options.variant, options.shot, report, plan);
@@ -264,6 +270,6 @@ int main(int argc, char** argv) {
     fail("not enough memory for a " + n + " x " + n + " picture");
   }
   progress.clear();
-  basin::writeOutput(output, picture, plan.threads);
+  basin::writeOutput(output, picture, plan.threads, &compressed);
   return 0;
 }

@@ -214,41 +214,73 @@ void linkIntoPlace(const Output& output, int fd) {
   if (error != 0) failWriting(output.name, std::strerror(error));
 }
 
-// The rows are compressed in pieces on every thread (tools/deflate_flat.h),
-// each piece a run of deflate blocks ended on a byte boundary, so that the
-// pieces joined in order are one deflate stream, the same for any number of
-// threads.
+// The rows are compressed in pieces (tools/deflate_flat.h), each piece a
+// run of deflate blocks ended on a byte boundary, so that the pieces joined
+// in order are one deflate stream, the same whichever thread made each.
 constexpr int ROWS_PER_PIECE = 64;
 
-// The picture's rows as the pieces of one deflate stream, made on up to
-// `threads` threads; false when there was not memory enough for them.
-bool compressPicture(const Picture& picture, int threads, std::vector<DeflatePiece>& pieces) {
-  const int count = (picture.size + ROWS_PER_PIECE - 1) / ROWS_PER_PIECE;
+int pieceCount(const Picture& picture) {
+  return (picture.size + ROWS_PER_PIECE - 1) / ROWS_PER_PIECE;
+}
+
+void compressPiece(const Picture& picture, int index, DeflateScratch& scratch,
+                   DeflatePiece& piece) {
+  const int first = index * ROWS_PER_PIECE;
+  deflateRows(picture, first, std::min(ROWS_PER_PIECE, picture.size - first),
+              index == pieceCount(picture) - 1, scratch, piece);
+}
+
+}  // namespace
+
+void CompressedRows::belongTo(const Picture& picture) {
+  if (picture.rgb.data() == of_ && picture.size == size_) return;
+  of_ = picture.rgb.data();
+  size_ = picture.size;
+  made_ = 0;
+  gaveUp_ = false;
+  pieces_.clear();
+}
+
+void CompressedRows::rowsFinished(const Picture& picture, int rows) {
+  belongTo(picture);
+  if (gaveUp_) return;
   try {
-    pieces.assign(std::size_t(count), DeflatePiece());
+    if (pieces_.empty()) pieces_.resize(std::size_t(pieceCount(picture)));
+    for (; made_ < int(pieces_.size()) &&
+           std::min((made_ + 1) * ROWS_PER_PIECE, picture.size) <= rows;
+         ++made_)
+      compressPiece(picture, made_, scratch_, pieces_[std::size_t(made_)]);
+  } catch (const std::bad_alloc&) {
+    gaveUp_ = true;  // complete() makes the rest, or says there is no memory
+  }
+}
+
+// The pieces not made yet are shared by up to `threads` threads. Where the
+// system gives fewer threads than asked, those it gives share the pieces;
+// the calling thread alone can do them all. Each helper starts on another
+// processor than this thread's, not beside it.
+bool CompressedRows::complete(const Picture& picture, int threads) {
+  belongTo(picture);
+  const int count = pieceCount(picture);
+  try {
+    pieces_.resize(std::size_t(count));
   } catch (const std::bad_alloc&) {
     return false;
   }
-  std::atomic<int> next{0};
+  std::atomic<int> next{made_};
   std::atomic<bool> failed{false};
   const auto work = [&] {
     try {
       DeflateScratch scratch;
-      for (int i = next++; i < count && !failed; i = next++) {
-        const int first = i * ROWS_PER_PIECE;
-        const int n = std::min(ROWS_PER_PIECE, picture.size - first);
-        deflateRows(picture, first, n, i == count - 1, scratch, pieces[std::size_t(i)]);
-      }
+      for (int i = next++; i < count && !failed; i = next++)
+        compressPiece(picture, i, scratch, pieces_[std::size_t(i)]);
     } catch (const std::bad_alloc&) {
       failed = true;  // on a helper thread it would end the process unexplained
     }
   };
-  // Where the system gives fewer threads than asked, those it gives share
-  // the pieces; the calling thread alone can do them all. Each helper
-  // starts on another processor than this thread's, not beside it.
   std::vector<std::thread> helpers;
   try {
-    for (int t = 1; t < std::min(threads, count); ++t) {
+    for (int t = 1; t < std::min(threads, count - made_); ++t) {
       helpers.emplace_back(work);
       placeAwayFromCaller(helpers.back(), t - 1);
     }
@@ -256,8 +288,12 @@ bool compressPicture(const Picture& picture, int threads, std::vector<DeflatePie
   }
   work();
   for (std::thread& helper : helpers) helper.join();
-  return !failed;
+  if (failed) return false;
+  made_ = count;
+  return true;
 }
+
+namespace {
 
 // The zlib stream's two header bytes (deflate, 32 KiB window, fastest) and
 // its trailer: the Adler-32 of all pieces' input, most significant byte first.
@@ -326,14 +362,14 @@ bool encodePng(png_uint_32 size, const DeflatePiece* pieces, std::size_t count,
 // Writes the PNG to `fd` and closes it; an empty string, or why it failed.
 // `sync` waits until the data is on disk, so that a rename never puts an
 // incomplete file in place after a crash; `threads` compress it.
-std::string writePng(const Picture& picture, int threads, int fd, bool sync) {
+std::string writePng(const Picture& picture, int threads, CompressedRows& rows, int fd, bool sync) {
   FILE* file = fdopen(fd, "wb");
   if (file == nullptr) return std::strerror(errno);
-  std::vector<DeflatePiece> pieces;
-  if (!compressPicture(picture, threads, pieces)) {
+  if (!rows.complete(picture, threads)) {
     std::fclose(file);
     return "not enough memory to compress the picture";
   }
+  const std::vector<DeflatePiece>& pieces = rows.pieces();
   unsigned char trailer[4];
   adlerTrailer(pieces, trailer);
   errno = 0;
@@ -402,13 +438,15 @@ bool overwrites(const Output& output, const struct stat& input) {
          output.old.st_dev == input.st_dev && output.old.st_ino == input.st_ino;
 }
 
-void writeOutput(const Output& output, const Picture& picture, int threads) {
+void writeOutput(const Output& output, const Picture& picture, int threads, CompressedRows* ahead) {
+  CompressedRows none;
+  CompressedRows& rows = ahead != nullptr ? *ahead : none;
   // A full disk, a file size limit or a reader gone must show as a failed
   // write that the error path cleans up, not as a signal.
   signal(SIGXFSZ, SIG_IGN);
   signal(SIGPIPE, SIG_IGN);
   if (output.fd >= 0) {
-    const std::string why = writePng(picture, threads, output.fd, false);
+    const std::string why = writePng(picture, threads, rows, output.fd, false);
     if (!why.empty()) failWriting(output.name, why);
     return;
   }
@@ -417,13 +455,13 @@ void writeOutput(const Output& output, const Picture& picture, int threads) {
     // The writer closes its own copy; this one stays open for the link.
     const int copy = fcntl(unnamed, F_DUPFD_CLOEXEC, 0);
     if (copy < 0) failWriting(output.name, std::strerror(errno));
-    const std::string why = writePng(picture, threads, copy, true);
+    const std::string why = writePng(picture, threads, rows, copy, true);
     if (!why.empty()) failWriting(output.name, why);
     linkIntoPlace(output, unnamed);
     close(unnamed);
     return;
   }
-  const std::string why = writePng(picture, threads, createTemporary(output), true);
+  const std::string why = writePng(picture, threads, rows, createTemporary(output), true);
   if (!why.empty()) failWriting(output.name, why);
   if (rename(TEMPORARY, output.path.c_str()) != 0) failWriting(output.name, std::strerror(errno));
   TEMPORARY[0] = '\0';

@@ -25,8 +25,11 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
+#include "tools/deflate_flat.h"
 #include "viewer/picture.h"
 
 namespace basin {
@@ -52,8 +55,42 @@ Output openOutput(const std::string& name);
 // reads: the same regular file (device and inode).
 bool overwrites(const Output& output, const struct stat& input);
 
+// A picture's rows compressed while the frame is still being drawn, so
+// that little is left to compress once its last row is: each time more of
+// its rows are final, rowsFinished compresses the whole pieces of rows
+// among them on the calling thread. The pieces belong to the picture they
+// were made from (its pixels' storage and size); writeOutput takes them for
+// that picture and makes the rest, and starts over for any other.
+class CompressedRows {
+ public:
+  // Rows [0, rows) of `picture` are final: nothing changes them before it
+  // is written. Out of memory, it stops and leaves the rest to writeOutput.
+  void rowsFinished(const Picture& picture, int rows);
+
+  // Makes every piece of `picture` not made yet, on up to `threads`
+  // threads; false when there was not memory enough.
+  bool complete(const Picture& picture, int threads);
+
+  // The pieces joined in order are the picture's deflate stream, once
+  // complete.
+  const std::vector<DeflatePiece>& pieces() const { return pieces_; }
+
+ private:
+  // Starts over, with no pieces made, unless the pieces are `picture`'s.
+  void belongTo(const Picture& picture);
+
+  std::vector<DeflatePiece> pieces_;
+  int made_ = 0;  // pieces made, in order
+  const std::uint8_t* of_ = nullptr;
+  int size_ = 0;
+  bool gaveUp_ = false;
+  DeflateScratch scratch_;
+};
+
 // Writes `picture` as an 8-bit RGB PNG to `output`, compressed on
-// `threads` threads (the file is the same for any number), or fails.
-void writeOutput(const Output& output, const Picture& picture, int threads);
+// `threads` threads (the file is the same for any number) after the pieces
+// that `ahead` made of it, or fails.
+void writeOutput(const Output& output, const Picture& picture, int threads,
+                 CompressedRows* ahead = nullptr);
 
 }  // namespace basin

@@ -291,20 +291,26 @@ namespace {
 
 // Runs the shot's keys on the view windows alone, without drawing: gives
 // the index of its last frame (its last `d`, or `u` or `U` not refused),
-// else -1 for the window's frame or the start-up frame, and the window that
-// frame draws in *window, if given.
-int lastFrame(const Shot& shot, Precision precision, Window* window = nullptr) {
+// else -1 for the window's frame or the start-up frame, the window that
+// frame draws in *window, and whether a wipe follows it in *wiped, if given.
+int lastFrame(const Shot& shot, Precision precision, Window* window = nullptr,
+              bool* wiped = nullptr) {
   Views v;
   v.precision = precision;
   if (shot.hasWindow && markWindow(v, shot.window)) changewin(v);
   int last = -1;
+  bool wipedSince = false;
   Window drawn = v.current;
   for (int i = 0; i < int(shot.keys.size()); ++i) {
-    if (applyPress(v, pressOf(shot.keys[i])) != Effect::Frame) continue;
+    const Effect effect = applyPress(v, pressOf(shot.keys[i]));
+    wipedSince = wipedSince || effect == Effect::Wipe;
+    if (effect != Effect::Frame) continue;
     last = i;
+    wipedSince = false;
     drawn = v.current;
   }
   if (window) *window = drawn;
+  if (wiped) *wiped = wipedSince;
   return last;
 }
 
@@ -318,15 +324,20 @@ Window lastWindow(const Shot& shot, Precision precision) {
 
 Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report,
                  const RowPlan& plan) {
-  const int last = lastFrame(shot, variant.precision);
+  bool wiped = false;
+  const int last = lastFrame(shot, variant.precision, nullptr, &wiped);
   const auto sizeOf = [&](int index) { return index == last ? shot.size : GRID; };
 
   HeadlessViewer session(variant, plan);
   // Only the print's rows count: the frames before it are the viewer's.
   long done = 0;
+  const bool hearsRows = report.rowsFinal && !wiped;
   const auto print = [&] {
-    if (report.progress)
-      session.rowDone = [&report, &done, &shot](int) { report.progress(++done, shot.size); };
+    if (report.progress || hearsRows)
+      session.rowDone = [&report, &done, &shot, &session, hearsRows](int rows) {
+        if (hearsRows) report.rowsFinal(session.picture, rows);
+        if (report.progress) report.progress(++done, shot.size);
+      };
   };
   // The start-up frame always goes over the viewer's grid first: the
   // registry gives the roots their colours in the order that grid meets

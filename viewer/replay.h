@@ -109,10 +109,13 @@ struct Shot {
 // when it is the last frame. The window must have no fault.
 //
 // `progress`, if set, hears after every row of the last frame (the print)
-// how many of its rows are done and how many it has; `refused`, if set,
-// hears of every mark refused and why.
+// how many of its rows are done and how many it has; `rowsFinal`, if set,
+// hears then too, unless a wipe follows the print, the picture being drawn
+// with its first `rows` rows as the returned picture will hold them;
+// `refused`, if set, hears of every mark refused and why.
 struct ShotReport {
   std::function<void(long done, long total)> progress;
+  std::function<void(const Picture& picture, int rows)> rowsFinal;
   std::function<void(const Command& command, const char* why)> refused;
 };
 Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report = {},

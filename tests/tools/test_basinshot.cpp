@@ -271,6 +271,14 @@ TEST_F(Basinshot, PngFileHoldsAnyPictureExactly) {
       bytes[threads / 2] = contents(out);
     }
     EXPECT_EQ(bytes[0], bytes[1]);
+    // Pieces made as the rows are finished, after pieces of another picture
+    // that must not be taken, give the same file.
+    CompressedRows ahead;
+    const Picture other = blankPicture(picture.size);
+    ahead.rowsFinished(other, other.size);
+    for (int rows = 1; rows < picture.size; rows += 50) ahead.rowsFinished(picture, rows);
+    writeOutput(openOutput(dir + "/ahead.png"), picture, 2, &ahead);
+    EXPECT_EQ(contents(dir + "/ahead.png"), bytes[0]);
   }
 }
 

@@ -354,17 +354,29 @@ TEST(ParseKeys, MouseWordsAreCheckedLikeKeys) {
   EXPECT_EQ(keys("drag@1,1-6,1 u U").size(), 4u);
 }
 
+// The print's rows are final as they are drawn unless a wipe follows: only
+// then does the shot say so, row by row.
 TEST(TakeShot, FinalWipeGivesBlackAtTheRequestedSize) {
   Shot shot;
   shot.keys = keys("z@300,300 d w");
   shot.size = 37;
-  const Picture p = takeShot(DUOBASIN, shot);
+  std::vector<int> heard;
+  ShotReport report;
+  report.rowsFinal = [&heard](const Picture& p, int rows) {
+    heard.push_back(rows);
+    EXPECT_EQ(p.size, 37);
+  };
+  const Picture p = takeShot(DUOBASIN, shot, report);
   EXPECT_EQ(p.size, 37);
   EXPECT_EQ(p.rgb.size(), 37u * 37 * 3);
   EXPECT_TRUE(allBlack(p));
+  EXPECT_TRUE(heard.empty());
 
   shot.keys = keys("w d");  // a frame after the wipe draws again
-  EXPECT_FALSE(allBlack(takeShot(DUOBASIN, shot)));
+  EXPECT_FALSE(allBlack(takeShot(DUOBASIN, shot, report)));
+  ASSERT_EQ(heard.size(), 37u);
+  EXPECT_EQ(heard.front(), 1);
+  EXPECT_EQ(heard.back(), 37);
 }
 
 TEST(WindowFault, NamesEachKindOfBadWindow) {
