@@ -409,18 +409,40 @@ LANE_INLINE void iterate(Group<T> (&groups)[GROUPS], const Row<T>& row) {
   }
 }
 
-// Each lane whose run the last iteration ended writes its outcome and takes
-// the next sample.
+// Writes the outcome of the run `lane` ended and starts the next sample.
 template <class T>
-LANE_INLINE void retire(Group<T>& g, Row<T>& row) {
-  // Lane by lane over the set bits alone: a test of every lane's bit is a
-  // branch no predictor foresees.
-  for (unsigned ended = unsigned(g.ended); ended != 0; ended &= ended - 1) {
-    const int lane = __builtin_ctz(ended);
-    row.out[g.sample[lane]] = BasicOutcome<T>{BasicComplex<T>{T(g.z.re[lane]), T(g.z.im[lane])},
-                                              int(g.its[lane]), g.converged[lane] ? 0 : 1};
-    take(g, lane, row);
+LANE_INLINE void retireLane(Group<T>& g, int lane, Row<T>& row) {
+  row.out[g.sample[lane]] = BasicOutcome<T>{BasicComplex<T>{T(g.z.re[lane]), T(g.z.im[lane])},
+                                            int(g.its[lane]), g.converged[lane] ? 0 : 1};
+  take(g, lane, row);
+}
+
+// Retires each lane whose run the last iteration ended, group by group and
+// lane by lane; false once no group has a run left. The lanes are found by
+// their set bits alone: a test of each lane's bit is a branch no predictor
+// foresees. With 8 lanes, a group has some lane ended in about half the
+// iterations, so its test mispredicts as often: there the groups' lanes
+// are taken as one mask. (Measured: 6 % off the whole run on 8 lanes, but
+// 3 to 10 % slower on 4 and 2.)
+template <class T>
+LANE_INLINE bool retire(Group<T> (&groups)[GROUPS], Row<T>& row) {
+  if constexpr (WIDTH == 8) {
+    static_assert(GROUPS * WIDTH <= 32, "one bit a lane of every group");
+    unsigned ended = 0;
+    EACH_GROUP(g) ended |= unsigned(groups[g].ended) << (g * WIDTH);
+    for (; ended != 0; ended &= ended - 1) {
+      const int bit = __builtin_ctz(ended);
+      retireLane(groups[bit / WIDTH], bit % WIDTH, row);
+    }
+  } else {
+    EACH_GROUP(g) {
+      for (unsigned ended = unsigned(groups[g].ended); ended != 0; ended &= ended - 1)
+        retireLane(groups[g], __builtin_ctz(ended), row);
+    }
   }
+  int running = 0;
+  EACH_GROUP(g) running += groups[g].running;
+  return running > 0;
 }
 
 template <class T, class Shape>
@@ -439,15 +461,9 @@ LANE_INLINE void runRow(const LaneTables& tables, const T* xs, T y, int n, Basic
   // branches, which no predictor foresees, then hold up no other group's
   // chain of operations. A group whose lanes have all retired still
   // iterates with the others, idle as any lane at a row's end.
-  for (bool running = true; running;) {
-    running = false;
+  do {
     iterate<T, Shape>(groups, row);
-    for (Group<T>& g : groups) {
-      if (g.running == 0) continue;
-      retire(g, row);
-      running = true;
-    }
-  }
+  } while (retire(groups, row));
 }
 
 // The row on the first shape that fits its tables; Interpreted fits all.
