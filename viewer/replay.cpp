@@ -330,13 +330,12 @@ Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& rep
 
   HeadlessViewer session(variant, plan);
   // Only the print's rows count: the frames before it are the viewer's.
-  long done = 0;
   const bool hearsRows = report.rowsFinal && !wiped;
   const auto print = [&] {
     if (report.progress || hearsRows)
-      session.rowDone = [&report, &done, &shot, &session, hearsRows](int rows) {
+      session.rowDone = [&report, &shot, &session, hearsRows](int rows) {
         if (hearsRows) report.rowsFinal(session.picture, rows);
-        if (report.progress) report.progress(++done, shot.size);
+        if (report.progress) report.progress(rows, shot.size);
       };
   };
   // The start-up frame always goes over the viewer's grid first: the
