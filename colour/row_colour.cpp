@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace basin {
 
@@ -19,28 +20,56 @@ void colourRow(Registry& registry, const BasicOutcome<T>* row, int n, std::uint8
   }
   Margins margins;
   unsigned touched = 0;
-  // Where the registry has roots, an end point is first moved to the one
-  // nearest it. One that moves to the root the last search moved to (it
-  // lies within that root's reach) takes the same slot and changes
-  // nothing: the last search did any moving or registering, so the same
-  // point misses the same slots again and then meets its own slot at
-  // distance 0, which RTOL (not negative) takes. So such a sample, nearly
-  // every one inside a basin, skips the search.
+  // Neighbouring samples mostly end at one root, so each sample first tries
+  // the slot the last search found, where that answer is sure to be the
+  // search's own; otherwise it searches all the slots.
+  // - With roots to move to: an end point moved to the root the last search
+  //   moved to (it lies within that root's reach) takes the same slot and
+  //   changes nothing: the last search did any moving or registering, so
+  //   the same point misses the same slots again and then meets its own
+  //   slot at distance 0, which RTOL (not negative) takes.
+  // - Without: an end point within a quarter of the distance from the last
+  //   searched one (the anchor) to the nearest slot before its own misses
+  //   every slot before it by over half that distance, since those slots
+  //   have not moved; the anchor's search is only trusted where that miss
+  //   is well past RTOL. So if it matches the slot it takes that slot, as
+  //   the search would, and the search's misses count at half the distance.
   const bool snapsRepeat = registry.snaps > 0 && registry.RTOL >= 0;
   int lastSnap = -1;  // the root the last search moved a finite end point to
   int lastSlot = -1;  // and the slot it took
+  WideComplex anchor{};
+  double anchorReach = -1;  // squared; negative: no slot to try first
   for (int i = 0; i < n; ++i, rgb += 3) {
     int slot = -1;
     if (row[i].fault == 0) {
       const WideComplex end{double(row[i].end.re), double(row[i].end.im)};
+      double d = 0;
       // A point not finite is never within reach, so it is searched.
       if (lastSnap >= 0 && distance2(end, registry.SNAP[lastSnap]) < registry.REACH[lastSnap]) {
         slot = lastSlot;
+      } else if (distance2(end, anchor) <= anchorReach &&
+                 (d = distance2(end, registry.ROOTS[lastSlot])) <= registry.RTOL) {
+        registry.ROOTS[lastSlot] = end;
+        margins.matched2 = std::max(margins.matched2, d);
+        slot = lastSlot;
       } else {
-        slot = findslot(registry, &end, margins);
+        Margins searched;
+        slot = findslot(registry, &end, searched);
+        margins.matched2 = std::max(margins.matched2, searched.matched2);
+        margins.missed2 = std::min(margins.missed2, searched.missed2);
         const bool finite = std::isfinite(end.re) && std::isfinite(end.im);
         lastSnap = snapsRepeat && finite ? registry.lastSnap : -1;
         lastSlot = slot;
+        anchorReach = -1;
+        // Below this, squared distances lose their precision to underflow.
+        constexpr double SMALLEST_MISS = 1e-200;
+        const double missed2 = searched.missed2;  // the nearest slot before this one
+        if (registry.snaps == 0 && slot >= 0 && missed2 >= SMALLEST_MISS &&
+            missed2 / 2 > registry.RTOL) {
+          anchor = end;
+          anchorReach = std::min(missed2 / 16, std::numeric_limits<double>::max());
+          margins.missed2 = std::min(margins.missed2, missed2 / 2);
+        }
       }
     }
     const std::uint8_t* colour = BLACK;

@@ -1,6 +1,7 @@
 // The root registry and the shading.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -131,7 +132,7 @@ TEST(ColourAhead, ConfirmsWhileTheRootsMoveLessThanTheMargins) {
   const Outcome row[] = {{{1 + 2e-5f, 0}, 3, 0}, {{-1, 5e-5f}, 9, 0}, {{0.5f, 0}, 4, 1}};
   Registry copy = now, inOrder = now;
   Forecast forecast;
-  std::uint8_t rgb[9], expected[9];
+  std::uint8_t rgb[12], expected[9];
   colourRow(copy, row, 3, rgb, &forecast);
   colourRow(inOrder, row, 3, expected);
   EXPECT_TRUE(std::equal(rgb, rgb + 9, expected));
@@ -150,6 +151,32 @@ TEST(ColourAhead, ConfirmsWhileTheRootsMoveLessThanTheMargins) {
   colourRow(copy, newRoot, 1, rgb, &forecast);
   EXPECT_FALSE(confirm(now, forecast));
   EXPECT_EQ(now.store, 2);
+
+  // The walk takes slot 1 without trying slot 0 after its first sample;
+  // its last sample is 0.93e-4 from slot 0 once that has moved 2e-5.
+  Registry pair = registryFor(QUADBASIN, 4);
+  colourOf(pair, 0, 0);
+  colourOf(pair, 1.5e-4f, 0);
+  const Outcome walk[] = {
+      {{1.5e-4f, 0}, 1, 0}, {{1.4e-4f, 0}, 1, 0}, {{1.3e-4f, 0}, 1, 0}, {{1.13e-4f, 0}, 1, 0}};
+  Registry pairCopy = pair;
+  colourRow(pairCopy, walk, 4, rgb, &forecast);
+  pair.ROOTS[0].re = 2e-5f;
+  EXPECT_FALSE(confirm(pair, forecast));
+}
+
+// Each sample of a row tries the slot the last search found first, yet an
+// earlier slot within RTOL still takes it: the second sample here lies
+// within 1e-4 of both slots' roots, and 2e-5 from the first sample.
+TEST(ColourAhead, AnEarlierSlotWithinReachComesFirst) {
+  Registry g = registryFor(QUADBASIN, 4);  // RTOL 1e-8: matches within 1e-4
+  colourOf(g, 0, 0);
+  colourOf(g, -1.15e-4f, 0);  // misses slot 0: slot 1
+  const Outcome row[] = {{{-1.15e-4f, 0}, 1, 0}, {{-0.95e-4f, 0}, 1, 0}};
+  std::uint8_t rgb[6];
+  colourRow(g, row, 2, rgb);
+  EXPECT_TRUE(std::equal(rgb, rgb + 3, shade8(1, 1)));
+  EXPECT_TRUE(std::equal(rgb + 3, rgb + 6, shade8(0, 1)));
 }
 
 // Rows coloured ahead in batches, against a registry up to a batch out of
