@@ -24,13 +24,17 @@ RowSolver::RowSolver(int threads) : depth_(std::max(64, 32 * threads)), batch_(4
 }
 
 RowSolver::~RowSolver() {
+  windDown();
+  for (std::thread& worker : workers_) worker.join();
+}
+
+void RowSolver::windDown() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
   }
   jobs_.notify_all();
   space_.notify_all();
-  for (std::thread& worker : workers_) worker.join();
 }
 
 RowSolver::Caller::Caller(RowSolver& rows, const Job& job) : rows_(rows) {
@@ -83,7 +87,7 @@ const void* RowSolver::waitFor(int row) {
   std::unique_lock<std::mutex> lock(mutex_);
   while (held_[std::size_t(row % depth_)] != row) {
     if (next_ < job_.rows && roomFor(nextBatchEnd())) {
-      solveNextBatch(lock);
+      solveNextBatch(lock, false);
       continue;
     }
     callerWaiting_ = true;
@@ -116,7 +120,7 @@ void RowSolver::work() {
     jobs_.wait(lock, [&] { return stopping_ || generation_ != seen; });
     if (stopping_) return;
     seen = generation_;
-    while (!stopping_ && next_ < job_.rows) solveNextBatch(lock);
+    while (!stopping_ && next_ < job_.rows) solveNextBatch(lock, true);
   }
 }
 
@@ -130,20 +134,21 @@ int RowSolver::nextBatchEnd() const {
 }
 
 // Claims the next batch and solves it, once the ring has room for it all.
-void RowSolver::solveNextBatch(std::unique_lock<std::mutex>& lock) {
+void RowSolver::solveNextBatch(std::unique_lock<std::mutex>& lock, bool worker) {
   const int first = next_;
   const int last = nextBatchEnd();
   next_ = last + 1;
-  solveBatch(first, last - first + 1, lock);
+  solveBatch(first, last - first + 1, lock, worker);
 }
 
-void RowSolver::solveBatch(int first, int count, std::unique_lock<std::mutex>& lock) {
+void RowSolver::solveBatch(int first, int count, std::unique_lock<std::mutex>& lock, bool worker) {
   inFlight_ += count;
   const int last = first + count - 1;
+  const auto dropped = [&] { return (worker && stopping_) || abandoned_; };
   ++waitingForRoom_;
-  space_.wait(lock, [&] { return stopping_ || abandoned_ || roomFor(last); });
+  space_.wait(lock, [&] { return dropped() || roomFor(last); });
   --waitingForRoom_;
-  if (!stopping_ && !abandoned_) {
+  if (!dropped()) {
     const Job job = job_;
     unsigned char* const ring = ring_.data();
     lock.unlock();

@@ -46,6 +46,10 @@ class RowSolver {
  public:
   explicit RowSolver(int threads);  // threads < 1 counts as 1
   ~RowSolver();
+  // Lets the workers end while the caller goes on with other work; the
+  // destructor then only waits for what is left of them. A job solved
+  // after this runs on the calling thread alone.
+  void windDown();
   RowSolver(const RowSolver&) = delete;
   RowSolver& operator=(const RowSolver&) = delete;
 
@@ -120,8 +124,10 @@ class RowSolver {
   void work();
   int nextBatchEnd() const;
   bool roomFor(int last) const { return last < taken_ + depth_; }  // rows up to `last` fit
-  void solveNextBatch(std::unique_lock<std::mutex>& lock);
-  void solveBatch(int first, int count, std::unique_lock<std::mutex>& lock);
+  // `worker`: false for the caller, who solves its rows even once the
+  // workers wind down.
+  void solveNextBatch(std::unique_lock<std::mutex>& lock, bool worker);
+  void solveBatch(int first, int count, std::unique_lock<std::mutex>& lock, bool worker);
   void* slotOf(int row) {
     return &ring_[std::size_t(row % depth_) * std::size_t(job_.width) * job_.cell];
   }

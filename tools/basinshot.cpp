@@ -262,14 +262,16 @@ int main(int argc, char** argv) {
   report.rowsFinal = [&compressed](const basin::Picture& p, int rows) {
     compressed.rowsFinished(p, rows);
   };
-  basin::Picture picture;
+  // Written while the threads that drew it end.
+  report.finished = [&](const basin::Picture& picture) {
+    progress.clear();
+    basin::writeOutput(output, picture, plan.threads, &compressed);
+  };
   try {
-    picture = basin::takeShot(*options.variant, options.shot, report, plan);
+    basin::takeShot(*options.variant, options.shot, report, plan);
   } catch (const std::bad_alloc&) {
     const std::string n = std::to_string(options.shot.size);
     fail("not enough memory for a " + n + " x " + n + " picture");
   }
-  progress.clear();
-  basin::writeOutput(output, picture, plan.threads, &compressed);
   return 0;
 }

@@ -356,6 +356,8 @@ Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& rep
     if (replay(session, shot.keys[i], sizeOf(i), &why) == Effect::Refused && report.refused)
       report.refused(shot.keys[i], why);
   }
+  session.rows.windDown();
+  if (report.finished) report.finished(session.picture);
   return std::move(session.picture);
 }
 

@@ -112,11 +112,14 @@ struct Shot {
 // how many of its rows are done and how many it has; `rowsFinal`, if set,
 // hears then too, unless a wipe follows the print, the picture being drawn
 // with its first `rows` rows as the returned picture will hold them;
-// `refused`, if set, hears of every mark refused and why.
+// `refused`, if set, hears of every mark refused and why; `finished`, if
+// set, hears the returned picture once it is drawn, while the threads that
+// drew it wind down beside it.
 struct ShotReport {
   std::function<void(long done, long total)> progress;
   std::function<void(const Picture& picture, int rows)> rowsFinal;
   std::function<void(const Command& command, const char* why)> refused;
+  std::function<void(const Picture& picture)> finished;
 };
 Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& report = {},
                  const RowPlan& plan = RowPlan{});

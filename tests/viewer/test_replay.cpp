@@ -355,18 +355,22 @@ TEST(ParseKeys, MouseWordsAreCheckedLikeKeys) {
 }
 
 // The print's rows are final as they are drawn unless a wipe follows: only
-// then does the shot say so, row by row.
+// then does the shot say so, row by row. The picture returned is heard
+// either way.
 TEST(TakeShot, FinalWipeGivesBlackAtTheRequestedSize) {
   Shot shot;
   shot.keys = keys("z@300,300 d w");
   shot.size = 37;
   std::vector<int> heard;
+  Picture finished;
   ShotReport report;
   report.rowsFinal = [&heard](const Picture& p, int rows) {
     heard.push_back(rows);
     EXPECT_EQ(p.size, 37);
   };
+  report.finished = [&finished](const Picture& p) { finished = p; };
   const Picture p = takeShot(DUOBASIN, shot, report);
+  EXPECT_TRUE(finished.size == 37 && finished.rgb == p.rgb);
   EXPECT_EQ(p.size, 37);
   EXPECT_EQ(p.rgb.size(), 37u * 37 * 3);
   EXPECT_TRUE(allBlack(p));
@@ -374,6 +378,7 @@ TEST(TakeShot, FinalWipeGivesBlackAtTheRequestedSize) {
 
   shot.keys = keys("w d");  // a frame after the wipe draws again
   EXPECT_FALSE(allBlack(takeShot(DUOBASIN, shot, report)));
+  EXPECT_FALSE(allBlack(finished));
   ASSERT_EQ(heard.size(), 37u);
   EXPECT_EQ(heard.front(), 1);
   EXPECT_EQ(heard.back(), 37);
