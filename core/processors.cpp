@@ -1,5 +1,7 @@
 #include "core/processors.h"
 
+#include <algorithm>
+
 #ifdef __linux__
 #include <pthread.h>
 #include <sched.h>
@@ -29,6 +31,14 @@ void placeAwayFromCaller(std::thread& helper, int index) {
   (void)helper;
   (void)index;
 #endif
+}
+
+int usableProcessors() {
+#ifdef __linux__
+  cpu_set_t allowed;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) return std::max(1, CPU_COUNT(&allowed));
+#endif
+  return std::max(1, int(std::thread::hardware_concurrency()));
 }
 
 }  // namespace basin

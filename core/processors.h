@@ -18,4 +18,8 @@ namespace basin {
 // no other processor, nothing changes.
 void placeAwayFromCaller(std::thread& helper, int index);
 
+// The processors the process may run on, at least 1: fewer than the
+// machine has where it is confined to some (taskset, a container's set).
+int usableProcessors();
+
 }  // namespace basin

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <thread>
+
+#include "core/processors.h"
 
 namespace basin {
 
@@ -13,7 +14,7 @@ Picture blankPicture(int size) {
   return picture;
 }
 
-int RowPlan::processorCount() { return std::max(1, int(std::thread::hardware_concurrency())); }
+int RowPlan::processorCount() { return usableProcessors(); }
 
 RowPlan rowPlanFromEnvironment() {
   RowPlan plan;

@@ -31,8 +31,8 @@ struct Picture {
 Picture blankPicture(int size);
 
 // How a program solves its frames' rows: on how many threads, and on which
-// instruction set. The defaults: one thread for each processor, the fastest
-// path the CPU has.
+// instruction set. The defaults: one thread for each processor the process
+// may use, the fastest path the CPU has.
 struct RowPlan {
   int threads = processorCount();
   LanePath lanes = fastestLanePath();

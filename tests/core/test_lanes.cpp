@@ -263,7 +263,7 @@ TEST(LargeBuffers, GrowAndShrinkAcrossTheHugePageSize) {
 
 // A helper placed away from its creator's processor is left free to run on
 // every processor it was allowed before, whatever they are: one alone, or
-// all.
+// all. Those are the processors the process counts as usable.
 TEST(Processors, PlacingAwayLeavesTheAllowedProcessorsAsTheyWere) {
   cpu_set_t all, one;
   ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
@@ -273,6 +273,7 @@ TEST(Processors, PlacingAwayLeavesTheAllowedProcessorsAsTheyWere) {
     cpu_set_t after;
     std::thread([&] {
       sched_setaffinity(0, sizeof *mask, mask);
+      EXPECT_EQ(usableProcessors(), CPU_COUNT(mask));
       std::atomic<bool> placed{false};
       std::thread helper([&] {
         while (!placed) std::this_thread::yield();
