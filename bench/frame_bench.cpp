@@ -13,12 +13,11 @@
 // alternates frames on one thread and on all, for the ratio of the two on a
 // machine whose load comes and goes.
 //
-// solverLanes runs the same grid a row at a time through solveRow on each
-// path this CPU supports (single thread), for both programs, for z^3 - 1,
-// whose iterations should cost no more than those of z^4 - 1, and for
-// z^4 - z^2 - 1, whose three terms the general kernel runs. Every solver
-// benchmark reports `per_step`, the time per Newton iteration (the sum of
-// ITS over the frame).
+// solverLanes runs the same grid four rows at a time through solveRows, as
+// a frame's threads do, on each path this CPU supports (single thread), for both programs, for z^3
+// - 1, whose iterations should cost no more than those of z^4 - 1, and for z^4 - z^2 - 1, whose
+// three terms the general kernel runs. Every solver benchmark reports `per_step`, the time per
+// Newton iteration (the sum of ITS over the frame).
 //
 // A polynomial of the user's has its roots found at start-up (findRoots, at
 // degree 18: one root of multiplicity 18, nine double roots, and 18 simple
@@ -120,15 +119,20 @@ void solverLanes(benchmark::State& state, const Variant& variant, LanePath path)
   T xs[GRID], ys[GRID];
   axisPositions(v.XMIN(), v.XMAX(), GRID, true, xs);
   axisPositions(v.YMIN(), v.YMAX(), GRID, false, ys);
-  std::vector<BasicOutcome<T>> row(GRID);
+  // Four rows at once, as a frame's threads solve them.
+  constexpr int BATCH = 4;
+  static_assert(GRID % BATCH == 0, "whole batches");
+  std::vector<BasicOutcome<T>> batch(GRID * BATCH);
+  BasicOutcome<T>* const outs[BATCH] = {&batch[0], &batch[GRID], &batch[2 * GRID],
+                                        &batch[3 * GRID]};
   long steps = 0;
   for (auto _ : state) {
     const BasicLaneJob<T> job(solver, path);
-    for (T y : ys) {
-      solveRow(job, xs, y, GRID, row.data());
-      for (const BasicOutcome<T>& run : row) steps += run.its;
+    for (int first = 0; first < GRID; first += BATCH) {
+      solveRows(job, xs, ys + first, GRID, BATCH, outs);
+      for (const BasicOutcome<T>& run : batch) steps += run.its;
     }
-    benchmark::DoNotOptimize(row.data());
+    benchmark::DoNotOptimize(batch.data());
   }
   state.counters["per_step"] = perStep(steps);
 }

@@ -35,7 +35,7 @@ plain=$(times "$RUNS" env BASIN_THREADS=1 BASIN_LANES=scalar "$BUILD/basinshot" 
   -o "$WORK/q.png" | median)
 big=$(times "$BIG_RUNS" "$BUILD/basinshot" quadbasin --size 16384 --quiet -o "$WORK/big.png" | median)
 
-printf 'basinshot quadbasin:                       median %.3f s over %d runs\n' "$fast" "$RUNS"
-printf 'the same, one thread, scalar solver:       median %.3f s over %d runs\n' "$plain" "$RUNS"
-awk -v a="$fast" -v b="$plain" 'BEGIN {printf "ratio:                                     %.2f\n", a / b}'
+printf 'basinshot quadbasin:                       median %.4f s over %d runs\n' "$fast" "$RUNS"
+printf 'the same, one thread, scalar solver:       median %.4f s over %d runs\n' "$plain" "$RUNS"
+awk -v a="$fast" -v b="$plain" 'BEGIN {printf "ratio:                                     %.3f\n", a / b}'
 printf 'basinshot quadbasin --size 16384:          median %.1f s over %d runs\n' "$big" "$BIG_RUNS"

@@ -1,4 +1,4 @@
-// The vector kernel behind solveRow, compiled once per instruction set: the
+// The vector kernel behind solveRows, compiled once per instruction set: the
 // build compiles this file for baseline x86-64 (SSE2, 2 lanes), with -mavx2
 // (4 lanes) and with -mavx512f (8 lanes), and the instruction set picks the
 // namespace, so the three copies link side by side.
@@ -317,22 +317,38 @@ LANE_INLINE Mask nonFinite(Real x) {
   return (Mask(x) & exponent) == exponent;
 }
 
-// The row being solved: its samples, where their outcomes go, the next
-// sample to start and the constants every iteration compares with.
+// The rows being solved: their samples, where their outcomes go, the row
+// and the sample to start next, and the constants every iteration compares
+// with. The lanes go on from one row's samples to the next row's, so that
+// only the last row's end leaves lanes idle while its slowest runs finish.
 template <class T>
 struct Row {
   const TablesIn<T>& tables;
   const T* xs;
-  T y;
+  const T* ys;
   int n;
+  int rows;
+  BasicOutcome<T>* const* outs;
+  int row;  // the row samples are taken from
+  T y;      // its imaginary part
   BasicOutcome<T>* out;
-  int next;
+  int next;  // its next sample
   Real ftol, dtol, limit;
   Mask only[WIDTH];                              // lane i alone
   typename Storage<T>::Lanes onlyStored[WIDTH];  // the same for the iterates' vectors
+
+  // Moves on to the next row; false after the last.
+  bool nextRow() {
+    if (n == 0 || row + 1 >= rows) return false;
+    ++row;
+    y = ys[row];
+    out = outs[row];
+    next = 0;
+    return true;
+  }
 };
 
-// One vector of runs, `sample` saying which sample each lane runs. The
+// One vector of runs, `target` saying where each lane's outcome goes. The
 // vectors stay in registers: a lane is refilled by a blend, never by a store
 // into a vector that is read back at once.
 template <class T>
@@ -340,17 +356,17 @@ struct Group {
   Stored<T> z;
   Real its;
   Mask live;
-  int sample[WIDTH];
+  BasicOutcome<T>* target[WIDTH];
   int running;
   Mask converged;  // of the last iteration
   int ended;       // the lanes whose run the last iteration ended
 };
 
-// Starts the row's next sample in `lane`, or retires the lane at the row's end.
+// Starts the next sample in `lane`, or retires the lane after the last row.
 template <class T>
 LANE_INLINE void take(Group<T>& g, int lane, Row<T>& row) {
   const Mask only = row.only[lane];
-  if (row.next >= row.n) {
+  if (row.next >= row.n && !row.nextRow()) {
     g.live &= ~only;
     --g.running;
     return;
@@ -359,7 +375,7 @@ LANE_INLINE void take(Group<T>& g, int lane, Row<T>& row) {
   g.z.re = onlyStored ? splat(row.xs[row.next]) : g.z.re;
   g.z.im = onlyStored ? splat(row.y) : g.z.im;
   g.its = only ? splat(1.0) : g.its;
-  g.sample[lane] = row.next++;
+  g.target[lane] = row.out + row.next++;
 }
 
 // The iterate after z - step, the step the quotient stored; a stopped lane
@@ -412,8 +428,8 @@ LANE_INLINE void iterate(Group<T> (&groups)[GROUPS], const Row<T>& row) {
 // Writes the outcome of the run `lane` ended and starts the next sample.
 template <class T>
 LANE_INLINE void retireLane(Group<T>& g, int lane, Row<T>& row) {
-  row.out[g.sample[lane]] = BasicOutcome<T>{BasicComplex<T>{T(g.z.re[lane]), T(g.z.im[lane])},
-                                            int(g.its[lane]), g.converged[lane] ? 0 : 1};
+  *g.target[lane] = BasicOutcome<T>{BasicComplex<T>{T(g.z.re[lane]), T(g.z.im[lane])},
+                                    int(g.its[lane]), g.converged[lane] ? 0 : 1};
   take(g, lane, row);
 }
 
@@ -446,11 +462,26 @@ LANE_INLINE bool retire(Group<T> (&groups)[GROUPS], Row<T>& row) {
 }
 
 template <class T, class Shape>
-LANE_INLINE void runRow(const LaneTables& tables, const T* xs, T y, int n, BasicOutcome<T>* out) {
+LANE_INLINE void runRows(const LaneTables& tables, const T* xs, const T* ys, int n, int rows,
+                         BasicOutcome<T>* const* outs) {
+  if (rows <= 0) return;
   TablesIn<T> terms;
   convertTables(tables, &terms);
-  Row<T> row{terms, xs, y, n, out, 0, splat(tables.ftol), splat(DTOL), splat(double(MAXITS)),
-             {},    {}};
+  Row<T> row{terms,
+             xs,
+             ys,
+             n,
+             rows,
+             outs,
+             0,
+             ys[0],
+             outs[0],
+             0,
+             splat(tables.ftol),
+             splat(DTOL),
+             splat(double(MAXITS)),
+             {},
+             {}};
   for (int lane = 0; lane < WIDTH; ++lane) row.only[lane][lane] = row.onlyStored[lane][lane] = -1;
   Group<T> groups[GROUPS];
   for (Group<T>& g : groups) {
@@ -466,35 +497,36 @@ LANE_INLINE void runRow(const LaneTables& tables, const T* xs, T y, int n, Basic
   } while (retire(groups, row));
 }
 
-// The row on the first shape that fits its tables; Interpreted fits all.
+// The rows on the first shape that fits their tables; Interpreted fits all.
 template <class T, class Shape, class... Others>
-LANE_INLINE void runFitting(const LaneTables& tables, const T* xs, T y, int n,
-                            BasicOutcome<T>* out) {
+LANE_INLINE void runFitting(const LaneTables& tables, const T* xs, const T* ys, int n, int rows,
+                            BasicOutcome<T>* const* outs) {
   if constexpr (sizeof...(Others) == 0) {
-    runRow<T, Shape>(tables, xs, y, n, out);
+    runRows<T, Shape>(tables, xs, ys, n, rows, outs);
   } else {
-    if (Shape::fits(tables)) return runRow<T, Shape>(tables, xs, y, n, out);
-    runFitting<T, Others...>(tables, xs, y, n, out);
+    if (Shape::fits(tables)) return runRows<T, Shape>(tables, xs, ys, n, rows, outs);
+    runFitting<T, Others...>(tables, xs, ys, n, rows, outs);
   }
 }
 
 template <class T>
-LANE_INLINE void runAnyRow(const LaneTables& tables, const T* xs, T y, int n,
-                           BasicOutcome<T>* out) {
+LANE_INLINE void runAnyRows(const LaneTables& tables, const T* xs, const T* ys, int n, int rows,
+                            BasicOutcome<T>* const* outs) {
   runFitting<T, Binomial<2>, Binomial<3>, Binomial<4>, Binomial<5>, Binomial<6>, Interpreted>(
-      tables, xs, y, n, out);
+      tables, xs, ys, n, rows, outs);
 }
 
 }  // namespace
 
-__attribute__((flatten)) void solveRow(const LaneTables& tables, const float* xs, float y, int n,
-                                       Outcome* out) {
-  runAnyRow(tables, xs, y, n, out);
+__attribute__((flatten)) void solveRows(const LaneTables& tables, const float* xs, const float* ys,
+                                        int n, int rows, Outcome* const* outs) {
+  runAnyRows(tables, xs, ys, n, rows, outs);
 }
 
-__attribute__((flatten)) void solveRow(const LaneTables& tables, const double* xs, double y, int n,
-                                       WideOutcome* out) {
-  runAnyRow(tables, xs, y, n, out);
+__attribute__((flatten)) void solveRows(const LaneTables& tables, const double* xs,
+                                        const double* ys, int n, int rows,
+                                        WideOutcome* const* outs) {
+  runAnyRows(tables, xs, ys, n, rows, outs);
 }
 
 }  // namespace LANES_NAMESPACE

@@ -39,11 +39,13 @@ struct LaneTables {
 template <class T>
 bool prepareLanes(const BasicSolver<T>& solver, LaneTables* tables);
 
-// One row of runs as solveRow describes it, one namespace per vector width,
+// Rows of runs as solveRows describes them, one namespace per vector width,
 // one function per storage type.
-#define BASIN_LANE_KERNELS                                                                \
-  void solveRow(const LaneTables& tables, const float* xs, float y, int n, Outcome* out); \
-  void solveRow(const LaneTables& tables, const double* xs, double y, int n, WideOutcome* out);
+#define BASIN_LANE_KERNELS                                                                      \
+  void solveRows(const LaneTables& tables, const float* xs, const float* ys, int n, int rows,   \
+                 Outcome* const* outs);                                                         \
+  void solveRows(const LaneTables& tables, const double* xs, const double* ys, int n, int rows, \
+                 WideOutcome* const* outs);
 namespace lanes_sse2 {
 BASIN_LANE_KERNELS
 }

@@ -10,10 +10,10 @@ namespace basin {
 namespace {
 
 template <class T>
-using Kernel = void (*)(const LaneTables&, const T*, T, int, BasicOutcome<T>*);
+using Kernel = void (*)(const LaneTables&, const T*, const T*, int, int, BasicOutcome<T>* const*);
 
 #ifdef BASIN_VECTOR_LANES
-#define LANE_KERNEL(set, T) static_cast<Kernel<T>>(&lanes_##set::solveRow)
+#define LANE_KERNEL(set, T) static_cast<Kernel<T>>(&lanes_##set::solveRows)
 bool hasSse2() { return true; }  // part of every x86-64 CPU
 bool hasAvx2() { return __builtin_cpu_supports("avx2"); }
 bool hasAvx512() { return __builtin_cpu_supports("avx512f"); }
@@ -109,9 +109,12 @@ BasicLaneJob<T>::BasicLaneJob(const BasicSolver<T>& s, LanePath p)
 }
 
 template <class T>
-void solveRow(const BasicLaneJob<T>& job, const T* xs, T y, int n, BasicOutcome<T>* out) {
-  if (const Kernel<T> kernel = setOf(job.path).kernel(xs)) return kernel(job.tables, xs, y, n, out);
-  for (int i = 0; i < n; ++i) out[i] = solve(*job.solver, BasicComplex<T>{xs[i], y});
+void solveRows(const BasicLaneJob<T>& job, const T* xs, const T* ys, int n, int rows,
+               BasicOutcome<T>* const* outs) {
+  if (const Kernel<T> kernel = setOf(job.path).kernel(xs))
+    return kernel(job.tables, xs, ys, n, rows, outs);
+  for (int r = 0; r < rows; ++r)
+    for (int i = 0; i < n; ++i) outs[r][i] = solve(*job.solver, BasicComplex<T>{xs[i], ys[r]});
 }
 
 // The two storage types.
@@ -119,7 +122,9 @@ template bool prepareLanes(const BasicSolver<float>&, LaneTables*);
 template bool prepareLanes(const BasicSolver<double>&, LaneTables*);
 template struct BasicLaneJob<float>;
 template struct BasicLaneJob<double>;
-template void solveRow(const BasicLaneJob<float>&, const float*, float, int, Outcome*);
-template void solveRow(const BasicLaneJob<double>&, const double*, double, int, WideOutcome*);
+template void solveRows(const BasicLaneJob<float>&, const float*, const float*, int, int,
+                        Outcome* const*);
+template void solveRows(const BasicLaneJob<double>&, const double*, const double*, int, int,
+                        WideOutcome* const*);
 
 }  // namespace basin

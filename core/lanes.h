@@ -1,11 +1,11 @@
 // Newton runs for a row of samples, several at once in the lanes of a vector.
 //
-// solveRow gives every sample exactly the outcome `solve` gives it: the same
-// end point bits, ITS and FAULT. Each lane carries out the scalar run's own
-// sequence of double operations and float stores; a lane whose run ends
-// writes its outcome and takes the next sample of the row at once, so no
-// lane idles until the row runs out. Any term table a Solver holds works,
-// for either storage type (float or double).
+// solveRows gives every sample exactly the outcome `solve` gives it: the
+// same end point bits, ITS and FAULT. Each lane carries out the scalar run's
+// own sequence of double operations and float stores; a lane whose run ends
+// writes its outcome and takes the next sample at once, going on to the next
+// row's when a row runs out, so no lane idles until the last row does. Any term table a Solver
+// holds works, for either storage type (float or double).
 //
 // The vector width is chosen at run time from what the CPU supports; on any
 // other CPU, or for a table the lanes cannot hold, the scalar `solve` runs.
@@ -54,9 +54,19 @@ struct BasicLaneJob {
 using LaneJob = BasicLaneJob<float>;
 using WideLaneJob = BasicLaneJob<double>;
 
+// The runs from (xs[i], ys[r]), i = 0 ... n - 1, r = 0 ... rows - 1, their
+// outcomes into outs[r][i]. The slowest runs of a row hold up the lanes only
+// in the last row: where a row's runs vary widely (quadbasin's), solving a
+// few rows at once saves a sixth of the iterations or more.
+template <class T>
+void solveRows(const BasicLaneJob<T>& job, const T* xs, const T* ys, int n, int rows,
+               BasicOutcome<T>* const* outs);
+
 // The runs from (xs[i], y), i = 0 ... n - 1, their outcomes into out[i].
 template <class T>
-void solveRow(const BasicLaneJob<T>& job, const T* xs, T y, int n, BasicOutcome<T>* out);
+void solveRow(const BasicLaneJob<T>& job, const T* xs, T y, int n, BasicOutcome<T>* out) {
+  solveRows(job, xs, &y, n, 1, &out);
+}
 
 // The same for one row alone, its tables prepared on the spot.
 template <class T>

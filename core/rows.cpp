@@ -15,7 +15,7 @@ namespace basin {
 // threads: it solves rows whenever the next one it needs is not ready.
 // Each worker starts on another processor than the caller's: left beside
 // it, it could share the caller's processor for much of the first frame.
-RowSolver::RowSolver(int threads) : depth_(std::max(64, 32 * threads)), batch_(4) {
+RowSolver::RowSolver(int threads) : depth_(std::max(64, 32 * threads)) {
   held_.assign(std::size_t(depth_), -1);
   for (int i = 1; i < threads; ++i) {
     workers_.emplace_back([this] { work(); });
@@ -104,7 +104,7 @@ void RowSolver::release(int row) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     taken_ = row + 1;
-    wake = waitingForRoom_ > 0 && (taken_ % batch_ == 0 || taken_ == job_.rows);
+    wake = waitingForRoom_ > 0 && (taken_ % BATCH == 0 || taken_ == job_.rows);
   }
   if (wake) space_.notify_all();
 }
@@ -129,7 +129,7 @@ void RowSolver::work() {
 // rather than one waiting out another's last full batch.
 int RowSolver::nextBatchEnd() const {
   const int threads = int(workers_.size()) + 1;
-  const int size = std::clamp((job_.rows - next_) / (4 * threads), 1, batch_);
+  const int size = std::clamp((job_.rows - next_) / (4 * threads), 1, BATCH);
   return std::min(next_ + size, job_.rows) - 1;
 }
 
@@ -152,8 +152,10 @@ void RowSolver::solveBatch(int first, int count, std::unique_lock<std::mutex>& l
     const Job job = job_;
     unsigned char* const ring = ring_.data();
     lock.unlock();
-    for (int row = first; row <= last; ++row)
-      job.solveRow(job, row, ring + std::size_t(row % depth_) * std::size_t(job.width) * job.cell);
+    void* outs[BATCH];
+    for (int k = 0; k < count; ++k)
+      outs[k] = ring + std::size_t((first + k) % depth_) * std::size_t(job.width) * job.cell;
+    job.solveRows(job, first, count, outs);
     lock.lock();
     for (int row = first; row <= last; ++row) held_[std::size_t(row % depth_)] = row;
   }

@@ -66,14 +66,14 @@ class RowSolver {
   }
 
   // The same, and first prepareRow(j, outcomes) on whichever thread solved
-  // row j, as soon as it is solved: for several rows at once, outside any
+  // row j, as soon as its batch is solved: for several rows at once, outside any
   // lock, and only once row j - depth() has been taken. It must not throw.
   template <class T, class PrepareRow, class UseRow>
   void solve(const BasicSolver<T>& solver, const T* xs, const T* ys, int width, int rows,
              LanePath path, const PrepareRow& prepareRow, UseRow&& useRow) {
     const BasicLaneJob<T> lanes(solver, path);  // the term tables made ready once
     const Caller caller(*this, Job{&lanes, xs, ys, width, rows, sizeof(BasicOutcome<T>),
-                                   &prepareRow, &solveRowOf<T, PrepareRow>});
+                                   &prepareRow, &solveRowsOf<T, PrepareRow>});
     for (int j = 0; j < rows; ++j) {
       useRow(j, static_cast<const BasicOutcome<T>*>(waitFor(j)));
       release(j);
@@ -93,15 +93,20 @@ class RowSolver {
     int rows = 0;
     std::size_t cell = 0;           // the bytes of one outcome
     const void* prepare = nullptr;  // the caller's PrepareRow
-    void (*solveRow)(const Job& job, int row, void* out) = nullptr;
+    // Rows first ... first + count - 1 (count <= BATCH) into outs[0 ... count - 1].
+    void (*solveRows)(const Job& job, int first, int count, void* const* outs) = nullptr;
   };
 
+  // A batch's rows are solved together, so that their lanes go on from one
+  // row to the next, then prepared one by one.
   template <class T, class PrepareRow>
-  static void solveRowOf(const Job& job, int row, void* out) {
-    BasicOutcome<T>* const outcomes = static_cast<BasicOutcome<T>*>(out);
-    solveRow(*static_cast<const BasicLaneJob<T>*>(job.lanes), static_cast<const T*>(job.xs),
-             static_cast<const T*>(job.ys)[row], job.width, outcomes);
-    (*static_cast<const PrepareRow*>(job.prepare))(row, outcomes);
+  static void solveRowsOf(const Job& job, int first, int count, void* const* outs) {
+    BasicOutcome<T>* outcomes[BATCH] = {};
+    for (int k = 0; k < count; ++k) outcomes[k] = static_cast<BasicOutcome<T>*>(outs[k]);
+    solveRows(*static_cast<const BasicLaneJob<T>*>(job.lanes), static_cast<const T*>(job.xs),
+              static_cast<const T*>(job.ys) + first, job.width, count, outcomes);
+    for (int k = 0; k < count; ++k)
+      (*static_cast<const PrepareRow*>(job.prepare))(first + k, outcomes[k]);
   }
 
   // Holds the solver for one caller: starts the job, and on the way out,
@@ -138,8 +143,8 @@ class RowSolver {
   std::condition_variable solved_;  // a row is ready for the caller
   std::condition_variable space_;   // the caller has taken a row
   Job job_;
-  int depth_;  // rows the ring holds
-  int batch_;  // rows a thread claims and hands over at once
+  int depth_;                      // rows the ring holds
+  static constexpr int BATCH = 4;  // rows a thread claims, solves and hands over at once
   // depth_ rows of outcomes of the job's type.
   LargeBuffer<unsigned char> ring_;
   std::vector<int> held_;          // the row each ring slot holds, or -1

@@ -13,13 +13,13 @@ while (($# >= 2)); do
   # DW.ref.* are the unwinder's data references (the sanitizer builds emit
   # them), no code.
   symbols=$(nm -C --defined-only --extern-only "$object" | cut -d' ' -f3- | grep -v '^DW\.ref\.' || true)
-  extra=$(grep -v -F "basin::lanes_${set_name}::solveRow(" <<<"$symbols" || true)
+  extra=$(grep -v -F "basin::lanes_${set_name}::solveRows(" <<<"$symbols" || true)
   if [[ -n $extra ]]; then
     echo "the $set_name kernel also exports:" >&2
     echo "$extra" >&2
     status=1
   fi
-  grep -q -F "basin::lanes_${set_name}::solveRow(" <<<"$symbols" ||
+  grep -q -F "basin::lanes_${set_name}::solveRows(" <<<"$symbols" ||
     { echo "the $set_name kernel lacks its entry point" >&2; status=1; }
 done
 exit $status
