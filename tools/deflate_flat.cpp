@@ -68,14 +68,16 @@ class BitWriter {
   explicit BitWriter(std::uint8_t* out) : start_(out), at_(out) {}
 
   // count <= 32
+  // The whole bytes go out at once, with no branch: eight are stored, and
+  // those past the whole ones are stored again by the next call (the
+  // buffer has room for them). Fewer than 8 bits stay behind.
   void put(std::uint32_t value, int count) {
     bits_ |= std::uint64_t(value) << count_;
     count_ += count;
-    if (count_ < 32) return;
-    for (int i = 0; i < 4; ++i) at_[i] = std::uint8_t(bits_ >> (8 * i));
-    at_ += 4;
-    bits_ >>= 32;
-    count_ -= 32;
+    for (int i = 0; i < 8; ++i) at_[i] = std::uint8_t(bits_ >> (8 * i));
+    at_ += count_ >> 3;
+    bits_ >>= count_ & ~7;
+    count_ &= 7;
   }
 
   // Pads with zero bits to the next byte boundary.
