@@ -23,6 +23,9 @@ constexpr int MAX_CODE_LENGTH_BITS = 7;
 constexpr std::size_t MIN_COPY = 3;
 constexpr std::size_t MAX_COPY = 258;
 constexpr std::size_t PIXEL_BYTES = 3;
+// A block header's bytes at most: 17 bits, 19 lengths of 3 bits and the
+// lengths of 290 symbols at 14 bits each.
+constexpr std::size_t HEADER_ROOM = 600;
 
 // A token is a literal byte (below 256) or COPY + n: n bytes, each a copy
 // of the byte three before it, one pixel back.
@@ -41,19 +44,26 @@ struct LengthSymbol {
   std::uint16_t extra = 0;
 };
 
+// The copy length symbols 257 ... 285: the shortest length each stands
+// for, and the extra bits that say how much longer.
+constexpr int LENGTH_CODES = 29;
+constexpr int LENGTH_BASE[LENGTH_CODES] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                           15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                           67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr int LENGTH_EXTRA_BITS[LENGTH_CODES] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                                 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+
 // The length symbol of each copy length 3 ... 258, and its extra bits.
 const std::array<LengthSymbol, MAX_COPY + 1> LENGTH_SYMBOLS = [] {
-  static const int base[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                               31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-  static const int extraBits[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                    2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
   std::array<LengthSymbol, MAX_COPY + 1> symbols{};
   // 258 is both symbol 284 with all extra bits set and symbol 285: the
   // later one, as the format requires, overwrites the earlier.
-  for (int k = 0; k < 29; ++k)
-    for (int n = base[k]; n < base[k] + (1 << extraBits[k]) && n <= int(MAX_COPY); ++n)
-      symbols[std::size_t(n)] = {std::uint16_t(257 + k), std::uint8_t(extraBits[k]),
-                                 std::uint16_t(n - base[k])};
+  for (int k = 0; k < LENGTH_CODES; ++k)
+    for (int n = LENGTH_BASE[k];
+         n < LENGTH_BASE[k] + (1 << LENGTH_EXTRA_BITS[k]) && n <= int(MAX_COPY); ++n)
+      symbols[std::size_t(n)] = {std::uint16_t(END_OF_BLOCK + 1 + k),
+                                 std::uint8_t(LENGTH_EXTRA_BITS[k]),
+                                 std::uint16_t(n - LENGTH_BASE[k])};
   return symbols;
 }();
 
@@ -306,6 +316,16 @@ void writeTokens(BitWriter& out, const std::uint16_t* token, const std::uint16_t
   out.put(codes[END_OF_BLOCK], lengths[END_OF_BLOCK]);
 }
 
+// The bits the tokens counted in `freq` take with code `lengths`: each
+// copy adds its length's extra bits and the one bit of its distance.
+std::size_t tokenBits(const std::uint32_t* freq, const std::uint8_t* lengths) {
+  std::size_t bits = 0;
+  for (int s = 0; s < LITLEN_SYMBOLS; ++s) bits += std::size_t(freq[s]) * lengths[s];
+  for (int k = 0; k < LENGTH_CODES; ++k)
+    bits += std::size_t(freq[END_OF_BLOCK + 1 + k]) * (LENGTH_EXTRA_BITS[k] + 1u);
+  return bits;
+}
+
 }  // namespace
 
 void deflateRows(const Picture& picture, int first, int count, bool last, DeflateScratch& scratch,
@@ -332,11 +352,10 @@ void deflateRows(const Picture& picture, int first, int count, bool last, Deflat
   int litCount = LITLEN_SYMBOLS;
   while (lengths[litCount - 1] == 0) --litCount;  // at least 257: the end of block is used
 
-  // At most 15 bits a literal and 21 a copy of three or more bytes, a
-  // header of under 600 bytes and the closing bytes.
-  const std::size_t room = 2 * scanlines + 1024;
-  std::uint8_t* const bytes = scratch.out.atLeast(room);
-  BitWriter out(bytes);
+  // The piece is written in place, into room for a header of under 600
+  // bytes, the tokens' codes, the closing bytes and the writer's overrun.
+  piece.bytes.resize(HEADER_ROOM + tokenBits(freq, lengths) / 8 + 16);
+  BitWriter out(piece.bytes.data());
   writeHeader(out, last, lengths, litCount);
   writeTokens(out, tokens, end, lengths, codes);
   if (!last) {
@@ -348,7 +367,7 @@ void deflateRows(const Picture& picture, int first, int count, bool last, Deflat
     for (const std::uint8_t byte : EMPTY_LENGTHS) out.putByte(byte);
   }
   out.align();
-  piece.bytes.assign(bytes, bytes + out.size());
+  piece.bytes.resize(out.size());
   piece.adler = adler;
   piece.length = scanlines;
 }

@@ -49,7 +49,6 @@ struct Room {
 
 struct DeflateScratch {
   Room<std::uint16_t> tokens;
-  Room<std::uint8_t> out;
 };
 
 void deflateRows(const Picture& picture, int first, int count, bool last, DeflateScratch& scratch,

@@ -269,14 +269,17 @@ bool CompressedRows::complete(const Picture& picture, int threads) {
   }
   std::atomic<int> next{made_};
   std::atomic<bool> failed{false};
-  const auto work = [&] {
+  const auto workWith = [&](DeflateScratch& scratch) {
     try {
-      DeflateScratch scratch;
       for (int i = next++; i < count && !failed; i = next++)
         compressPiece(picture, i, scratch, pieces_[std::size_t(i)]);
     } catch (const std::bad_alloc&) {
       failed = true;  // on a helper thread it would end the process unexplained
     }
+  };
+  const auto work = [&] {
+    DeflateScratch scratch;
+    workWith(scratch);
   };
   std::vector<std::thread> helpers;
   try {
@@ -286,7 +289,7 @@ bool CompressedRows::complete(const Picture& picture, int threads) {
     }
   } catch (const std::system_error&) {
   }
-  work();
+  workWith(scratch_);  // the room the pieces made ahead already took
   for (std::thread& helper : helpers) helper.join();
   if (failed) return false;
   made_ = count;
