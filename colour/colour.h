@@ -100,6 +100,13 @@ inline WideComplex nearestRoot(Registry& registry, const WideComplex& r) {
 struct Margins {
   double matched2 = 0;
   double missed2 = std::numeric_limits<double>::infinity();
+
+  void matched(double d2) { matched2 = std::max(matched2, d2); }
+  void missed(double d2) { missed2 = std::min(missed2, d2); }
+  void add(const Margins& other) {
+    matched(other.matched2);
+    missed(other.missed2);
+  }
 };
 
 // The first slot whose root lies within RTOL of r (squared distance,
@@ -109,10 +116,10 @@ inline int matchingSlot(const Registry& registry, const WideComplex& r, Margins&
   for (int i = 0; i < registry.store; ++i) {
     const double d = distance2(r, registry.ROOTS[i]);
     if (d <= rtol) {
-      margins.matched2 = std::max(margins.matched2, d);
+      margins.matched(d);
       return i;
     }
-    margins.missed2 = std::min(margins.missed2, d);
+    margins.missed(d);
   }
   return -1;
 }

@@ -50,13 +50,12 @@ void colourRow(Registry& registry, const BasicOutcome<T>* row, int n, std::uint8
       } else if (distance2(end, anchor) <= anchorReach &&
                  (d = distance2(end, registry.ROOTS[lastSlot])) <= registry.RTOL) {
         registry.ROOTS[lastSlot] = end;
-        margins.matched2 = std::max(margins.matched2, d);
+        margins.matched(d);
         slot = lastSlot;
       } else {
         Margins searched;
         slot = findslot(registry, &end, searched);
-        margins.matched2 = std::max(margins.matched2, searched.matched2);
-        margins.missed2 = std::min(margins.missed2, searched.missed2);
+        margins.add(searched);
         const bool finite = std::isfinite(end.re) && std::isfinite(end.im);
         lastSnap = snapsRepeat && finite ? registry.lastSnap : -1;
         lastSlot = slot;
@@ -68,7 +67,7 @@ void colourRow(Registry& registry, const BasicOutcome<T>* row, int n, std::uint8
             missed2 / 2 > registry.RTOL) {
           anchor = end;
           anchorReach = std::min(missed2 / 16, std::numeric_limits<double>::max());
-          margins.missed2 = std::min(margins.missed2, missed2 / 2);
+          margins.missed(missed2 / 2);
         }
       }
     }

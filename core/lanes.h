@@ -1,11 +1,11 @@
-// Newton runs for a row of samples, several at once in the lanes of a vector.
+// Newton runs for rows of samples, several at once in the lanes of a vector.
 //
 // solveRows gives every sample exactly the outcome `solve` gives it: the
 // same end point bits, ITS and FAULT. Each lane carries out the scalar run's
 // own sequence of double operations and float stores; a lane whose run ends
 // writes its outcome and takes the next sample at once, going on to the next
-// row's when a row runs out, so no lane idles until the last row does. Any term table a Solver
-// holds works, for either storage type (float or double).
+// row's when a row runs out, so no lane idles until the last row does. Any
+// term table a Solver holds works, for either storage type (float or double).
 //
 // The vector width is chosen at run time from what the CPU supports; on any
 // other CPU, or for a table the lanes cannot hold, the scalar `solve` runs.
