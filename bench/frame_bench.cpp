@@ -63,7 +63,7 @@ void rootFinding(benchmark::State& state, const char* text) {
   if (!parsePolynomial(text, &p, nullptr)) std::abort();
   std::vector<Root> roots;
   for (auto _ : state) {
-    if (!findRoots(p.term, p.count, &roots)) state.SkipWithError("no roots");
+    if (!findRoots(p.term, p.count, Precision::Float, &roots)) state.SkipWithError("no roots");
     benchmark::DoNotOptimize(roots.data());
   }
 }

@@ -52,8 +52,7 @@ void snapTo(Registry& registry, const std::vector<Root>& roots) {
   registry.snaps = 0;
   registry.lastSnap = 0;
   for (const Root& root : roots) {
-    const WideComplex z{storedIn(registry.precision, root.re),
-                        storedIn(registry.precision, root.im)};
+    const WideComplex z{root.re, root.im};  // already a value of the storage type
     if (std::isfinite(z.re) && std::isfinite(z.im) && registry.snaps < MAXTERMS - 1)
       registry.SNAP[registry.snaps++] = z;
   }

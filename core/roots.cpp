@@ -1,212 +1,595 @@
+// Certified roots: exact square-free factors, isolating balls from Arb, and
+// one rounding of each part straight from its ball.
+//
+// Polynomials over the Gaussian rationals (`Poly`, the coefficient of z^k at
+// [k], no zero coefficient after the last nonzero one):
+//   divide(a, b, &r)        - the quotient q of a = q b + r, deg r < deg b;
+//   gcd(a, b)               - monic; gcd(a, 0) is a made monic;
+//   squareFree(f)           - Yun's algorithm: factor i (from 0) holds the roots
+//                             of multiplicity i + 1, each simple;
+//   surelySquareFree(f)     - true only when f is square-free (checked mod a
+//                             prime), which spares most polynomials Yun's gcds.
+// Roots and rounding:
+//   enclose(...)            - one isolating box per root of a square-free
+//                             factor, by Durand-Kerner steps from Bini's
+//                             starting points, validated by Arb;
+//   nearestIn(x, format)    - the exact dyadic x rounded once to a float or a
+//                             double, as the header says;
+//   partEquals(...)         - whether a part of an isolated root is exactly a
+//                             given rational, decided in exact arithmetic;
+//   roundPart(...)          - a part rounded with certainty, or false;
+//   solveFactor(...)        - every root of a square-free factor rounded, the
+//                             working precision doubled until each part is
+//                             certain; false past MAX_BITS.
 #include "core/roots.h"
 
+#include <acb_poly.h>
+#include <flint/flint.h>
+#include <flint/fmpz.h>
+#include <flint/fmpz_poly.h>
+#include <flint/nmod_poly.h>
+#include <flint/ulong_extras.h>
 #include <gmpxx.h>
-#include <gsl/gsl_errno.h>
-#include <gsl/gsl_poly.h>
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
-#include <complex>
 #include <utility>
 
 namespace basin {
 namespace {
 
-// A polynomial with integer coefficients, that of z^k at [k], with no
-// leading zero (the zero polynomial is empty). Working over the integers
-// with primitive remainders keeps the numbers short: rational arithmetic
-// would reduce every coefficient to lowest terms at every step.
-using Exact = std::vector<mpz_class>;
+// Working precisions run 64, 128, ... bits up to this. An exact 0 part needs
+// a ball inside (-2^-1075, 2^-1075), so a root of size 2^1000 with one needs
+// some 2100 bits; beyond this the roots are not worth the wait.
+constexpr slong MAX_BITS = 8192;
 
-void trim(Exact& p) {
-  while (!p.empty() && p.back() == 0) p.pop_back();
+// Durand-Kerner steps at one working precision, at most. From Bini's
+// starting points a few dozen suffice; a precision that needs more is
+// followed by the next one, which goes on from where this one stopped.
+constexpr int MAX_STEPS = 100;
+
+// Below this working precision a ball across a rounding boundary is far
+// likelier to be wide than to sit on it, and the next precision costs less
+// than the exact test of whether it does.
+constexpr slong TIE_BITS = 256;
+
+// An Arb or FLINT object, initialised when made and cleared when it goes, so
+// that no return path leaks one.
+template <class T, void (*Init)(T*), void (*Clear)(T*)>
+class Owned {
+ public:
+  Owned() { Init(value_); }
+  ~Owned() { Clear(value_); }
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  operator T*() { return value_; }
+  operator const T*() const { return value_; }
+
+ private:
+  T value_[1];
+};
+
+using Arf = Owned<arf_struct, arf_init, arf_clear>;
+using Fmpz = Owned<fmpz, fmpz_init, fmpz_clear>;
+using FmpzPoly = Owned<fmpz_poly_struct, fmpz_poly_init, fmpz_poly_clear>;
+using AcbPoly = Owned<acb_poly_struct, acb_poly_init, acb_poly_clear>;
+
+class AcbVector {
+ public:
+  explicit AcbVector(slong length) : length_(length), entries_(_acb_vec_init(length)) {}
+  ~AcbVector() { _acb_vec_clear(entries_, length_); }
+  AcbVector(const AcbVector&) = delete;
+  AcbVector& operator=(const AcbVector&) = delete;
+  acb_ptr get() { return entries_; }
+
+ private:
+  slong length_;
+  acb_ptr entries_;
+};
+
+// ---- Exact arithmetic over the Gaussian rationals.
+
+using Gaussian = GaussianRational;
+using Poly = ExactPolynomial;
+
+enum class Part { Real, Imaginary };
+
+bool isZero(const Gaussian& a) { return sgn(a.re) == 0 && sgn(a.im) == 0; }
+
+Gaussian times(const Gaussian& a, const Gaussian& b) {
+  return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
 }
 
-int degree(const Exact& p) { return int(p.size()) - 1; }
+Gaussian reciprocal(const Gaussian& a) {
+  const mpq_class norm = a.re * a.re + a.im * a.im;
+  return {a.re / norm, -a.im / norm};
+}
 
-Exact derivative(const Exact& p) {
-  Exact d;
-  for (std::size_t k = 1; k < p.size(); ++k) d.push_back(p[k] * long(k));
+void add(Gaussian& sum, const Gaussian& b) {
+  sum.re += b.re;
+  sum.im += b.im;
+}
+
+void trim(Poly& p) {
+  while (!p.empty() && isZero(p.back())) p.pop_back();
+}
+
+int degree(const Poly& p) { return int(p.size()) - 1; }
+
+Poly derivative(const Poly& p) {
+  Poly d;
+  for (std::size_t k = 1; k < p.size(); ++k) d.push_back({p[k].re * long(k), p[k].im * long(k)});
   trim(d);
   return d;
 }
 
-Exact minus(Exact a, const Exact& b) {
+Poly minus(Poly a, const Poly& b) {
   if (a.size() < b.size()) a.resize(b.size());
-  for (std::size_t k = 0; k < b.size(); ++k) a[k] -= b[k];
+  for (std::size_t k = 0; k < b.size(); ++k) add(a[k], {-b[k].re, -b[k].im});
   trim(a);
   return a;
 }
 
-// p divided by the gcd of its coefficients, its leading one made positive.
-Exact primitive(Exact p) {
+Poly monic(Poly p) {
   if (p.empty()) return p;
-  mpz_class content = 0;
-  for (const mpz_class& c : p) mpz_gcd(content.get_mpz_t(), content.get_mpz_t(), c.get_mpz_t());
-  if (p.back() < 0) content = -content;
-  for (mpz_class& c : p) mpz_divexact(c.get_mpz_t(), c.get_mpz_t(), content.get_mpz_t());
+  const Gaussian scale = reciprocal(p.back());
+  for (Gaussian& c : p) c = times(c, scale);
   return p;
 }
 
-// The primitive part of a pseudo-remainder of a by b (b not zero): what is
-// left of a scaled by powers of lead(b) after taking multiples of b away.
-Exact remainder(Exact a, const Exact& b) {
-  const mpz_class& lead = b.back();
-  while (!a.empty() && a.size() >= b.size()) {
-    const mpz_class top = a.back();
+Poly divide(Poly a, const Poly& b, Poly* remainder) {
+  const Gaussian inverse = reciprocal(b.back());
+  Poly q(a.size() >= b.size() ? a.size() - b.size() + 1 : 0);
+  while (a.size() >= b.size()) {
     const std::size_t shift = a.size() - b.size();
-    for (mpz_class& c : a) c *= lead;
-    for (std::size_t j = 0; j < b.size(); ++j) a[shift + j] -= top * b[j];
+    q[shift] = times(a.back(), inverse);
+    const Gaussian negated{-q[shift].re, -q[shift].im};
+    for (std::size_t j = 0; j + 1 < b.size(); ++j) add(a[shift + j], times(negated, b[j]));
+    a.pop_back();  // cancelled exactly
     trim(a);
   }
-  return primitive(std::move(a));
-}
-
-// The quotient a / b, b dividing a. Exact in whole numbers when b is
-// primitive (Gauss's lemma).
-Exact quotient(Exact a, const Exact& b) {
-  if (a.size() < b.size()) return {};  // a is 0
-  Exact q(a.size() - b.size() + 1);
-  for (std::size_t k = q.size(); k-- > 0;) {
-    mpz_divexact(q[k].get_mpz_t(), a[k + b.size() - 1].get_mpz_t(), b.back().get_mpz_t());
-    if (q[k] == 0) continue;
-    for (std::size_t j = 0; j < b.size(); ++j) a[k + j] -= q[k] * b[j];
-  }
+  if (remainder != nullptr) *remainder = std::move(a);
   return q;
 }
 
-// The primitive greatest common divisor, by Euclid's algorithm on primitive
-// pseudo-remainders; gcd(0, 0) = 0.
-Exact gcd(Exact a, Exact b) {
-  a = primitive(std::move(a));
+Poly gcd(Poly a, Poly b) {
+  // Monic remainders keep the coefficients to ratios of subresultants: short.
+  a = monic(std::move(a));
+  b = monic(std::move(b));
   while (!b.empty()) {
-    Exact r = remainder(std::move(a), b);
-    a = primitive(std::move(b));
-    b = std::move(r);
+    Poly r;
+    divide(std::move(a), b, &r);
+    a = std::move(b);
+    b = monic(std::move(r));
   }
   return a;
 }
 
-// Yun's algorithm: the square-free factors of f, factor i (from 1) holding
-// the roots of multiplicity i; constant factors where no root has it. Each
-// gcd is primitive, so every quotient stays whole and f = a b, f' = a c hold
-// exactly, as the algorithm needs.
-std::vector<Exact> squareFree(const Exact& f) {
-  std::vector<Exact> factors;
-  const Exact df = derivative(f);
-  const Exact a = gcd(f, df);
-  Exact b = quotient(f, a);
-  Exact c = quotient(df, a);
-  Exact d = minus(c, derivative(b));
+// f = a b and f' = a c hold exactly at every step, whatever the gcds'
+// normalisation, since every quotient is exact.
+std::vector<Poly> squareFree(const Poly& f) {
+  std::vector<Poly> factors;
+  const Poly df = derivative(f);
+  const Poly a = gcd(f, df);
+  Poly b = divide(f, a, nullptr);
+  Poly d = minus(divide(df, a, nullptr), derivative(b));
   while (degree(b) > 0) {
-    const Exact factor = gcd(b, d);
-    b = quotient(b, factor);
-    c = quotient(d, factor);
-    d = minus(c, derivative(b));
-    factors.push_back(factor);
+    Poly factor = gcd(b, d);
+    b = divide(b, factor, nullptr);
+    d = minus(divide(d, factor, nullptr), derivative(b));
+    factors.push_back(std::move(factor));
   }
   return factors;
 }
 
-using Point = std::complex<double>;
-
-// p(z) and p'(z) by Horner's rule.
-std::pair<Point, Point> valueAndSlope(const std::vector<double>& p, Point z) {
-  Point value = 0, slope = 0;
-  for (std::size_t k = p.size(); k-- > 0;) {
-    slope = slope * z + value;
-    value = value * z + p[k];
+// f(c0 + c1 t) as a polynomial in t, by Horner's rule.
+Poly composeLinear(const Poly& f, const Gaussian& c0, const Gaussian& c1) {
+  Poly h;
+  for (std::size_t k = f.size(); k-- > 0;) {
+    Poly next(h.size() + 1);
+    for (std::size_t j = 0; j < h.size(); ++j) {
+      add(next[j], times(h[j], c0));
+      add(next[j + 1], times(h[j], c1));
+    }
+    add(next[0], f[k]);
+    trim(next);
+    h = std::move(next);
   }
-  return {value, slope};
+  return h;
 }
 
-// A few Newton steps on p, from a root the eigenvalues gave; a step that
-// does not make |p| smaller is not taken.
-Point polish(const std::vector<double>& p, Point z) {
-  auto [value, slope] = valueAndSlope(p, z);
-  for (int step = 0; step < 4 && std::abs(value) > 0 && std::abs(slope) > 0; ++step) {
-    const Point next = z - value / slope;
-    const auto [nextValue, nextSlope] = valueAndSlope(p, next);
-    if (!(std::abs(nextValue) < std::abs(value))) break;
-    z = next;
-    value = nextValue;
-    slope = nextSlope;
-  }
-  return z;
+// One part of each of p's coefficients, as a polynomial with real ones.
+Poly partOf(const Poly& p, Part part) {
+  Poly real;
+  for (const Gaussian& c : p) real.push_back({part == Part::Real ? c.re : c.im, 0});
+  trim(real);
+  return real;
 }
 
-// The roots of a square-free factor of degree 1 or more.
-bool solveFactor(const Exact& factor, std::vector<Point>* roots) {
-  // In doubles, scaled by a power of two that brings the leading
-  // coefficient near 1, whatever the integers' length.
-  const long scale = long(mpz_sizeinbase(factor.back().get_mpz_t(), 2));
-  std::vector<double> p;
-  for (const mpz_class& c : factor) {
-    long exponent = 0;
-    const double mantissa = mpz_get_d_2exp(&exponent, c.get_mpz_t());
-    p.push_back(std::ldexp(mantissa, int(exponent - scale)));
-    if (!std::isfinite(p.back())) return false;
+// p(x) for a p with real coefficients.
+mpq_class realValue(const Poly& p, const mpq_class& x) {
+  mpq_class value = 0;
+  for (std::size_t k = p.size(); k-- > 0;) value = value * x + p[k].re;
+  return value;
+}
+
+// ---- A quick test that most polynomials pass, Yun's algorithm's gcds being
+// slow on long coefficients.
+
+class NmodPoly {
+ public:
+  explicit NmodPoly(ulong modulus) { nmod_poly_init(value_, modulus); }
+  ~NmodPoly() { nmod_poly_clear(value_); }
+  NmodPoly(const NmodPoly&) = delete;
+  NmodPoly& operator=(const NmodPoly&) = delete;
+  operator nmod_poly_struct*() { return value_; }
+
+ private:
+  nmod_poly_t value_;
+};
+
+// A prime p = 1 mod 4, so that -1 has square roots mod p, and one of them.
+struct Modulus {
+  ulong prime;
+  ulong i;
+};
+
+Modulus gaussianModulus() {
+  ulong prime = n_nextprime(UWORD(1) << 62, 1);
+  while (prime % 4 != 1) prime = n_nextprime(prime, 1);
+  return {prime, n_sqrtmod(prime - 1, prime)};
+}
+
+// x mod p; false when p divides x's denominator.
+bool reduce(const mpq_class& x, ulong p, ulong* residue) {
+  const ulong denominator = mpz_fdiv_ui(x.get_den_mpz_t(), p);
+  if (denominator == 0) return false;
+  *residue = n_mulmod2(mpz_fdiv_ui(x.get_num_mpz_t(), p), n_invmod(denominator, p), p);
+  return true;
+}
+
+// Whether f is certainly square-free. Reading i as a square root of -1
+// mod p maps the Gaussian rationals whose denominators p does not divide
+// onto the integers mod p, and a repeated factor of f onto a repeated factor
+// of its image when its degree is kept; so an image prime to its derivative
+// clears f. False says nothing.
+bool surelySquareFree(const Poly& f) {
+  static const Modulus modulus = gaussianModulus();
+  const ulong p = modulus.prime;
+  NmodPoly image(p), slope(p), common(p);
+  for (std::size_t k = 0; k < f.size(); ++k) {
+    ulong re = 0, im = 0;
+    if (!reduce(f[k].re, p, &re) || !reduce(f[k].im, p, &im)) return false;
+    nmod_poly_set_coeff_ui(image, slong(k), n_addmod(re, n_mulmod2(im, modulus.i, p), p));
   }
-  if (p.size() == 2) {
-    roots->push_back(Point(-p[0] / p[1], 0.0));
+  if (nmod_poly_degree(image) != degree(f)) return false;
+  nmod_poly_derivative(slope, image);
+  nmod_poly_gcd(common, image, slope);
+  return nmod_poly_degree(common) == 0;
+}
+
+// ---- Balls, rationals and rounding.
+
+mpq_class rationalOf(const arf_t x) {
+  Fmpz mantissa, exponent;
+  arf_get_fmpz_2exp(mantissa, exponent, x);
+  mpz_class whole;
+  fmpz_get_mpz(whole.get_mpz_t(), mantissa);
+  mpq_class q(whole);
+  const slong shift = fmpz_get_si(exponent);
+  if (shift >= 0)
+    mpq_mul_2exp(q.get_mpq_t(), q.get_mpq_t(), mp_bitcnt_t(shift));
+  else
+    mpq_div_2exp(q.get_mpq_t(), q.get_mpq_t(), mp_bitcnt_t(-shift));
+  return q;
+}
+
+// The ends of the ball, exactly.
+void boundsOf(const arb_t ball, arf_t lower, arf_t upper) {
+  Arf radius;
+  arf_set_mag(radius, arb_radref(ball));
+  arf_sub(lower, arb_midref(ball), radius, ARF_PREC_EXACT, ARF_RND_DOWN);
+  arf_add(upper, arb_midref(ball), radius, ARF_PREC_EXACT, ARF_RND_DOWN);
+}
+
+struct Format {
+  slong digits;          // significand bits, the leading one included
+  slong leastUnit;       // the exponent of the smallest subnormal
+  double largest;        // the largest finite value
+  double (*up)(double);  // the next value of the format above a value of it
+};
+
+double nextDouble(double x) { return std::nextafter(x, HUGE_VAL); }
+double nextFloat(double x) { return std::nextafter(float(x), HUGE_VALF); }
+
+const Format DOUBLE_FORMAT{53, -1074, DBL_MAX, nextDouble};
+const Format FLOAT_FORMAT{24, -149, FLT_MAX, nextFloat};
+
+double nearestIn(const arf_t x, const Format& format) {
+  if (arf_is_zero(x)) return 0.0;
+  const double sign = arf_sgn(x) < 0 ? -1.0 : 1.0;
+  const slong top = arf_abs_bound_lt_2exp_si(x);  // 2^(top-1) <= |x| < 2^top
+  if (top > 2 * 1024) return sign * HUGE_VAL;     // far past either format
+  // x / 2^unit rounded to a whole number, ties to the even one: at most
+  // `digits` bits, fewer for a subnormal.
+  const slong unit = std::max(top - format.digits, format.leastUnit);
+  Arf scaled, fraction;
+  Fmpz whole;
+  arf_mul_2exp_si(scaled, x, -unit);
+  arf_get_fmpz(whole, scaled, ARF_RND_FLOOR);
+  arf_sub_fmpz(fraction, scaled, whole, ARF_PREC_EXACT, ARF_RND_DOWN);
+  const int half = arf_cmp_2exp_si(fraction, -1);
+  if (half > 0 || (half == 0 && fmpz_is_odd(whole))) fmpz_add_ui(whole, whole, 1);
+  const double value = std::ldexp(fmpz_get_d(whole), int(unit));  // exact; 0 is +0
+  return std::abs(value) > format.largest ? sign * HUGE_VAL : value;
+}
+
+// The point between neighbours low < high of the format where rounding
+// passes from one to the other; past the largest finite value, half a unit
+// beyond it.
+void boundaryBetween(double low, double high, const Format& format, arf_t boundary) {
+  if (std::isinf(low)) {
+    boundaryBetween(-high, -low, format, boundary);
+    arf_neg(boundary, boundary);
+    return;
+  }
+  Arf a, b;
+  arf_set_d(a, low);
+  if (std::isinf(high)) {  // low + (low - the value below low) / 2
+    arf_set_d(b, -format.up(-low));
+    arf_sub(b, a, b, ARF_PREC_EXACT, ARF_RND_DOWN);
+    arf_mul_2exp_si(b, b, -1);
+    arf_add(boundary, a, b, ARF_PREC_EXACT, ARF_RND_DOWN);
+    return;
+  }
+  arf_set_d(b, high);
+  arf_add(boundary, a, b, ARF_PREC_EXACT, ARF_RND_DOWN);
+  arf_mul_2exp_si(boundary, boundary, -1);
+}
+
+// A root of a square-free factor, alone in `box`, found at `bits` of
+// working precision.
+struct Isolated {
+  const Poly& factor;
+  const acb_struct* box;
+  slong bits;
+};
+
+const arb_struct* ballOf(const acb_struct* root, Part part) {
+  return part == Part::Real ? acb_realref(root) : acb_imagref(root);
+}
+
+// Whether the one root of `factor` in the box `root` has exactly `value` as
+// its `part`. On the line where that part is `value`, factor is a
+// polynomial h in the other part t, zero where its real and imaginary parts
+// both are: at the real roots of their gcd g. A root of g inside the other
+// part's interval is a root of factor in the box, so the root itself; and g
+// divides h, square-free as factor is, so that root is simple and g changes
+// sign across it.
+bool partEquals(const Isolated& root, Part part, const mpq_class& value) {
+  const Gaussian one{1, 0}, i{0, 1};
+  const Poly h = part == Part::Real ? composeLinear(root.factor, {value, 0}, i)
+                                    : composeLinear(root.factor, {0, value}, one);
+  const Poly g = gcd(partOf(h, Part::Real), partOf(h, Part::Imaginary));
+  Arf lower, upper;
+  boundsOf(ballOf(root.box, part == Part::Real ? Part::Imaginary : Part::Real), lower, upper);
+  return sgn(realValue(g, rationalOf(lower))) * sgn(realValue(g, rationalOf(upper))) <= 0;
+}
+
+// The part rounded to the format, when every point of its ball rounds
+// alike, or when the ball's two roundings are neighbours and the part is
+// exactly the boundary between them.
+bool roundPart(const Isolated& root, Part part, const Format& format, double* rounded) {
+  const arb_struct* ball = ballOf(root.box, part);
+  if (!arb_is_finite(ball)) return false;
+  Arf lower, upper;
+  boundsOf(ball, lower, upper);
+  const double low = nearestIn(lower, format);
+  const double high = nearestIn(upper, format);
+  if (low == high) {
+    *rounded = low;
     return true;
   }
-  const std::size_t n = p.size() - 1;
-  std::vector<double> z(2 * n);
-  gsl_poly_complex_workspace* work = gsl_poly_complex_workspace_alloc(p.size());
-  if (work == nullptr) return false;
-  const int status = gsl_poly_complex_solve(p.data(), p.size(), work, z.data());
-  gsl_poly_complex_workspace_free(work);
-  if (status != GSL_SUCCESS) return false;
-  for (std::size_t k = 0; k < n; ++k) {
-    const Point root = polish(p, Point(z[2 * k], z[2 * k + 1]));
-    if (!std::isfinite(root.real()) || !std::isfinite(root.imag())) return false;
-    roots->push_back(root);
+  if (root.bits < TIE_BITS || format.up(low) != high) return false;
+  Arf boundary;
+  boundaryBetween(low, high, format, boundary);
+  if (!partEquals(root, part, rationalOf(boundary))) return false;
+  *rounded = nearestIn(boundary, format);
+  return true;
+}
+
+// The factor times the least common multiple of its denominators, split
+// into the real and imaginary parts of its Gaussian-integer coefficients.
+void integerParts(const Poly& factor, fmpz_poly_t re, fmpz_poly_t im) {
+  mpz_class common = 1;
+  for (const Gaussian& c : factor) {
+    mpz_lcm(common.get_mpz_t(), common.get_mpz_t(), c.re.get_den_mpz_t());
+    mpz_lcm(common.get_mpz_t(), common.get_mpz_t(), c.im.get_den_mpz_t());
+  }
+  for (std::size_t k = 0; k < factor.size(); ++k) {
+    const mpz_class a = factor[k].re.get_num() * (common / factor[k].re.get_den());
+    const mpz_class b = factor[k].im.get_num() * (common / factor[k].im.get_den());
+    fmpz_poly_set_coeff_mpz(re, slong(k), a.get_mpz_t());
+    fmpz_poly_set_coeff_mpz(im, slong(k), b.get_mpz_t());
+  }
+}
+
+// log2 |re + i im|, to within half a bit; -inf for 0.
+double log2Size(const fmpz_t re, const fmpz_t im) {
+  double size = -HUGE_VAL;
+  for (const fmpz* part : {re, im}) {
+    if (fmpz_is_zero(part)) continue;
+    slong exponent = 0;
+    const double mantissa = fmpz_get_d_2exp(&exponent, part);
+    size = std::max(size, double(exponent) + std::log2(std::abs(mantissa)));
+  }
+  return size;
+}
+
+struct HullPoint {
+  slong k;
+  double size;  // log2 |a_k|
+};
+
+// Whether b lies strictly above the line from a to c.
+bool above(const HullPoint& a, const HullPoint& b, const HullPoint& c) {
+  return (b.size - a.size) * double(c.k - a.k) > (c.size - a.size) * double(b.k - a.k);
+}
+
+// Starting points after Bini: the upper convex hull of the points
+// (k, log2 |a_k|) sorts the roots by size, an edge from k to k + m standing
+// for m roots near the circle of radius (|a_k| / |a_{k+m}|)^(1/m). Points
+// spread evenly on those circles, each circle turned a little further, let
+// the iteration converge even when the roots' sizes span thousands of
+// binary orders, where starting near the unit circle takes it tens of seconds.
+void startingPoints(const fmpz_poly_t re, const fmpz_poly_t im, acb_ptr roots) {
+  std::vector<HullPoint> hull;
+  Fmpz a, b;
+  for (slong k = 0; k <= fmpz_poly_degree(re) || k <= fmpz_poly_degree(im); ++k) {
+    fmpz_poly_get_coeff_fmpz(a, re, k);
+    fmpz_poly_get_coeff_fmpz(b, im, k);
+    const HullPoint point{k, log2Size(a, b)};
+    if (std::isinf(point.size)) continue;
+    while (hull.size() >= 2 && !above(hull[hull.size() - 2], hull.back(), point)) hull.pop_back();
+    hull.push_back(point);
+  }
+  slong next = 0;
+  for (; next < hull.front().k; ++next) acb_zero(roots + next);  // a_0 = ... = 0
+  for (std::size_t edge = 0; edge + 1 < hull.size(); ++edge) {
+    const slong count = hull[edge + 1].k - hull[edge].k;
+    const double log2Radius = (hull[edge].size - hull[edge + 1].size) / double(count);
+    const double whole = std::floor(log2Radius);
+    const double radius = std::exp2(log2Radius - whole);
+    for (slong j = 0; j < count; ++j, ++next) {
+      const double angle =
+          2 * std::acos(-1.0) * double(j) / double(count) + 0.7 + 1.9 * double(edge);
+      arb_set_d(acb_realref(roots + next), radius * std::cos(angle));
+      arb_set_d(acb_imagref(roots + next), radius * std::sin(angle));
+      acb_mul_2exp_si(roots + next, roots + next, slong(whole));
+    }
+  }
+}
+
+// Whether every root's last correction (the radius a Durand-Kerner step
+// leaves) is below 2^-(bits/2) of the root's size: the iteration converges
+// quadratically there, so one more step reaches the working precision.
+bool settled(acb_srcptr roots, slong count, slong bits) {
+  for (slong k = 0; k < count; ++k) {
+    const acb_struct* z = roots + k;
+    if (arf_is_zero(arb_midref(acb_realref(z))) && arf_is_zero(arb_midref(acb_imagref(z)))) {
+      if (acb_is_zero(z)) continue;  // exactly 0, as a_0 = 0 leaves it
+      return false;
+    }
+    const slong size = std::max(arf_abs_bound_lt_2exp_si(arb_midref(acb_realref(z))),
+                                arf_abs_bound_lt_2exp_si(arb_midref(acb_imagref(z))));
+    const slong limit = size - bits / 2;
+    if (mag_cmp_2exp_si(arb_radref(acb_realref(z)), limit) > 0 ||
+        mag_cmp_2exp_si(arb_radref(acb_imagref(z)), limit) > 0)
+      return false;
   }
   return true;
 }
 
-// 2^1074 c, exactly: c = m 2^e with 2^53 m a whole number of 53 bits.
-mpz_class scaledWhole(double c) {
-  int e = 0;
-  const double m = std::frexp(c, &e);
-  mpz_class whole(std::ldexp(m, 53));
-  const int shift = e - 53 + 1074;  // below 0 only for subnormals, whose low bits are 0
-  if (shift >= 0)
-    mpz_mul_2exp(whole.get_mpz_t(), whole.get_mpz_t(), mp_bitcnt_t(shift));
-  else
-    mpz_tdiv_q_2exp(whole.get_mpz_t(), whole.get_mpz_t(), mp_bitcnt_t(-shift));
-  return whole;
+// Isolating boxes, one a root, for the square-free re + i im at `bits` of
+// working precision, refined from the boxes already there (`resume`) or from
+// new starting points. Real coefficients give each real root an imaginary
+// part of exactly 0, checked by sign changes along the real line. (Arb's
+// arb_fmpz_poly_complex_roots would do that too, but it always starts near
+// the unit circle: 40 s for 1e-300 z^18 + 1e300 z^17 + z + 1e-300.)
+bool enclose(const fmpz_poly_t re, const fmpz_poly_t im, slong bits, bool resume, acb_ptr roots) {
+  AcbPoly poly;
+  acb_poly_set2_fmpz_poly(poly, re, im, bits);
+  const acb_poly_struct* p = poly;
+  const slong count = p->length - 1;
+  if (!resume) startingPoints(re, im, roots);
+  for (int step = 0; step < MAX_STEPS; ++step) {
+    _acb_poly_refine_roots_durand_kerner(roots, p->coeffs, p->length, bits);
+    if (settled(roots, count, bits)) break;
+  }
+  _acb_poly_refine_roots_durand_kerner(roots, p->coeffs, p->length, bits);
+  if (_acb_poly_validate_roots(roots, p->coeffs, p->length, bits) != count) return false;
+  if (fmpz_poly_degree(im) >= 0) return true;
+  if (!_acb_poly_validate_real_roots(roots, p->coeffs, p->length, bits)) return false;
+  for (slong k = 0; k < count; ++k) {
+    if (arb_contains_zero(acb_imagref(roots + k))) arb_zero(acb_imagref(roots + k));
+  }
+  return true;
 }
+
+bool roundRoot(const Isolated& root, Precision precision, Root* rounded) {
+  if (!roundPart(root, Part::Real, DOUBLE_FORMAT, &rounded->wideRe) ||
+      !roundPart(root, Part::Imaginary, DOUBLE_FORMAT, &rounded->wideIm))
+    return false;
+  if (precision == Precision::Double) {
+    rounded->re = rounded->wideRe;
+    rounded->im = rounded->wideIm;
+    return true;
+  }
+  return roundPart(root, Part::Real, FLOAT_FORMAT, &rounded->re) &&
+         roundPart(root, Part::Imaginary, FLOAT_FORMAT, &rounded->im);
+}
+
+bool solveFactor(const Poly& factor, Precision precision, int multiplicity,
+                 std::vector<Root>* roots) {
+  FmpzPoly re, im;
+  integerParts(factor, re, im);
+  const slong count = degree(factor);
+  AcbVector boxes(count);
+  std::vector<Root> found(std::size_t(count), Root{0, 0, 0, 0, multiplicity});
+  for (slong bits = 64; bits <= MAX_BITS; bits *= 2) {
+    if (!enclose(re, im, bits, bits > 64, boxes.get())) continue;
+    bool certain = true;
+    for (slong k = 0; certain && k < count; ++k)
+      certain = roundRoot({factor, boxes.get() + k, bits}, precision, &found[std::size_t(k)]);
+    if (!certain) continue;
+    std::stable_sort(found.begin(), found.end(), [](const Root& a, const Root& b) {
+      return a.wideRe < b.wideRe || (a.wideRe == b.wideRe && a.wideIm < b.wideIm);
+    });
+    roots->insert(roots->end(), found.begin(), found.end());
+    return true;
+  }
+  return false;
+}
+
+// FLINT keeps the integers it frees for reuse, per thread, and Arb and MPFR
+// keep constants; this is start-up work, done once, so all of that is
+// handed back when it ends rather than held for the life of the program.
+struct ReleaseCaches {
+  ~ReleaseCaches() { flint_cleanup(); }
+};
 
 }  // namespace
 
-bool findRoots(const Term* table, int terms, std::vector<Root>* roots) {
+bool findRoots(const ExactPolynomial& p, Precision precision, std::vector<Root>* roots) {
+  const ReleaseCaches release;
   roots->clear();
-  // A float or a double is a whole number times a power of two, from
-  // 2^-1074 on, so 2^1074 f has whole coefficients with the same roots.
-  Exact f;
-  for (int i = 0; i < terms; ++i) {
-    const std::size_t k = std::size_t(table[i].exponent);
-    if (f.size() <= k) f.resize(k + 1);
-    f[k] = scaledWhole(table[i].coefficient);
-  }
+  Poly f = p;
   trim(f);
-  f = primitive(std::move(f));
   if (degree(f) < 1) return false;
-  // GSL's default answer to a failure is to abort the process; here a
-  // failure is a result.
-  gsl_error_handler_t* previous = gsl_set_error_handler_off();
-  const std::vector<Exact> factors = squareFree(f);
-  bool ok = true;
-  for (std::size_t i = 0; ok && i < factors.size(); ++i) {
+  const std::vector<Poly> factors = surelySquareFree(f) ? std::vector<Poly>{f} : squareFree(f);
+  for (std::size_t i = 0; i < factors.size(); ++i) {
     if (degree(factors[i]) < 1) continue;
-    std::vector<Point> found;
-    ok = solveFactor(factors[i], &found);
-    for (const Point& z : found) roots->push_back(Root{z.real(), z.imag(), int(i) + 1});
+    if (!solveFactor(factors[i], precision, int(i) + 1, roots)) {
+      roots->clear();
+      return false;
+    }
   }
-  gsl_set_error_handler(previous);
-  if (!ok) roots->clear();
-  return ok;
+  return true;
+}
+
+bool findRoots(const Term* table, int terms, Precision precision, std::vector<Root>* roots) {
+  roots->clear();
+  ExactPolynomial p;
+  for (int i = 0; i < terms; ++i) {
+    const double exponent = table[i].exponent;
+    if (!std::isfinite(table[i].coefficient) || !(exponent >= 0 && exponent < MAXTERMS))
+      return false;
+    const std::size_t k = std::size_t(exponent);
+    if (p.size() <= k) p.resize(k + 1);
+    p[k].re += mpq_class(table[i].coefficient);  // exact: a double is a binary fraction
+  }
+  return findRoots(p, precision, roots);
 }
 
 }  // namespace basin

@@ -1,37 +1,60 @@
-// The roots of a term table, each distinct root once with its multiplicity.
+// The roots of a polynomial, each distinct root once with its exact
+// multiplicity, each part rounded once and certified.
 //
-// The coefficients are floats or doubles, so exact binary fractions: scaled by one
-// power of two they become whole numbers, and the polynomial is split into
-// square-free factors (Yun's algorithm: repeated gcds with the derivative)
-// in exact integer arithmetic, which makes every multiplicity exact however
-// close the roots lie. Each factor, whose roots are all
-// simple, is then solved in double precision through the eigenvalues of its
-// companion matrix, and each root polished with a few Newton steps on that
-// factor. Roots of a real polynomial come as conjugate pairs; a real root
-// has an imaginary part of exactly 0.
+// The polynomial has Gaussian-rational coefficients (a term table's floats
+// and doubles are exact binary fractions, so Gaussian rationals too). It is
+// split into square-free factors by Yun's algorithm (repeated gcds with the
+// derivative) in exact arithmetic over the Gaussian rationals, which makes
+// every multiplicity exact however close the roots lie. Each factor's roots
+// are then isolated in ball arithmetic (Arb), the working precision raised
+// until every point of each part's ball rounds to the same value; a part
+// that sits exactly on the boundary between two values is recognised in
+// exact arithmetic and rounded as the boundary itself rounds.
 //
-// Start-up work: it allocates, and costs well under a millisecond at degree
-// 18. Nothing here runs per sample. Not for two threads at once: it turns
-// GSL's process-wide error handler off while it runs.
+// Rounding is to nearest, ties to even, with subnormals, and to +-inf beyond
+// the largest finite value plus half a unit; a part that is exactly 0 is +0.
+// A real root of a factor with real coefficients has an imaginary part of
+// exactly 0, and the others come in conjugate pairs, mirrored to the bit.
+//
+// Start-up work: it allocates, and costs about a millisecond at degree 18
+// (a few when the coefficients span hundreds of decimal orders). Nothing
+// here runs per sample, and it prints nothing. It hands FLINT's and MPFR's
+// caches of the calling thread back when it returns.
 #pragma once
 
 #include <vector>
 
+#include "core/complex.h"
+#include "core/exact.h"
 #include "core/newton.h"
 
 namespace basin {
 
 struct Root {
+  // Each part the value of the precision asked for nearest the exact root's
+  // part: a float's value held in a double for Precision::Float (+-inf
+  // beyond a float's range), a double for Precision::Double.
   double re;
   double im;
-  int multiplicity;  // 1 for a simple root
+  // Each part the double nearest the exact root's part, whatever the
+  // precision asked for.
+  double wideRe;
+  double wideIm;
+  int multiplicity;  // exact; 1 for a simple root
 };
 
-// The distinct roots of the polynomial of `terms` terms in `table` (any
-// order, each exponent once, degree at least 1), in the order of their
-// factors' multiplicities, lowest first. False, with *roots empty, when the
-// eigenvalue solver does not converge or a factor's coefficients do not fit
-// a double.
-bool findRoots(const Term* table, int terms, std::vector<Root>* roots);
+// The distinct roots of `p` (degree at least 1), each once with its exact
+// multiplicity, in the order of their multiplicities, lowest first; within
+// one multiplicity by wideRe, then wideIm, lowest first (distinct roots that
+// round to the same pair of doubles in the order their factor's solver gives
+// them). False, with *roots empty, when the degree is below 1 or the roots
+// cannot be certified within the precision cap (several thousand bits).
+bool findRoots(const ExactPolynomial& p, Precision precision, std::vector<Root>* roots);
+
+// The same for the polynomial of `terms` terms in `table`, its coefficients
+// exactly as stored (any order, each exponent once; a repeated exponent adds
+// up). False as well for a coefficient that is not finite or an exponent
+// outside 0 ... MAXTERMS - 1.
+bool findRoots(const Term* table, int terms, Precision precision, std::vector<Root>* roots);
 
 }  // namespace basin

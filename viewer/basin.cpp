@@ -13,7 +13,7 @@ void setup(Basin& basin) {
   // named programs' does.
   std::vector<Root> roots;
   if (basin.variant.fromUser &&
-      findRoots(basin.variant.POLY.term, basin.variant.POLY.count, &roots))
+      findRoots(basin.variant.POLY.term, basin.variant.POLY.count, basin.variant.precision, &roots))
     snapTo(basin.registry, roots);
   recordHome(basin.views);
 }

@@ -12,14 +12,13 @@
 namespace basin {
 namespace {
 
-// A root's part as the registry holds it, a value of the storage type,
-// with the digits that read back as the same value (9 for a float, 17 for
-// a double); one beyond float's range as the double found. Never "-0".
-std::string number(double exact, double held, Precision precision, bool sign) {
-  char text[40];
-  std::snprintf(text, sizeof text, sign ? "%+.*g" : "%.*g", significantDigits(precision),
-                (std::isfinite(held) ? held : exact) + 0.0);
-  return text;
+// A root's part as the registry holds it, the value of the storage type
+// nearest the exact root's part, in the shortest digits that read back as
+// it; one beyond float's range as the double nearest it. Never "-0".
+std::string number(double held, double wide, Precision precision, bool sign) {
+  const std::string digits = std::isfinite(held) ? shortestDigits(held, precision)
+                                                 : shortestDigits(wide, Precision::Double);
+  return sign && digits[0] != '-' ? "+" + digits : digits;
 }
 
 std::string colourName(int slot) {
@@ -44,17 +43,16 @@ struct Line {
 
 bool listRoots(const Variant& variant, std::string* text) {
   std::vector<Root> roots;
-  if (!findRoots(variant.POLY.term, variant.POLY.count, &roots)) return false;
+  const Precision precision = variant.precision;
+  if (!findRoots(variant.POLY.term, variant.POLY.count, precision, &roots)) return false;
   HeadlessViewer session(variant);
   drawFrame(session);
   std::vector<Line> lines;
   for (const Root& root : roots) {
-    const Precision precision = variant.precision;
-    const WideComplex z{storedIn(precision, root.re), storedIn(precision, root.im)};
-    const int slot = matchingSlot(session.basin.registry, z);
+    const int slot = matchingSlot(session.basin.registry, WideComplex{root.re, root.im});
     lines.push_back(Line{unsigned(slot), lines.size(),
-                         number(root.re, z.re, precision, false) +
-                             number(root.im, z.im, precision, true) + "i multiplicity " +
+                         number(root.re, root.wideRe, precision, false) +
+                             number(root.im, root.wideIm, precision, true) + "i multiplicity " +
                              std::to_string(root.multiplicity) + " colour " + colourName(slot) +
                              "\n"});
   }

@@ -100,7 +100,8 @@ TEST(Registry, NonFiniteEndPointsNeverMatchNorRegister) {
 // black; roots closer than the square root of RTOL share one slot.
 TEST(Registry, EndPointsMoveToTheNearestRootFirst) {
   Registry g = registryFor(QUADBASIN, 4);
-  snapTo(g, {{1, 0, 2}, {-1, 0, 2}, {1e300, 0, 1}});  // the last overflows a float: left out
+  // The last overflows a float (+inf as a float, 1e300 as a double): left out.
+  snapTo(g, {{1, 0, 1, 0, 2}, {-1, 0, -1, 0, 2}, {HUGE_VAL, 0, 1e300, 0, 1}});
   EXPECT_EQ(g.snaps, 2);
   expectColour(colourOf(g, 0.9f, 0.1f), 1, 0, 0);
   expectColour(colourOf(g, -1.2f, -0.2f), 0, 1, 0);
@@ -115,7 +116,9 @@ TEST(Registry, EndPointsMoveToTheNearestRootFirst) {
   EXPECT_EQ(g.store, 2);
 
   Registry close = registryFor(QUADBASIN, 4);
-  snapTo(close, {{0, 0, 1}, {1e-5, 0, 1}, {2e-4, 0, 1}});  // RTOL 1e-8: merges the first two
+  snapTo(close, {{0, 0, 0, 0, 1},
+                 {1e-5, 0, 1e-5, 0, 1},
+                 {2e-4, 0, 2e-4, 0, 1}});  // RTOL 1e-8: merges the first two
   expectColour(colourOf(close, 1e-6f, 0), 1, 0, 0);
   expectColour(colourOf(close, 1e-5f, 0), 1, 0, 0);
   expectColour(colourOf(close, 3e-4f, 0), 0, 1, 0);
@@ -204,7 +207,7 @@ TEST(ColourAhead, GivesThePictureAndRegistryOfColouringInOrder) {
   for (const bool snapped : {false, true}) {
     SCOPED_TRACE(snapped);
     Registry inOrder = registryFor(QUADBASIN, snapped ? 1 : 4);  // 2 or 5 slots
-    if (snapped) snapTo(inOrder, {{-1, 0, 1}, {0, 0, 1}, {1, 0, 1}});
+    if (snapped) snapTo(inOrder, {{-1, 0, -1, 0, 1}, {0, 0, 0, 0, 1}, {1, 0, 1, 0, 1}});
     Registry ahead = inOrder, walk = inOrder;
     std::vector<std::uint8_t> expected(3 * runs.size()), picture(expected.size()), walked;
     for (const Outcome& run : runs) {
