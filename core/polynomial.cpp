@@ -1,6 +1,7 @@
 #include "core/polynomial.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 
@@ -120,11 +121,24 @@ bool readPower(Reader& r, int* exponent) {
   return readExponent(r, exponent);
 }
 
+// The word of letters at the reader ("nan", "Inf"), lower-cased.
+std::string wordAt(const Reader& r) {
+  std::string word;
+  for (std::size_t at = r.at; at < r.text.size() && isLetter(r.text[at]); ++at)
+    word += char(std::tolower(static_cast<unsigned char>(r.text[at])));
+  return word;
+}
+
 // One term after its sign (+1 or -1): a coefficient, z, or both.
 bool readTerm(Reader& r, double sign, Written* term) {
   term->at = r.at;
   term->coefficient = sign;
   term->exponent = 0;
+  // What strtod would read as a number, but no polynomial has.
+  const std::string word = wordAt(r);
+  if (word == "nan" || word == "inf" || word == "infinity")
+    return r.fail(r.at,
+                  "coefficient " + r.text.substr(r.at, word.size()) + " is not a finite number");
   const bool number = isDigit(r.peek()) || r.peek() == '.';
   if (number) {
     double value = 0;

@@ -1,4 +1,4 @@
 #include "core/programs.h"
 #include "viewer/viewer.h"
 
-int main(int argc, char** argv) { return basin::runViewer(basin::DUOBASIN_PROGRAM, argc, argv); }
+int main(int argc, char** argv) { return basin::viewerMain(&basin::DUOBASIN_PROGRAM, argc, argv); }

@@ -6,6 +6,7 @@
 // the last frame drawn (black after a final w). Bad input gets one line on
 // stderr and exit status 2 before anything is computed; where the picture
 // goes, and how it is written without harm, is tools/output.h's part.
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,10 +53,6 @@ std::string keysHelp() {
          "from its top-left corner (0 ... 799), whatever --size\n"
          "is, so a script reaches the same view at every size";
 }
-
-const char* const WINDOW_HELP =
-    "after the start-up frame, draw this part of the plane,\n"
-    "as if it had been marked and applied with d";
 
 const char* const SIZE_HELP =
     "the last frame on an N x N grid over the same region\n"
@@ -117,8 +114,12 @@ void readProgram(const basin::CommandLine& cli, const std::string& name, Options
     o.variant = &o.custom;
     return;
   }
-  // A word that starts with a letter other than z was meant as a name.
-  if (!name.empty() && std::isalpha(static_cast<unsigned char>(name[0])) && name[0] != 'z')
+  // A word that starts with a letter other than z was meant as a name,
+  // unless it begins as a number strtod reads ("inf*z^2").
+  const std::string head = name.substr(0, 3);
+  const bool number = strcasecmp(head.c_str(), "inf") == 0 || strcasecmp(head.c_str(), "nan") == 0;
+  if (!number && !name.empty() && std::isalpha(static_cast<unsigned char>(name[0])) &&
+      name[0] != 'z')
     fail("unknown program '" + name + "' (expected " + basin::programNames() +
          " or a polynomial such as \"z^3 - 1\")");
   fail("polynomial " + basin::describeError(name, error));
@@ -143,15 +144,6 @@ void readKeysFile(Options& o) {
   if (!read) fail("--keys-file '" + name + "': " + error);
 }
 
-// Each edge the float (or double) nearest its text (CLI11's own conversion
-// rounds twice, through long double).
-void readWindow(const std::array<std::string, 4>& edges, basin::Precision precision, Options& o) {
-  const std::string texts[4] = {edges[0], edges[1], edges[2], edges[3]};
-  const std::string fault = basin::parseWindow(texts, &o.shot.window, precision);
-  if (!fault.empty()) throw CLI::ValidationError("--window", fault);
-  o.shot.hasWindow = true;
-}
-
 // basinshot's own options, beside the polynomial's, with their help and
 // the way each value is read and checked: a new option is one more entry
 // here and one more field in Options. A value is always taken as a value,
@@ -163,13 +155,7 @@ void describeOptions(basin::CommandLine& cli, Options& o) {
          "--keys", [&o](const std::string& text) { readKeys(text, o); }, keysHelp())
       ->type_name("KEYS");
   app.add_option("--keys-file", o.keysFile, KEYS_FILE_HELP)->type_name("FILE");
-  app.add_option_function<std::array<std::string, 4>>(
-         "--window",
-         [&o, &cli](const std::array<std::string, 4>& edges) {
-           readWindow(edges, cli.precision(), o);
-         },
-         WINDOW_HELP)
-      ->type_name("XMIN XMAX YMIN YMAX");
+  cli.addWindowOption(&o.shot.window, &o.shot.hasWindow);
   app.add_option("--size", o.shot.size, SIZE_HELP)
       ->type_name("N")
       ->check(basin::wholeNumber(1, MAX_SIZE));
@@ -194,16 +180,16 @@ void describeOptions(basin::CommandLine& cli, Options& o) {
 void checkPrint(const Options& o) {
   const int size = o.shot.size;
   const basin::Precision precision = o.variant->precision;
-  if (size == basin::GRID ||
-      basin::windowResolves(basin::lastWindow(o.shot, precision), size, precision))
-    return;
+  bool fromKeys = false;
+  const basin::Window window = basin::lastWindow(o.shot, precision, &fromKeys);
+  if (size == basin::GRID || basin::windowResolves(window, size, precision)) return;
   const std::string n = std::to_string(size);
-  const bool drawsKeys =
-      std::any_of(o.shot.keys.begin(), o.shot.keys.end(),
-                  [](const basin::Command& c) { return std::strchr("duU", c.key) != nullptr; });
-  const std::string what = drawsKeys ? "the view the keys reach" : "the window";
+  const std::string what = fromKeys ? "the view the keys reach" : "the window";
+  const int largest = basin::largestPlaceable(window, size, precision);
+  const std::string deeper = precision == basin::Precision::Float ? "; --double goes deeper" : "";
   fail(what + " is too narrow for " + basin::storageName(precision) + " to place " + n +
-       " samples across it (--size " + n + ")");
+       " samples across it (--size " + n + "); the most it can place is " +
+       std::to_string(largest) + deeper);
 }
 
 // Fills `o`, which keeps the user's polynomial and its parameter set in
@@ -220,7 +206,10 @@ void parseArguments(int argc, char** argv, Options& o) {
     fail("no program given: " + basin::programNames() + " or a polynomial (see basinshot --help)");
   if (o.output.empty() && !o.roots)
     fail("no output file given: -o FILE, or -o - for standard output");
-  if (o.roots && !o.output.empty()) fail("--roots draws nothing: no -o");
+  if (o.roots)
+    cli.refuseAny(
+        {"--output", "--keys", "--keys-file", "--window", "--size", "--quiet", "--verbose"},
+        "--roots", "draws nothing");
   if (cli.app().count("--keys") > 0 && cli.app().count("--keys-file") > 0)
     fail("--keys and --keys-file cannot be used together");
   readProgram(cli, program, o);

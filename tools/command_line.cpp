@@ -1,6 +1,7 @@
 #include "tools/command_line.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -93,6 +94,28 @@ void CommandLine::addPolynomialOptions(PolynomialOptions& o) {
   polynomialOptions_ = {ftol, rtol, extra};
 }
 
+void CommandLine::addWindowOption(Window* window, bool* given) {
+  app_.add_option_function<std::array<std::string, 4>>(
+          "--window",
+          [this, window, given](const std::array<std::string, 4>& edges) {
+            const std::string texts[4] = {edges[0], edges[1], edges[2], edges[3]};
+            const std::string fault = parseWindow(texts, window, precision_);
+            if (!fault.empty()) throw CLI::ValidationError("--window", fault);
+            *given = true;
+          },
+          "after the start-up frame (unseen in a viewer), draw\n"
+          "this part of the plane, as if marked and applied with d")
+      ->type_name("XMIN XMAX YMIN YMAX");
+}
+
+void CommandLine::refuseAny(const std::vector<std::string>& options, const std::string& mode,
+                            const std::string& why) const {
+  for (const std::string& option : options)
+    if (given(option))
+      fail(option + " does nothing with " + mode + ", which " + why + " (see " + program_ +
+           " --help)");
+}
+
 std::string CommandLine::polynomialOptionGiven() const {
   for (const CLI::Option* option : polynomialOptions_)
     if (option->count() > 0) return option->get_name();
@@ -162,7 +185,7 @@ std::string CommandLine::parse(const std::vector<std::string>& args, bool* given
         attached = false;
       }
     }
-    const bool again = values > 0 && ++seen[option] > 1;
+    const bool again = ++seen[option] > 1;
     if (again) note(name + " is given more than once");
     if (!attached && i + std::size_t(values) >= args.size()) {
       note(name + " needs " + valuesWanted(*option, values));

@@ -9,9 +9,12 @@
 // an option's value, or the first after `--`. A polynomial may begin with a
 // minus ("-0.5z^4 + z^2"): a dash followed by a digit, a point, a blank or
 // z starts an operand, never an option. -h, --help and --version win over
-// any mistake elsewhere. Any other mistake ends the program with one line
-// naming what the user typed, "PROGRAM: MESSAGE (see PROGRAM --help)", and
-// exit status 2.
+// any mistake elsewhere. An option given twice is refused, a flag too. Any
+// other mistake ends the program with one line naming what the user typed,
+// "PROGRAM: MESSAGE (see PROGRAM --help)", and exit status 2.
+//
+// All four programs read their command lines here, so the same mistake is
+// told in the same words by each.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -20,6 +23,7 @@
 #include <vector>
 
 #include "core/polynomial.h"
+#include "viewer/views.h"
 
 namespace basin {
 
@@ -41,9 +45,20 @@ class CommandLine {
   CommandLine(const char* program, std::function<void(const CLI::App&)> help);
 
   CLI::App& app() { return app_; }
+  const std::string& name() const { return program_; }
 
   // Adds --ftol, --rtol and --extra, read into `options`.
   void addPolynomialOptions(PolynomialOptions& options);
+  // Adds --window XMIN XMAX YMIN YMAX, each edge the float (or double)
+  // nearest its text, checked by parseWindow; *given tells whether it came.
+  void addWindowOption(Window* window, bool* given);
+  // Whether the option `name` was given.
+  bool given(const std::string& name) const { return app_.count(name) > 0; }
+  // Ends the program unless `first` of `options` given: "OPTION does
+  // nothing with MODE" and why, since an option that has no effect was
+  // surely meant to have one.
+  void refuseAny(const std::vector<std::string>& options, const std::string& mode,
+                 const std::string& why) const;
   // The first of them given, as the user wrote it, or "" if none was.
   std::string polynomialOptionGiven() const;
 

@@ -45,14 +45,14 @@ const KeyCommand KEYS[] = {
 const std::size_t KEY_COUNT = sizeof KEYS / sizeof KEYS[0];
 
 const MouseAction MOUSE[] = {
-    {"click", "zd", "left click: z then d at the pointer"},
-    {"rclick", "Zd", "right click: Z then d at the pointer"},
-    {"mclick", "cd", "middle click: c then d at the pointer"},
-    {"wheelup", "zd", "wheel up: z then d at the pointer"},
-    {"wheeldown", "Zd", "wheel down: Z then d at the pointer"},
-    {"drag", nullptr,
+    {"click", "zd", 0, "left click: z then d at the pointer"},
+    {"rclick", "Zd", 2, "right click: Z then d at the pointer"},
+    {"mclick", "cd", 1, "middle click: c then d at the pointer"},
+    {"wheelup", "zd", 3, "wheel up: z then d at the pointer"},
+    {"wheeldown", "Zd", 4, "wheel down: Z then d at the pointer"},
+    {"drag", nullptr, 0,
      "left drag (5 pixels or more): the square of its larger side,\n"
-     "centred where it started, marked and drawn"},
+     "centred where it started, marked and drawn; a shorter one is a click"},
 };
 const std::size_t MOUSE_COUNT = sizeof MOUSE / sizeof MOUSE[0];
 
@@ -60,6 +60,27 @@ const MouseAction* mouseAction(const std::string& word) {
   for (const MouseAction& action : MOUSE)
     if (word == action.word) return &action;
   return nullptr;
+}
+
+const MouseAction* buttonAction(int button) {
+  for (const MouseAction& action : MOUSE)
+    if (action.button == button && action.keys != nullptr) return &action;
+  return nullptr;
+}
+
+bool isDrag(const Pointer& from, const Pointer& to) {
+  return draggedSquare(from, to).side >= DRAG_THRESHOLD;
+}
+
+std::vector<KeyPress> pressesOf(const MouseAction& action, const Pointer& at, const Pointer& to) {
+  if (action.keys == nullptr) {
+    if (isDrag(at, to)) return {KeyPress{SQUARE, at, to}, KeyPress{'d', to}};
+    return pressesOf(*buttonAction(action.button), at);
+  }
+  std::vector<KeyPress> presses;
+  for (const char* key = action.keys; *key; ++key)
+    presses.push_back(KeyPress{static_cast<unsigned char>(*key), at});
+  return presses;
 }
 
 Effect applyPress(Views& views, const KeyPress& press, const char** why) {
@@ -121,19 +142,31 @@ bool HeldKeys::goesDown(unsigned char key) {
 
 void HeldKeys::release(unsigned char key) { down_.reset(physical(key)); }
 
-void KeyQueue::push(const KeyPress& typed) {
-  if (keys_.size() >= CAPACITY) return;
-  const unsigned char before = keys_.empty() ? running_ : keys_.back().key;
-  if (typed.key == 'd' && before == 'd') return;
-  keys_.push_back(typed);
+void KeyQueue::push(const KeyPress* keys, std::size_t count) {
+  if (count == 0) return;
+  const unsigned char before = keys_.empty() ? running_ : keys_.back().press.key;
+  if (count == 1 && keys[0].key == 'd' && before == 'd') return;
+  if (actions_ >= CAPACITY) {
+    ++dropped_;
+    return;
+  }
+  for (std::size_t i = 0; i < count; ++i) keys_.push_back(Entry{keys[i], i + 1 == count});
+  ++actions_;
 }
 
 bool KeyQueue::pop(KeyPress* typed) {
   if (keys_.empty()) return false;
-  *typed = keys_.front();
+  *typed = keys_.front().press;
+  if (keys_.front().endsAction) --actions_;
   keys_.pop_front();
   running_ = typed->key;
   return true;
+}
+
+long KeyQueue::takeDropped() {
+  const long dropped = dropped_;
+  dropped_ = 0;
+  return dropped;
 }
 
 }  // namespace basin

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "viewer/views.h"
 
@@ -65,6 +66,7 @@ constexpr unsigned char SQUARE = 1;
 struct MouseAction {
   const char* word;  // in a key script: "click"
   const char* keys;  // the keys it stands for, the first at the pointer: "zd"
+  int button;        // the button that does it, as GLUT numbers them (3 and 4: the wheel)
   const char* help;
 };
 
@@ -73,6 +75,13 @@ extern const std::size_t MOUSE_COUNT;
 
 // The entry of `word`, or nullptr.
 const MouseAction* mouseAction(const std::string& word);
+// The action a press of `button` does, a click for a button that can also
+// drag; nullptr for a button that does nothing.
+const MouseAction* buttonAction(int button);
+
+// A drag from `from` to `to`, when it goes DRAG_THRESHOLD pixels or more
+// along either axis; a shorter one is a click where it began.
+bool isDrag(const Pointer& from, const Pointer& to);
 
 // What a key is called in a message: "zoom-in" for `z`, "drag" for
 // SQUARE, "key" if unlisted.
@@ -113,24 +122,43 @@ struct KeyPress {
 // applyKey, and SQUARE's mark too.
 Effect applyPress(Views& views, const KeyPress& press, const char** why = nullptr);
 
+// The keys `action` stands for, done at `at`, in order: its keys, the first
+// at `at`; for the drag from `at` to `to`, the square then `d`, or the
+// click at `at` when it is no drag (isDrag).
+std::vector<KeyPress> pressesOf(const MouseAction& action, const Pointer& at,
+                                const Pointer& to = Pointer{0, 0});
+
 // Keys waiting their turn while a frame is drawn: they take effect after it,
-// in the order typed, each with its own pointer position. A `d` right behind
-// another `d`, waiting or still running, is dropped, since the frame of the
-// first has already made its pending window current and the second would
-// draw the same view again; and once CAPACITY keys wait, further ones are
-// dropped, so a flood of keys can never build up more work than a person
-// would wait for.
+// in the order typed, each with its own pointer position. An action (a key,
+// or the keys a mouse action stands for: a click is `z` then `d`) goes in
+// whole or not at all, so a click never loses its `d`. A `d` typed right
+// behind another `d`, waiting or still running, is dropped, since the frame
+// of the first has already made its pending window current and the second
+// would draw the same view again. The queue holds CAPACITY actions, far
+// more than a person can type or scroll while a frame draws; beyond that
+// whole actions are dropped and counted, so that a flood of synthetic input
+// can never build up unbounded work.
 class KeyQueue {
  public:
-  static constexpr std::size_t CAPACITY = 64;
+  static constexpr std::size_t CAPACITY = 4096;  // actions
 
-  void push(const KeyPress& typed);
+  // Queues one action: `count` keys, in order.
+  void push(const KeyPress* keys, std::size_t count);
+  void push(const KeyPress& typed) { push(&typed, 1); }
   // Takes the next key; it counts as running until `done`.
   bool pop(KeyPress* typed);
   void done() { running_ = 0; }
+  // The actions dropped since the last call, the queue being full.
+  long takeDropped();
 
  private:
-  std::deque<KeyPress> keys_;
+  struct Entry {
+    KeyPress press;
+    bool endsAction;  // the last key of its action
+  };
+  std::deque<Entry> keys_;
+  std::size_t actions_ = 0;    // actions waiting, whole or begun
+  long dropped_ = 0;           // actions dropped, not yet reported
   unsigned char running_ = 0;  // the key taken and not yet done, or 0
 };
 

@@ -32,71 +32,76 @@ std::string unknownKey() {
   return "unknown key (the keys are " + keys + "; the mouse's " + mouse + ")";
 }
 
-// A whole number of pixels: digits only. A minus before the digits reads
-// as a number all the same, with *negative set, so that the position is
-// refused as outside the window rather than as malformed.
-bool parseCoordinate(std::string text, int* value, bool* negative) {
-  if (text.size() > 1 && text[0] == '-') {
-    *negative = true;
-    text.erase(0, 1);
-  }
-  if (text.empty() || text.size() > 4) return false;
+// A whole number of pixels: digits only, at most `digits` of them. A minus
+// before the digits reads as a number all the same, with *negative set, so
+// that a position inside the window can be refused as outside it rather
+// than as malformed.
+bool parseCoordinate(std::string text, std::size_t digits, int* value, bool* negative) {
+  const bool minus = text.size() > 1 && text[0] == '-';
+  if (minus) text.erase(0, 1);
+  if (text.empty() || text.size() > digits) return false;
   int v = 0;
   for (const char ch : text) {
     if (!std::isdigit(static_cast<unsigned char>(ch))) return false;
     v = v * 10 + (ch - '0');
   }
-  *value = v;
+  *negative = *negative || minus;
+  *value = minus ? -v : v;
   return true;
 }
 
 const char* const OUTSIDE = "pointer position outside the 800 x 800 window (0 ... 799)";
 
-// "X,Y" into a position inside the window; false with *error set.
-bool parsePosition(const std::string& text, const std::string& form, int* x, int* y,
+// "X,Y" into a position; false with *error set. `inside`: it must lie in
+// the window, as every pointer position where an action starts does; a
+// drag's release may lie anywhere on the screen, as the mouse can.
+bool parsePosition(const std::string& text, const std::string& form, bool inside, int* x, int* y,
                    std::string* error) {
   const std::size_t comma = text.find(',');
+  const std::size_t digits = inside ? 4 : 5;
   bool below = false;  // a coordinate written with a minus, left of or above the window
-  if (comma == std::string::npos || !parseCoordinate(text.substr(0, comma), x, &below) ||
-      !parseCoordinate(text.substr(comma + 1), y, &below)) {
+  if (comma == std::string::npos || !parseCoordinate(text.substr(0, comma), digits, x, &below) ||
+      !parseCoordinate(text.substr(comma + 1), digits, y, &below)) {
     *error = "expected " + form + " with X and Y whole numbers of pixels";
     return false;
   }
-  if (below || *x >= GRID || *y >= GRID) {
+  if (inside && (below || *x >= GRID || *y >= GRID)) {
     *error = OUTSIDE;
     return false;
   }
   return true;
 }
 
-// A mouse word: "click@X,Y" and the like, or "drag@X0,Y0-X1,Y1".
+// The commands of one action, in order.
+void appendPresses(const std::vector<KeyPress>& presses, std::vector<Command>* out) {
+  for (const KeyPress& p : presses)
+    out->push_back(Command{char(p.key), p.at.x, p.at.y, p.to.x, p.to.y});
+}
+
+// A mouse word: "click@X,Y" and the like, or "drag@X0,Y0-X1,Y1": the same
+// keys the gesture queues in the viewer (pressesOf), a drag under
+// DRAG_THRESHOLD pixels a click where it began.
 bool parseMouse(const MouseAction& action, const std::string& at, std::vector<Command>* out,
                 std::string* error) {
   const std::string word = action.word;
+  int x = 0, y = 0;
   if (action.keys != nullptr) {
-    int x = 0, y = 0;
-    if (!parsePosition(at, word + "@X,Y", &x, &y, error)) return false;
-    for (const char* key = action.keys; *key; ++key)
-      out->push_back(Command{*key, key == action.keys ? x : 0, key == action.keys ? y : 0});
+    if (!parsePosition(at, word + "@X,Y", true, &x, &y, error)) return false;
+    appendPresses(pressesOf(action, Pointer{x, y}), out);
     return true;
   }
   const std::string form = word + "@X0,Y0-X1,Y1";
   // The dash between the two positions, not a minus of the second one.
   const std::size_t dash = at.find('-', at.find(',') == std::string::npos ? 0 : at.find(',') + 2);
-  Command square{char(SQUARE)};
+  int x1 = 0, y1 = 0;
   if (dash == std::string::npos) {
     *error = "expected " + form + " with whole numbers of pixels";
     return false;
   }
-  if (!parsePosition(at.substr(0, dash), form, &square.x, &square.y, error) ||
-      !parsePosition(at.substr(dash + 1), form, &square.x1, &square.y1, error))
+  if (!parsePosition(at.substr(0, dash), form, true, &x, &y, error) ||
+      !parsePosition(at.substr(dash + 1), form, false, &x1, &y1, error))
     return false;
-  if (draggedSquare(pressOf(square).at, pressOf(square).to).side < DRAG_THRESHOLD) {
-    *error = "a drag moves at least " + std::to_string(DRAG_THRESHOLD) + " pixels";
-    return false;
-  }
-  out->push_back(square);
-  out->push_back(Command{'d'});
+  appendPresses(pressesOf(action, Pointer{x, y}, Pointer{x1, y1}), out);
   return true;
 }
 
@@ -128,7 +133,7 @@ bool parseToken(const std::string& token, std::vector<Command>* out, std::string
   }
   int x = 0, y = 0;
   if (token.size() < 2 ||
-      !parsePosition(token.substr(2), std::string(1, key) + "@X,Y", &x, &y, error))
+      !parsePosition(token.substr(2), std::string(1, key) + "@X,Y", true, &x, &y, error))
     return false;
   out->push_back(Command{key, x, y});
   return true;
@@ -138,7 +143,7 @@ bool parseToken(const std::string& token, std::vector<Command>* out, std::string
 
 namespace {
 
-// Longer than any word ("drag@0799,0799-0799,0799" is the longest), so a word this long
+// Longer than any word ("drag@0799,0799--99999,-99999" is the longest), so a word this long
 // is refused whatever follows; the rest of it is not kept.
 constexpr std::size_t LONGEST_WORD = 32;
 
@@ -151,12 +156,28 @@ struct TextSource {
   const char* halted() const { return nullptr; }
 };
 
-// The script's bytes from a file, up to KEYS_FILE_LIMIT of them.
+// The script's bytes from a file, up to KEYS_FILE_LIMIT of them. A UTF-8
+// byte-order mark that some editors put first is no part of the script.
 struct FileSource {
   std::FILE* file;
   long read = 0;
   const char* why = nullptr;
+  int held[3] = {};  // bytes read ahead to look for the mark, given out first
+  int heldCount = 0, heldAt = 0;
+
+  explicit FileSource(std::FILE* f) : file(f) {
+    static const int MARK[3] = {0xEF, 0xBB, 0xBF};
+    while (heldCount < 3 && (held[heldCount] = next()) == MARK[heldCount]) ++heldCount;
+    if (heldCount == 3)
+      heldCount = 0;  // the whole mark: dropped
+    else if (held[heldCount] != EOF)
+      ++heldCount;  // the byte that differs is given out too
+  }
   int get() {
+    if (heldAt < heldCount) return held[heldAt++];
+    return next();
+  }
+  int next() {
     if (why != nullptr) return EOF;
     const int c = std::getc(file);
     if (c == EOF) {
@@ -222,7 +243,7 @@ bool parseKeys(const std::string& text, std::vector<Command>* commands, std::str
 }
 
 bool readKeys(std::FILE* file, std::vector<Command>* commands, std::string* error) {
-  FileSource source{file};
+  FileSource source(file);
   return parseWords(source, true, commands, error);
 }
 
@@ -249,28 +270,14 @@ Effect replay(HeadlessViewer& session, const Command& command, int size, const c
   return effect;
 }
 
-namespace {
-
-// The shortest decimal that reads back as `value`, a value of `precision`:
-// at most 9 digits for a float, 17 for a double.
-std::string shortest(double value, Precision precision) {
-  char text[40];
-  for (int digits = 1; digits <= significantDigits(precision); ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, value);
-    if (readStored(text, nullptr, precision) == value) break;
-  }
-  return text;
-}
-
-}  // namespace
-
 std::string shotCommand(const Basin& basin) {
   const Variant& variant = basin.variant;
   std::string program = variant.name;
   const Precision precision = variant.precision;
   if (variant.fromUser)
-    program = std::string("'") + variant.formula + "' --ftol " + shortest(variant.FTOL, precision) +
-              " --rtol " + shortest(variant.RTOL, precision) + " --extra " +
+    program = std::string("'") + variant.formula + "' --ftol " +
+              shortestDigits(variant.FTOL, precision) + " --rtol " +
+              shortestDigits(variant.RTOL, precision) + " --extra " +
               std::to_string(variant.EXTRASLOTS);
   if (precision == Precision::Double) program += " --double";
   const int digits = significantDigits(precision);
@@ -316,9 +323,10 @@ int lastFrame(const Shot& shot, Precision precision, Window* window = nullptr,
 
 }  // namespace
 
-Window lastWindow(const Shot& shot, Precision precision) {
+Window lastWindow(const Shot& shot, Precision precision, bool* fromKeys) {
   Window window;
-  lastFrame(shot, precision, &window);
+  const int last = lastFrame(shot, precision, &window);
+  if (fromKeys) *fromKeys = last >= 0;
   return window;
 }
 

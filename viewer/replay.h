@@ -126,7 +126,9 @@ Picture takeShot(const Variant& variant, const Shot& shot, const ShotReport& rep
 
 // The window the last frame of `shot` draws, found by running its keys on
 // the view windows alone, without drawing: so that a print's size can be
-// checked against it before any work.
-Window lastWindow(const Shot& shot, Precision precision = Precision::Float);
+// checked against it before any work. *fromKeys, if given, tells whether a
+// key draws that frame (rather than the start-up frame or --window).
+Window lastWindow(const Shot& shot, Precision precision = Precision::Float,
+                  bool* fromKeys = nullptr);
 
 }  // namespace basin

@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -20,11 +21,12 @@
 #include <vector>
 
 #include "core/version.h"
+#include "viewer/arguments.h"
 #include "viewer/autorepeat.h"
-#include "viewer/glut_options.h"
 #include "viewer/keys.h"
 #include "viewer/picture.h"
 #include "viewer/replay.h"
+#include "viewer/rootlist.h"
 
 namespace basin {
 namespace {
@@ -48,6 +50,7 @@ struct Viewer {
   bool wiped = false;                    // the screen is black since a wipe
   bool leftDown = false;                 // the left button is held: a click or a drag
   Pointer pressedAt{0, 0};               // where it went down
+  Pointer draggedTo{0, 0};               // where a drag's pointer was last seen
   bool dragging = false;                 // it has moved DRAG_THRESHOLD pixels or more
   bool hasStart = false;                 // opened on a window of the user's: `start`
   Window start{};
@@ -198,9 +201,26 @@ void redrawMark() {
 
 // An expose or a resize: the stored picture (even after a wipe) and the
 // live mark drawn again, nothing computed; the pending window stays marked.
+void dragOutline(const Pointer& to);
+Pointer pointerAt(int x, int y);
+
+// Where the left button went down, as the window shows that point now:
+// the picture stretches over a resized window, so the press point moves
+// with it, and a drag's two ends are measured against one window size.
+Pointer pressedNow(const Pointer& now) {
+  const Pointer& p = VIEWER->pressedAt;
+  return Pointer{int(std::lround((p.x + 0.5) * now.width / p.width - 0.5)),
+                 int(std::lround((p.y + 0.5) * now.height / p.height - 0.5)), now.width,
+                 now.height};
+}
+
+// A drag in progress shows its square again, as the pointer now spans it.
 void showAgain() {
   VIEWER->wiped = false;
-  redrawMark();
+  if (VIEWER->leftDown && VIEWER->dragging)
+    dragOutline(pointerAt(VIEWER->draggedTo.x, VIEWER->draggedTo.y));
+  else
+    redrawMark();
   event("shown " + std::to_string(++VIEWER->shown));
 }
 
@@ -214,10 +234,11 @@ void dragOutline(const Pointer& to) {
   probe.precision = v.precision;
   probe.current = v.current;
   Window square{};
-  if (markSquare(probe, VIEWER->pressedAt, to)) {
+  const Pointer from = pressedNow(to);
+  if (markSquare(probe, from, to)) {
     square = probe.pending;
   } else {
-    const PixelSquare pixels = draggedSquare(VIEWER->pressedAt, to);
+    const PixelSquare pixels = draggedSquare(from, to);
     const double xstep = (v.XMAX() - v.XMIN()) / to.width;
     const double ystep = (v.YMAX() - v.YMIN()) / to.height;
     const double half = pixels.side / 2.0;
@@ -260,8 +281,11 @@ void runKey(const KeyPress& typed) {
       printView();
       break;
     case Effect::Refused:
+      // A refused mark leaves none pending: its outline goes, and a drag's
+      // square with it.
       refused(typed, why);
-      if (typed.key == SQUARE) redrawMark();  // the dragged square goes, the live mark stays
+      VIEWER->marked = VIEWER->marked && sameWindow(VIEWER->basin.views.pending, VIEWER->mark);
+      redrawMark();
       break;
     case Effect::Wipe:
       wipe();
@@ -288,6 +312,11 @@ void runKeys() {
     glutMainLoopEvent();
   }
   VIEWER->runningKeys = false;
+  if (const long dropped = VIEWER->keys.takeDropped()) {
+    std::fprintf(stderr, "%s: %ld actions dropped: at most %zu wait while frames are drawn\n",
+                 VIEWER->basin.variant.name, dropped, KeyQueue::CAPACITY);
+    std::fflush(stderr);
+  }
   event("ready");
 }
 
@@ -307,8 +336,10 @@ void display() {
   if (VIEWER->drawing) return;  // the frame in progress covers the window
   if (VIEWER->frames == 0 && VIEWER->hasStart) {
     startAt(VIEWER->start);
+    printView();
   } else if (VIEWER->frames == 0) {
     frame();
+    printView();
   } else {
     showAgain();
   }
@@ -334,11 +365,10 @@ Pointer pointerAt(int x, int y) {
   return Pointer{x, y, glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT)};
 }
 
-// Queues the keys a mouse action stands for (MOUSE), the first at `at`.
-void queueAction(const char* word, const Pointer& at) {
-  const MouseAction* action = mouseAction(word);
-  for (const char* key = action->keys; *key; ++key)
-    VIEWER->keys.push(KeyPress{static_cast<unsigned char>(*key), at});
+// Queues, as one action, the keys `action` stands for (MOUSE).
+void queueAction(const MouseAction& action, const Pointer& at, const Pointer& to = Pointer{0, 0}) {
+  const std::vector<KeyPress> presses = pressesOf(action, at, to);
+  VIEWER->keys.push(presses.data(), presses.size());
 }
 
 // GLUT's buttons: 0 left, 1 middle, 2 right, and freeglut's wheel as 3 (up)
@@ -355,15 +385,9 @@ void mouse(int button, int state, int x, int y) {
   } else if (button == GLUT_LEFT_BUTTON && VIEWER->leftDown) {
     VIEWER->leftDown = false;
     // Where it ends decides, as in a key script: a drag that came back is a click.
-    if (draggedSquare(VIEWER->pressedAt, at).side >= DRAG_THRESHOLD) {
-      VIEWER->keys.push(KeyPress{SQUARE, VIEWER->pressedAt, at});
-      VIEWER->keys.push(KeyPress{'d', at});
-    } else {
-      queueAction("click", VIEWER->pressedAt);
-    }
-  } else if (state == GLUT_DOWN) {
-    const char* const words[] = {"click", "mclick", "rclick", "wheelup", "wheeldown"};
-    if (button > 0 && button < 5) queueAction(words[button], at);
+    queueAction(*mouseAction("drag"), pressedNow(at), at);
+  } else if (state == GLUT_DOWN && button != GLUT_LEFT_BUTTON) {
+    if (const MouseAction* action = buttonAction(button)) queueAction(*action, at);
   }
   if (!VIEWER->drawing) runKeys();
 }
@@ -372,8 +396,9 @@ void mouse(int button, int state, int x, int y) {
 void motion(int x, int y) {
   if (!VIEWER->leftDown) return;
   const Pointer at = pointerAt(x, y);
-  if (draggedSquare(VIEWER->pressedAt, at).side < DRAG_THRESHOLD && !VIEWER->dragging) return;
+  if (!isDrag(pressedNow(at), at) && !VIEWER->dragging) return;
   VIEWER->dragging = true;
+  VIEWER->draggedTo = at;
   if (VIEWER->drawing) return;
   dragOutline(at);
   event("drag " + std::to_string(x) + " " + std::to_string(y));
@@ -419,33 +444,6 @@ void fitToScreen() {
 
 }  // namespace
 
-void printViewerHelp(const char* usage, const char* formula) {
-  std::printf(
-      "%s\n"
-      "\n"
-      "Draws the basins of attraction of Newton's method for %s in an 800 x 800\n"
-      "window: every sample point of the plane in the colour of the root its run\n"
-      "settles on, darker the more steps the run needed; runs that fail are black.\n"
-      "\n"
-      "Keys, typed with the mouse pointer in the window; z, Z and c mark a\n"
-      "region centred on the pointer:\n"
-      "%s"
-      "\n"
-      "After each frame drawn by d, u, U or the mouse, the view is printed on\n"
-      "standard output as a basinshot command that draws it at any size; the\n"
-      "last 100 views are kept for u and U.\n"
-      "\n"
-      "--window XMIN XMAX YMIN YMAX opens the viewer on that part of the plane\n"
-      "(after the start-up frame, unseen, so the colours are as always).\n"
-      "--double stores every value as a double instead of a float: zooms go far\n"
-      "deeper (floats stop about 7 zooms away from the centre) and no slower,\n"
-      "and the pictures differ where floats round differently.\n"
-      "--help prints this text and --version the release. GLUT's own options go\n"
-      "to GLUT (-geometry WxH+X+Y, -display DISPLAY, -iconic, ...; see the\n"
-      "freeglut documentation); any other argument is refused.\n",
-      usage, formula, keysHelp(false).c_str());
-}
-
 namespace {
 
 // A descriptor among 0-2 left closed by whoever started the program would
@@ -465,103 +463,22 @@ int eventDescriptor() {
   return *end == '\0' && fd >= 0 && fd <= 1024 ? int(fd) : -1;
 }
 
-// Whether a -geometry value gives a size, as X reads it: WIDTHxHEIGHT
-// first, after an optional '='. A value with a position alone (+100+100),
-// or one X cannot read (abc), gives none.
-bool givesSize(const char* geometry) {
-  if (*geometry == '=') ++geometry;
-  return std::isdigit(static_cast<unsigned char>(*geometry)) || *geometry == 'x' ||
-         *geometry == 'X';
-}
-
-// What the command line asks beyond GLUT's own options, which are left for
-// glutInit (one with its value missing is GLUT's to report).
-enum class Request { Run, Help, Version, Refused };
-
-// Whether --double is among the arguments: it decides how the others read.
-bool asksDouble(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--double") == 0) return true;
-  return false;
-}
-
-// --window and its four edges, from argv[i] on, into *start, read in the
-// variant's precision; false after saying why not.
-bool readWindowOption(const Variant& variant, int argc, char** argv, int i, Window* start) {
-  if (i + 4 >= argc) {
-    std::fprintf(stderr, "%s: --window needs XMIN XMAX YMIN YMAX (see %s --help)\n", variant.name,
-                 variant.name);
-    return false;
-  }
-  const std::string edges[4] = {argv[i + 1], argv[i + 2], argv[i + 3], argv[i + 4]};
-  const std::string fault = parseWindow(edges, start, variant.precision);
-  if (fault.empty()) return true;
-  std::fprintf(stderr, "%s: --window: %s (see %s --help)\n", variant.name, fault.c_str(),
-               variant.name);
-  return false;
-}
-
-// `named`: --double is one of the program's options (it picked the variant).
-Request readArguments(const Variant& variant, bool named, int argc, char** argv, bool* keepSize,
-                      Window* start, bool* hasStart) {
-  for (int i = 1; i < argc; ++i) {
-    const GlutOption* option = glutOption(argv[i]);
-    if (named && std::strcmp(argv[i], "--double") == 0) continue;
-    if (std::strcmp(argv[i], "--window") == 0) {
-      if (!readWindowOption(variant, argc, argv, i, start)) return Request::Refused;
-      *hasStart = true;
-      i += 4;
-      continue;
-    }
-    if (option != nullptr) {
-      const bool hasValue = option->takesValue && i + 1 < argc;
-      if (hasValue && std::strcmp(option->name, "-geometry") == 0)
-        *keepSize = !givesSize(argv[i + 1]);
-      i += hasValue;
-    } else if (std::strcmp(argv[i], "--help") == 0) {
-      return Request::Help;
-    } else if (std::strcmp(argv[i], "--version") == 0) {
-      return Request::Version;
-    } else {
-      std::fprintf(stderr, "%s: unknown argument '%s' (see %s --help)\n", variant.name, argv[i],
-                   variant.name);
-      return Request::Refused;
-    }
-  }
-  return Request::Run;
-}
-
 // No idle callback is registered: the event loop then sleeps while nothing
 // happens, where even an empty one would keep a processor busy.
-int runVariant(const Variant& variant, bool named, int argc, char** argv, const Window* start) {
-  fillStandardDescriptors();
-  bool keepSize = false, hasStart = start != nullptr;
-  Window window = start ? *start : Window{};
-  switch (readArguments(variant, named, argc, argv, &keepSize, &window, &hasStart)) {
-    case Request::Help: {
-      const std::string usage = std::string("usage: ") + variant.name +
-                                " [GLUT options] [--double] [--window XMIN XMAX YMIN YMAX]";
-      printViewerHelp(usage.c_str(), variant.formula.c_str());
-      return 0;
-    }
-    case Request::Version:
-      std::printf("%s %s\n", variant.name, VERSION);
-      return 0;
-    case Request::Refused:
-      return 2;
-    case Request::Run:
-      break;
-  }
+int runViewer(ViewerArguments& arguments) {
   std::signal(SIGPIPE, SIG_IGN);  // a closed reader ends the printing only: see printView
-  VIEWER = std::make_unique<Viewer>(variant, rowPlanFromEnvironment());
+  VIEWER = std::make_unique<Viewer>(arguments.variant, rowPlanFromEnvironment());
   VIEWER->events = eventDescriptor();
-  VIEWER->hasStart = hasStart;
-  VIEWER->start = window;
+  VIEWER->hasStart = arguments.hasWindow;
+  VIEWER->start = arguments.window;
+  std::vector<char*>& glut = arguments.glut.glut;
+  int argc = int(glut.size());
+  glut.push_back(nullptr);
   glutInitWindowSize(GRID, GRID);  // before glutInit, whose options may replace it
-  glutInit(&argc, argv);
+  glutInit(&argc, glut.data());
   // GLUT replaces the size even for a -geometry that gives none: by its own
   // default for a position alone, by whatever it finds for one it cannot read.
-  if (keepSize) glutInitWindowSize(GRID, GRID);
+  if (arguments.glut.keepsSize) glutInitWindowSize(GRID, GRID);
   glutInitDisplayMode(GLUT_RGB | GLUT_SINGLE);
   fitToScreen();
   glutCreateWindow(TITLE);
@@ -578,13 +495,11 @@ int runVariant(const Variant& variant, bool named, int argc, char** argv, const 
 
 }  // namespace
 
-int runViewer(const Program& program, int argc, char** argv) {
-  const Precision precision = asksDouble(argc, argv) ? Precision::Double : Precision::Float;
-  return runVariant(program.in(precision), true, argc, argv, nullptr);
-}
-
-int runViewer(const Variant& variant, int argc, char** argv, const Window* start) {
-  return runVariant(variant, false, argc, argv, start);
+int viewerMain(const Program* program, int argc, char** argv) {
+  fillStandardDescriptors();
+  ViewerArguments arguments = readViewerArguments(program, argc, argv);
+  if (arguments.roots) return printRoots(arguments.variant, "polybasin");
+  return runViewer(arguments);
 }
 
 }  // namespace basin

@@ -132,6 +132,19 @@ bool windowResolves(const Window& w, int samples, Precision precision) {
          axisResolves(w.ymin, w.ymax, samples, precision);
 }
 
+// The fewer the samples, the wider apart they lie, so the counts that
+// resolve run from 1 up to some largest: a bisection finds it. The
+// accumulated walk of the viewer's grid, checked in its own way, may fail
+// where placing by index holds; it then counts as failing.
+int largestPlaceable(const Window& w, int atMost, Precision precision) {
+  int good = 1, bad = atMost + 1;
+  while (bad - good > 1) {
+    const int mid = good + (bad - good) / 2;
+    (windowResolves(w, mid, precision) ? good : bad) = mid;
+  }
+  return good;
+}
+
 const char* windowFault(const Window& w, Precision precision) {
   const bool single = precision == Precision::Float;
   if (!std::isfinite(w.xmin) || !std::isfinite(w.xmax) || !std::isfinite(w.ymin) ||
@@ -185,7 +198,9 @@ std::string parseWindow(const std::string (&edges)[4], Window* window, Precision
     const std::string& text = edges[i];
     char* end = nullptr;
     edge[i] = readStored(text.c_str(), &end, precision);
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end != '\0')
+    // strtod reads "nan" as a number, which it is not.
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end != '\0' ||
+        std::isnan(edge[i]))
       return "'" + text + "': not a number";
   }
   const Window read{edge[0], edge[1], edge[2], edge[3]};
@@ -203,12 +218,13 @@ std::string parseWindow(const std::string (&edges)[4], Window* window, Precision
   return "";
 }
 
+// A refused mark leaves no mark pending, so the `d` after it draws nothing
+// new: not an older mark, which the user has given up.
 bool markWindow(Views& v, const Window& w, const char** why) {
   const char* fault = windowFault(w, v.precision);
   if (why) *why = fault;
-  if (fault) return false;
-  v.pending = w;
-  return true;
+  v.pending = fault ? v.current : w;
+  return fault == nullptr;
 }
 
 // The zoom factor is 3 per axis, taken as the square root of 9.

@@ -97,15 +97,15 @@ const char* windowFault(const Window& window, Precision precision = Precision::F
 std::string parseWindow(const std::string (&edges)[4], Window* window,
                         Precision precision = Precision::Float);
 
-// Marks `window` as the pending window, as a key would; false, leaving the
-// pending window as it was and saying why in *why if given, when it cannot
-// be drawn (windowFault).
+// Marks `window` as the pending window, as a key would; false, saying why
+// in *why if given, when it cannot be drawn (windowFault): then no mark is
+// left pending (pending = current).
 bool markWindow(Views& views, const Window& window, const char** why = nullptr);
 
 // Mark a pending window one third (zoom), three times (zoomo) or the same
 // size (recentre) as the current one, centred on the pointer. Each returns
-// false, leaving the pending window as it was and saying why in *why if
-// given, when the new window could not be drawn (windowFault).
+// false, with no mark left pending and saying why in *why if given, when
+// the new window could not be drawn (windowFault).
 bool zoom(Views& views, const Pointer& at, const char** why = nullptr);
 bool zoomo(Views& views, const Pointer& at, const char** why = nullptr);
 bool recentre(Views& views, const Pointer& at, const char** why = nullptr);
@@ -183,5 +183,9 @@ bool axisResolves(double lo, double hi, int samples = GRID, Precision precision 
 
 // Whether both axes of `window` resolve with `samples` positions a side.
 bool windowResolves(const Window& window, int samples, Precision precision = Precision::Float);
+
+// The most samples a side, up to `atMost`, with which `window` resolves
+// (at least 1).
+int largestPlaceable(const Window& window, int atMost, Precision precision = Precision::Float);
 
 }  // namespace basin

@@ -332,7 +332,12 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
       {{"duobasin", "--double", "--window", "1", "1.000000000000001", "-1", "1", "-o", out},
        "too narrow for double"},
       {{"duobasin", "--keys", "d", "--keys-file", out, "-o", out}, "cannot be used together"},
-      {{"z^3", "--roots", "-o", out}, "--roots draws nothing: no -o"},
+      {{"z^3", "--roots", "-o", out}, "--output does nothing with --roots, which draws nothing"},
+      {{"z^3", "--roots", "--keys", "d"}, "--keys does nothing with --roots"},
+      {{"z^3", "--size", "9", "--roots"}, "--size does nothing with --roots"},
+      {{"quadbasin", "--double", "--double", "-o", out}, "--double is given more than once"},
+      {{"z^2 - NaN", "-o", out}, "column 7: coefficient NaN is not a finite number"},
+      {{"inf*z", "-o", out}, "column 1: coefficient inf is not a finite number"},
       {{"duobasin", "--keys", "z@400,400 x d", "-o", out}, "key 2 'x': unknown key"},
       {{"duobasin", "--keys", "z@4OO,400", "-o", out}, "expected z@X,Y"},
       {{"duobasin", "--keys", "c@800,0", "-o", out}, "outside the 800 x 800 window"},
@@ -346,7 +351,7 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
       {{"duobasin", "--window", "-1", "", "-1", "1", "-o", out}, "'': not a number"},
       {{"duobasin", "--window", " 1", "2", "-1", "1", "-o", out}, "not a number"},
       {{"duobasin", "--window", "-1", "inf", "-1", "1", "-o", out}, "not finite"},
-      {{"duobasin", "--window", "-nan", "1", "-1", "1", "-o", out}, "not finite"},
+      {{"duobasin", "--window", "-nan", "1", "-1", "1", "-o", out}, "'-nan': not a number"},
       {{"duobasin", "--window", "-1", "1", "-1", "1e39", "-o", out}, "not finite"},
       {{"duobasin", "--window", "1", "1", "-1", "1", "-o", out}, "XMIN must be below XMAX"},
       {{"duobasin", "--window", "-1", "1", "2", "-2", "-o", out}, "YMIN must be below YMAX"},
@@ -354,7 +359,8 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
       {{"duobasin", "--window", "1", "1.00000001", "-1", "1", "-o", out},
        "too narrow for float to place 800 samples across it (--double goes deeper)"},
       {{"quadbasin", "--window", "1", "1.00009537", "1", "1.00009537", "--size", "1601", "-o", out},
-       "too narrow for float to place 1601 samples across it (--size 1601)"},
+       "too narrow for float to place 1601 samples across it (--size 1601); the most it can "
+       "place is 800; --double goes deeper"},
       {{"duobasin", "--size", "0", "-o", out}, "'0': expected a whole number from 1 to 16384"},
       {{"duobasin", "--size=16385", "-o", out}, "from 1 to 16384"},
       {{"duobasin", "--size", "-5", "-o", out}, "from 1 to 16384"},
@@ -526,6 +532,37 @@ TEST_F(Basinshot, OnATerminalShowsProgressAndSaysWhyAMarkWasRefused) {
 }
 
 #ifdef POLYBASIN
+// The same mistake gets the same words from all four programs: each reads
+// its command line through the one reader.
+TEST_F(Basinshot, EveryProgramTellsTheSameMistakeInTheSameWords) {
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {
+      {{"--bogus"}, "unknown option '--bogus' (see "},
+      {{"--double", "--double"}, "--double is given more than once (see "},
+      {{"--window", "0", "1", "0", "1", "--window", "0", "1", "0", "1"}, "--window is given more"},
+      {{"--window", "0", "1", "0"}, "--window needs 4 values (XMIN XMAX YMIN YMAX) (see "},
+      {{"--window", "1", "0", "0", "1"}, "--window: XMIN must be below XMAX (see "},
+      {{"--window", "nan", "1", "0", "1"}, "--window: 'nan': not a number (see "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.says);
+    const std::vector<std::vector<std::string>> runs = {
+        {DUOBASIN_PATH, "-iconic"},
+        {POLYBASIN, "z^2"},
+        {BASINSHOT, "quadbasin", "-o", dir + "/p.png"}};
+    for (std::vector<std::string> argv : runs) {
+      argv.insert(argv.end(), c.args.begin(), c.args.end());
+      const Outcome r = support::run(argv);
+      const std::string name = fs::path(argv[0]).filename();
+      EXPECT_EQ(r.status, 2) << name;
+      EXPECT_EQ(r.err.rfind(name + ": ", 0), 0u) << r.err;
+      EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+  }
+}
+
 // polybasin reads the polynomial and its options as basinshot does, and
 // refuses what it does not know in the same words, before any window
 // opens; GLUT's own options pass through.
@@ -571,10 +608,16 @@ TEST_F(Basinshot, PolybasinReadsItsCommandLineAsBasinshotDoes) {
       {{"z^2", "--version"}, 0, "polybasin "},
       {{"--help"}, 0, "usage: polybasin [GLUT options] POLY"},
       {{"-iconic"}, 2, "polybasin: no polynomial given"},
-      {{"-geometry", "99x99", "-z^2 + 1", "--extra=0", "--ftol=1e-9", "--rtol=1e-7", "--roots"},
+      {{"-z^2 + 1", "--extra=0", "--ftol=1e-9", "--rtol=1e-7", "--roots"},
        0,
        "-1+0i multiplicity 1 colour 0 #ff0000\n1+0i multiplicity 1 colour 1 #00ff00\n"},
-      {{"-sync", "-z", "--roots"}, 0, "0+0i multiplicity 1 colour 0 #ff0000\n"},
+      {{"-z", "--roots"}, 0, "0+0i multiplicity 1 colour 0 #ff0000\n"},
+      // GLUT's options, told apart from a polynomial that begins with a
+      // minus, do nothing when no window opens.
+      {{"-geometry", "99x99", "-z^2 + 1", "--roots"}, 2, "-geometry does nothing with --roots"},
+      {{"-sync", "-z", "--roots"}, 2, "-sync does nothing with --roots, which opens no window"},
+      {{"-sync", "-z", "-sync"}, 2, "-sync is given more than once"},
+      {{"-z", "--roots", "--window", "0", "1", "0", "1"}, 2, "--window does nothing with --roots"},
       {{"-z^2 + 1", "--extra=18"}, 2, "--extra must lie from 0 to 19 less the degree"},
       {{"-z^2 + 1", "--ftol=0"}, 2, "--ftol: '0': must be a positive number"},
   };

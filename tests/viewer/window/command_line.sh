@@ -67,16 +67,17 @@ for program in "$@"; do
   out=$(env -u DISPLAY "$program" -geometry 10x10 --version 2>&1)
   [[ $? -eq 0 && $out =~ ^$name\ [0-9]+\.[0-9]+ ]] || fail "$name --version: $out"
   # Arguments neither GLUT nor the viewer knows: refused before any window.
-  for args in "foo" "-unknown-option" "-geometry 10x10 -z"; do
+  for case in "foo=unexpected argument 'foo'" "-unknown-option=unknown option '-unknown-option'" \
+    "-geometry 10x10 -z=unexpected argument '-z'"; do
     # shellcheck disable=SC2086
-    out=$(env -u DISPLAY "$program" $args 2>&1)
+    out=$(env -u DISPLAY "$program" ${case%%=*} 2>&1)
     status=$?
-    [ "$status" -eq 2 ] || fail "$name $args: status $status, expected 2"
-    grep -q "^$name: unknown argument '${args##* }'" <<<"$out" || fail "$name $args: $out"
+    [ "$status" -eq 2 ] || fail "$name ${case%%=*}: status $status, expected 2"
+    grep -qF "$name: ${case#*=} (see $name --help)" <<<"$out" || fail "$name ${case%%=*}: $out"
   done
   # A --window that cannot be drawn or is cut short: refused, naming why.
   for case in "--window 1 0 0 1=XMIN must be below XMAX" "--window 0 1 0 x=x': not a number" \
-    "--window 0 1 0=needs XMIN XMAX YMIN YMAX"; do
+    "--window 0 1 0=needs 4 values (XMIN XMAX YMIN YMAX)"; do
     # shellcheck disable=SC2086
     out=$(env -u DISPLAY "$program" ${case%=*} 2>&1)
     [[ $? -eq 2 && $out == *"${case##*=}"* ]] || fail "$name ${case%=*}: $out"

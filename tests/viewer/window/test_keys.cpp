@@ -113,7 +113,7 @@ TEST_F(Duobasin, ARefusedMarkIsExplainedAndDrawsNothing) {
                                    "key"};
   for (int i = 0; i < 24; ++i) keys.insert(keys.end(), {"z", "d"});
   session->helper(keys);
-  ASSERT_TRUE(session->waitForFrames(24));
+  ASSERT_TRUE(session->waitForFrames(1 + 24));  // the start-up view, then the zooms
   ASSERT_TRUE(session->waitForRest());
   const Picture deepest = session->capture();
   ASSERT_TRUE(typeKey(CENTRE, CENTRE, "z"));
@@ -149,12 +149,12 @@ TEST_F(Duobasin, OnlyTheLiveMarkIsOutlinedAndTheMouseDoesWhatItsKeysDo) {
   ASSERT_TRUE(basin::markSquare(model->views, Pointer{200, 200}, Pointer{299, 250}));
   expectScreen(expectOutline(model->views, startUp), "dragging");
   session->helper({"xdotool", "mouseup", "1"});
-  ASSERT_TRUE(waitForFrame(1));
+  ASSERT_TRUE(waitForFrame(1 + 1));  // the start-up view, then the drag's
   basin::changewin(model->views);
   const Picture dragged = expectScreen({frame()}, "drag");
 
   session->clickAt(300, 500, 1);
-  ASSERT_TRUE(waitForFrame(2));
+  ASSERT_TRUE(waitForFrame(1 + 2));
   ASSERT_TRUE(basin::zoom(model->views, Pointer{300, 500}));
   basin::changewin(model->views);
   expectScreen({frame()}, "click");

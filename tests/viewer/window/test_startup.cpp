@@ -27,6 +27,11 @@ TEST_P(Opening, OpenTheProgramAndSeeTheExpectedPictureInEveryPixel) {
   // window itself.
   EXPECT_EQ(session->title(), " Basinscope,  By Quorvel ");
   EXPECT_EQ(startUp.size, GRID);
+  // Its view line, printed after the first frame as after every one.
+  EXPECT_NE(session->output().find("basinshot " + std::string(GetParam().name) +
+                                   " --window -2 2 -2 2 -o view.png\n"),
+            std::string::npos)
+      << session->output();
 }
 
 TEST_P(Opening, OpenTheProgramAndItRestsOnceTheFrameIsDrawn) {
@@ -46,6 +51,9 @@ class StartAnywhere : public ViewerTest {};
 TEST_F(StartAnywhere, TheWindowAskedForOpensInTheColoursOfEverySession) {
   const basin::Window nearI{-0.5f, 0.5f, 0.25f, 1.25f};
   open(QUADBASIN, {}, &nearI);
+  EXPECT_NE(session->output().find("basinshot quadbasin --window -0.5 0.5 0.25 1.25 -o view.png\n"),
+            std::string::npos)
+      << session->output();
   ASSERT_TRUE(session->pressAndWait(400, 400, "u", true).empty());
   ASSERT_TRUE(basin::stepBack(model->views));
   expectScreen({frame()}, "u");

@@ -1,0 +1,102 @@
+#include "viewer/arguments.h"
+
+#include <cstdio>
+#include <string>
+
+#include "tools/command_line.h"
+#include "viewer/keys.h"
+
+namespace basin {
+namespace {
+
+const char* const POLYBASIN_USAGE =
+    "usage: polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N] [--roots]\n"
+    "                 [--double] [--window XMIN XMAX YMIN YMAX]\n"
+    "\n"
+    "  POLY       a real polynomial in z, such as \"z^3 - 1\" or \"-0.5z^4 + z^2 - 0.25\":\n"
+    "             exponents 0 ... 18, coefficients decimal numbers, '*' optional;\n"
+    "             it may follow --, as in polybasin -- \"-z^2 + 1\"\n"
+    "  --ftol X   convergence tolerance on |f(z)|^2 (default 1e-10)\n"
+    "  --rtol X   squared distance within which two runs found one root (default 1e-8)\n"
+    "  --extra N  registry slots beyond the degree (default 1, at most 19 - degree)\n"
+    "  --roots    print each distinct root, its multiplicity and its colour, and exit\n"
+    "  --double   store every value as a double: far deeper zooms\n"
+    "  --window XMIN XMAX YMIN YMAX\n"
+    "             open on that part of the plane\n"
+    "  --version  print the program's name and release";
+
+void printHelp(const std::string& usage, const std::string& formula) {
+  std::printf(
+      "%s\n"
+      "\n"
+      "Draws the basins of attraction of Newton's method for %s in an 800 x 800\n"
+      "window: every sample point of the plane in the colour of the root its run\n"
+      "settles on, darker the more steps the run needed; runs that fail are black.\n"
+      "\n"
+      "Keys, typed with the mouse pointer in the window; z, Z and c mark a\n"
+      "region centred on the pointer:\n"
+      "%s"
+      "\n"
+      "After the first frame and each frame drawn by d, u, U or the mouse, the\n"
+      "view is printed on standard output as a basinshot command that draws it\n"
+      "at any size; the last 100 views are kept for u and U.\n"
+      "\n"
+      "--window XMIN XMAX YMIN YMAX opens the viewer on that part of the plane\n"
+      "(after the start-up frame, unseen, so the colours are as always).\n"
+      "--double stores every value as a double instead of a float: zooms go far\n"
+      "deeper (floats stop about 7 zooms away from the centre) and no slower,\n"
+      "and the pictures differ where floats round differently.\n"
+      "--help prints this text and --version the release. GLUT's own options go\n"
+      "to GLUT (-geometry WxH+X+Y, -display DISPLAY, -iconic, ...; see the\n"
+      "freeglut documentation), each once; any other argument is refused.\n",
+      usage.c_str(), formula.c_str(), keysHelp(false).c_str());
+}
+
+// GLUT's options, each once: GLUT itself would take the last silently.
+void refuseRepeatedGlut(const CommandLine& cli, const GlutArguments& glut) {
+  for (std::size_t i = 0; i < glut.given.size(); ++i)
+    for (std::size_t k = 0; k < i; ++k)
+      if (glut.given[k] == glut.given[i])
+        cli.fail(glut.given[i] + " is given more than once (see " + cli.name() + " --help)");
+}
+
+}  // namespace
+
+ViewerArguments readViewerArguments(const Program* program, int argc, char** argv) {
+  ViewerArguments read;
+  read.glut = setAsideGlut(argc, argv);
+  const std::string name = program ? program->name : "polybasin";
+  const std::string usage =
+      program ? "usage: " + name + " [GLUT options] [--double] [--window XMIN XMAX YMIN YMAX]"
+              : POLYBASIN_USAGE;
+  const std::string formula = program ? program->variant.formula : "the polynomial POLY";
+  CommandLine cli(name.c_str(), [&](const CLI::App&) { printHelp(usage, formula); });
+  cli.addWindowOption(&read.window, &read.hasWindow);
+  PolynomialOptions user;
+  if (program == nullptr) {
+    cli.addPolynomialOptions(user);
+    cli.app().add_flag(
+        "--roots", read.roots,
+        "print each distinct root, its multiplicity and\nits colour; opens no window");
+  }
+  bool given = false;
+  const std::string operand = cli.parse(read.glut.rest, &given);
+  const std::string see = " (see " + name + " --help)";
+  refuseRepeatedGlut(cli, read.glut);
+  if (program != nullptr) {
+    if (given) cli.fail("unexpected argument '" + operand + "'" + see);
+    read.variant = program->in(cli.precision());
+    return read;
+  }
+  if (!given) cli.fail("no polynomial given, such as \"z^3 - 1\"" + see);
+  cli.readPolynomial(operand, user);
+  read.variant = polynomialVariant(user.polynomial, user.text, user.tolerances, cli.precision());
+  if (read.roots) {
+    cli.refuseAny({"--window"}, "--roots", "opens no window");
+    if (!read.glut.given.empty())
+      cli.fail(read.glut.given[0] + " does nothing with --roots, which opens no window" + see);
+  }
+  return read;
+}
+
+}  // namespace basin

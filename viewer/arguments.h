@@ -1,0 +1,35 @@
+// A viewer's command line, read through the programs' one command line
+// (tools/command_line.h) once GLUT's own options are set aside: which
+// polynomial (a named program's, or polybasin's operand), in which
+// precision, opened on which window.
+//
+//   duobasin  [GLUT options] [--double] [--window XMIN XMAX YMIN YMAX]
+//   quadbasin [GLUT options] [--double] [--window XMIN XMAX YMIN YMAX]
+//   polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N] [--roots]
+//             [--double] [--window XMIN XMAX YMIN YMAX]
+//
+// --help and --version are answered here, and every mistake ends the
+// program with one line and exit status 2, in the same words basinshot
+// uses for it, before any window opens.
+#pragma once
+
+#include "core/newton.h"
+#include "core/programs.h"
+#include "viewer/glut_options.h"
+#include "viewer/views.h"
+
+namespace basin {
+
+struct ViewerArguments {
+  Variant variant;         // what the window draws, in the precision asked for
+  bool hasWindow = false;  // --window: open there, after the unseen start-up frame
+  Window window{};
+  GlutArguments glut;  // for glutInit
+  bool roots = false;  // polybasin --roots: list the roots and open no window
+};
+
+// Reads the command line of the viewer of `program`, or of polybasin when
+// `program` is null.
+ViewerArguments readViewerArguments(const Program* program, int argc, char** argv);
+
+}  // namespace basin
