@@ -4,6 +4,7 @@
 #   thread without the vector lanes makes it (BASIN_THREADS=1
 #   BASIN_LANES=scalar: the plain single-threaded scalar model), and their
 #   ratio;
+# - the process's start-up and exit alone (basinshot --version);
 # - a 16384 x 16384 print of quadbasin.
 #
 #   bench/shot.sh [BUILD_DIR [RUNS [BIG_RUNS]]]     (defaults: build, 15, 3)
@@ -33,9 +34,11 @@ times() {
 fast=$(times "$RUNS" "$BUILD/basinshot" quadbasin -o "$WORK/q.png" | median)
 plain=$(times "$RUNS" env BASIN_THREADS=1 BASIN_LANES=scalar "$BUILD/basinshot" quadbasin \
   -o "$WORK/q.png" | median)
+startup=$(times "$RUNS" "$BUILD/basinshot" --version | median)
 big=$(times "$BIG_RUNS" "$BUILD/basinshot" quadbasin --size 16384 --quiet -o "$WORK/big.png" | median)
 
 printf 'basinshot quadbasin:                       median %.4f s over %d runs\n' "$fast" "$RUNS"
 printf 'the same, one thread, scalar solver:       median %.4f s over %d runs\n' "$plain" "$RUNS"
 awk -v a="$fast" -v b="$plain" 'BEGIN {printf "ratio:                                     %.3f\n", a / b}'
+printf 'basinshot --version (start-up and exit):  median %.4f s over %d runs\n' "$startup" "$RUNS"
 printf 'basinshot quadbasin --size 16384:          median %.1f s over %d runs\n' "$big" "$BIG_RUNS"

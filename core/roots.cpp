@@ -36,6 +36,8 @@
 #include <cmath>
 #include <utility>
 
+#include "core/roots_module.h"
+
 namespace basin {
 namespace {
 
@@ -561,7 +563,7 @@ struct ReleaseCaches {
 
 }  // namespace
 
-bool findRoots(const ExactPolynomial& p, Precision precision, std::vector<Root>* roots) {
+bool certifiedRoots(const ExactPolynomial& p, Precision precision, std::vector<Root>* roots) {
   const ReleaseCaches release;
   roots->clear();
   Poly f = p;
@@ -578,18 +580,21 @@ bool findRoots(const ExactPolynomial& p, Precision precision, std::vector<Root>*
   return true;
 }
 
-bool findRoots(const Term* table, int terms, Precision precision, std::vector<Root>* roots) {
+}  // namespace basin
+
+// The entry point of the roots module (core/roots_module.h): the term
+// table made exact, each double a binary fraction.
+extern "C" bool basinTableRoots(const basin::Term* table, int terms, int precision,
+                                std::vector<basin::Root>* roots) {
   roots->clear();
-  ExactPolynomial p;
+  basin::ExactPolynomial p;
   for (int i = 0; i < terms; ++i) {
     const double exponent = table[i].exponent;
-    if (!std::isfinite(table[i].coefficient) || !(exponent >= 0 && exponent < MAXTERMS))
+    if (!std::isfinite(table[i].coefficient) || !(exponent >= 0 && exponent < basin::MAXTERMS))
       return false;
     const std::size_t k = std::size_t(exponent);
     if (p.size() <= k) p.resize(k + 1);
-    p[k].re += mpq_class(table[i].coefficient);  // exact: a double is a binary fraction
+    p[k].re += mpq_class(table[i].coefficient);
   }
-  return findRoots(p, precision, roots);
+  return basin::certifiedRoots(p, basin::Precision(precision), roots);
 }
-
-}  // namespace basin

@@ -25,7 +25,6 @@
 #include <vector>
 
 #include "core/complex.h"
-#include "core/exact.h"
 #include "core/newton.h"
 
 namespace basin {
@@ -43,18 +42,13 @@ struct Root {
   int multiplicity;  // exact; 1 for a simple root
 };
 
-// The distinct roots of `p` (degree at least 1), each once with its exact
-// multiplicity, in the order of their multiplicities, lowest first; within
-// one multiplicity by wideRe, then wideIm, lowest first (distinct roots that
-// round to the same pair of doubles in the order their factor's solver gives
-// them). False, with *roots empty, when the degree is below 1 or the roots
-// cannot be certified within the precision cap (several thousand bits).
-bool findRoots(const ExactPolynomial& p, Precision precision, std::vector<Root>* roots);
-
-// The same for the polynomial of `terms` terms in `table`, its coefficients
-// exactly as stored (any order, each exponent once; a repeated exponent adds
-// up). False as well for a coefficient that is not finite or an exponent
-// outside 0 ... MAXTERMS - 1.
+// The distinct roots of the polynomial of `terms` terms in `table`, its
+// coefficients exactly as stored (any order, each exponent once; a repeated
+// exponent adds up), as certifiedRoots (core/roots_module.h) gives them,
+// worked out by the roots module, loaded on demand. False, with *roots
+// empty, when they cannot be certified, for a coefficient that is not
+// finite, an exponent outside 0 ... MAXTERMS - 1, or a module that cannot be
+// loaded.
 bool findRoots(const Term* table, int terms, Precision precision, std::vector<Root>* roots);
 
 }  // namespace basin

@@ -3,10 +3,12 @@
 # program in bin/ and its manual page in share/man/man1/, which man renders
 # without a warning, each viewer's desktop entry in share/applications/, and
 # nothing else. desktop-file-validate must pass every entry in the source
-# tree, installed or not yet, without a single remark.
-# Usage: install_test.sh BUILD SOURCE "PROGRAMS" "VIEWERS"
+# tree, installed or not yet, without a single remark. The roots module, if
+# the build has one, lands at MODULE, and the installed basinshot finds it
+# there.
+# Usage: install_test.sh BUILD SOURCE "PROGRAMS" "VIEWERS" [MODULE]
 set -u
-build=$1 source=$2 programs=$3 viewers=$4
+build=$1 source=$2 programs=$3 viewers=$4 module=${5:-}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 prefix=$scratch/prefix warnings=$scratch/warnings
@@ -36,6 +38,13 @@ for entry in "$source"/docs/desktop/*.desktop; do
   remarks=$(desktop-file-validate "$entry" 2>&1) || fail "$entry: rejected"
   [ -z "$remarks" ] || fail "$remarks"
 done
+
+if [ -n "$module" ]; then
+  expected+=("$module")
+  roots=$("$prefix/bin/basinshot" "z^2 - 1" --roots 2>&1)
+  [ "$roots" = $'-1+0i multiplicity 1 colour 0 #ff0000\n1+0i multiplicity 1 colour 1 #00ff00' ] ||
+    fail "the installed basinshot did not find the roots module: $roots"
+fi
 
 installed=$(cd "$prefix" && find . -type f | sed 's|^\./||' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)

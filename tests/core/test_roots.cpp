@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/roots.h"
+#include "core/roots_module.h"
 
 namespace basin {
 namespace {
@@ -186,7 +187,7 @@ TEST(Roots, EachRootOnceRoundedOnceInOrder) {
       SCOPED_TRACE(std::string(c.name) + " as " + storageName(precision));
       std::vector<Root> found;
       ASSERT_TRUE(c.terms.empty()
-                      ? findRoots(c.exact, precision, &found)
+                      ? certifiedRoots(c.exact, precision, &found)
                       : findRoots(c.terms.data(), int(c.terms.size()), precision, &found));
       ASSERT_EQ(found.size(), c.roots.size());
       for (const Want& w : c.roots) {
