@@ -40,8 +40,8 @@
 #include "core/polynomial.h"
 #include "core/programs.h"
 #include "core/roots.h"
-#include "tools/progress.h"
 #include "viewer/picture.h"
+#include "viewer/progress.h"
 
 namespace basin {
 namespace {
@@ -57,6 +57,10 @@ Variant userVariant(const char* text) {
 }
 
 const Variant USER_CUBE = userVariant("z^3 - 1");
+
+// The named programs' double models.
+const Variant WIDE_DUOBASIN = variantOf(*findProgram("duobasin"), Precision::Double);
+const Variant WIDE_QUADBASIN = variantOf(*findProgram("quadbasin"), Precision::Double);
 
 void rootFinding(benchmark::State& state, const char* text) {
   Terms p;
@@ -94,10 +98,10 @@ void solverAlone(benchmark::State& state, const Variant& variant) {
   const Views& v = basin.views;
   long steps = 0;
   for (auto _ : state) {
-    AxisWalk rows(v.YMIN(), v.YMAX(), GRID, false);
+    AxisWalk<float> rows(v.YMIN(), v.YMAX(), GRID, false);
     for (int row = 1; row <= GRID; ++row) {
       Complex pixel{0, float(rows.next())};
-      AxisWalk columns(v.XMIN(), v.XMAX(), GRID, true);
+      AxisWalk<float> columns(v.XMIN(), v.XMAX(), GRID, true);
       for (int column = 1; column <= GRID; ++column) {
         pixel.re = float(columns.next());
         Complex root;

@@ -1,9 +1,10 @@
 // The cost of basinshot's PNG file: the start-up picture of quadbasin, 800,
 // 3200 and 6400 samples a side, written to /dev/null as basinshot writes it
-// (writeOutput, on one thread and on two: wall-clock and whole-process CPU
-// time), and its rows compressed alone on one thread, a piece at a time
-// (deflateRows). Each reports the file's size in bytes and the raw rows
-// compressed per second. Each picture is drawn once, before its first run.
+// (writeOutput, by the fast encoder on one thread and on two, and by
+// libpng's, the plain one: wall-clock and whole-process CPU time), and its
+// rows compressed alone on one thread, a piece at a time (deflateRows).
+// Each reports the file's size in bytes and the raw rows compressed per
+// second. Each picture is drawn once, before its first run.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -15,9 +16,11 @@
 #include <map>
 
 #include "core/programs.h"
-#include "tools/deflate_flat.h"
-#include "tools/output.h"
-#include "viewer/replay.h"
+#include "core/rows.h"
+#include "png/deflate_flat.h"
+#include "png/encoder.h"
+#include "png/target.h"
+#include "viewer/shot.h"
 
 namespace basin {
 namespace {
@@ -33,24 +36,38 @@ const Picture& startUpPicture(int size) {
   return found->second;
 }
 
+ImageRows imageOf(const Picture& picture) {
+  return ImageRows{picture.rgb.data(), picture.size, picture.size, std::size_t(picture.size) * 3};
+}
+
+// Writes `picture` to `output` as basinshot does, the fast way on
+// `threads` threads or, with `plain`, libpng's way.
+void write(const Output& output, const Picture& picture, int threads, bool plain) {
+  RowSolver team(threads);
+  const std::unique_ptr<PngEncoder> encoder = pngEncoder(plain);
+  writeOutput(output,
+              [&](std::FILE* file) { return encoder->write(imageOf(picture), file, team); });
+}
+
 // The bytes of the file basinshot writes for `picture`.
-double fileBytes(const Picture& picture) {
+double fileBytes(const Picture& picture, bool plain) {
   const int file = memfd_create("png", 0);
   Output output;
   output.name = "memory";
   output.fd = dup(file);
-  writeOutput(output, picture, 1);
+  write(output, picture, 1, plain);
   struct stat st {};
   fstat(file, &st);
   close(file);
   return double(st.st_size);
 }
 
-void setCounters(benchmark::State& state, const Picture& picture) {
-  state.counters["bytes"] = fileBytes(picture);
+void setCounters(benchmark::State& state, const Picture& picture, bool plain = false) {
+  state.counters["bytes"] = fileBytes(picture, plain);
   state.SetBytesProcessed(std::int64_t(state.iterations()) * (picture.size * 3 + 1) * picture.size);
 }
 
+// Threads 0: libpng's plain encoder.
 void writeFile(benchmark::State& state) {
   const Picture& picture = startUpPicture(int(state.range(0)));
   const int threads = int(state.range(1));
@@ -59,9 +76,9 @@ void writeFile(benchmark::State& state) {
     output.name = "/dev/null";
     output.fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (output.fd < 0) std::abort();
-    writeOutput(output, picture, threads);  // closes the descriptor
+    write(output, picture, std::max(threads, 1), threads == 0);  // closes the descriptor
   }
-  setCounters(state, picture);
+  setCounters(state, picture, threads == 0);
 }
 
 void compressRows(benchmark::State& state) {
@@ -71,7 +88,8 @@ void compressRows(benchmark::State& state) {
   for (auto _ : state) {
     for (int first = 0; first < picture.size; first += 64) {
       const int count = std::min(64, picture.size - first);
-      deflateRows(picture, first, count, first + count == picture.size, scratch, piece);
+      deflateRows(picture.at(0, first), std::size_t(picture.size) * 3, picture.size, count,
+                  first + count == picture.size, scratch, piece);
       benchmark::DoNotOptimize(piece.bytes.data());
     }
   }
@@ -83,7 +101,7 @@ void sizes(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(writeFile)
-    ->ArgsProduct({{800, 3200, 6400}, {1, 2}})
+    ->ArgsProduct({{800, 3200, 6400}, {0, 1, 2}})
     ->Apply(sizes)
     ->UseRealTime()
     ->MeasureProcessCPUTime();

@@ -7,7 +7,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/polynomial.h"
+
 namespace basin {
+
+static_assert(COLOURED_SLOTS == SLOTS - 1, "every slot but the black one can hold a root");
 
 const Rgb ORDER[SLOTS] = {
     {1, 0, 0},
@@ -45,7 +49,6 @@ void openRegistry(Registry& registry, const Variant& variant, int degree) {
                             std::to_string(limit));
   registry.limit = limit;
   registry.RTOL = variant.RTOL;
-  registry.precision = variant.precision;
 }
 
 void snapTo(Registry& registry, const std::vector<Root>& roots) {
@@ -53,7 +56,7 @@ void snapTo(Registry& registry, const std::vector<Root>& roots) {
   registry.lastSnap = 0;
   for (const Root& root : roots) {
     const WideComplex z{root.re, root.im};  // already a value of the storage type
-    if (std::isfinite(z.re) && std::isfinite(z.im) && registry.snaps < MAXTERMS - 1)
+    if (std::isfinite(z.re) && std::isfinite(z.im) && registry.snaps < MAXDEGREE)
       registry.SNAP[registry.snaps++] = z;
   }
   for (int i = 0; i < registry.snaps; ++i) {

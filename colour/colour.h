@@ -34,34 +34,33 @@ extern const Rgb ORDER[SLOTS];
 extern const GradientRow GRADIENT[GRADIENT_ROWS];
 
 // Every point is held as a double, each a value of the model's storage type
-// (a float unless the variant's precision is Double).
+// (a double holds a float exactly), so one registry serves either model.
 struct Registry {
   WideComplex ROOTS[SLOTS] = {};
   int store = 0;  // occupied slots; never reset
   int limit = 0;  // degree + EXTRASLOTS, set at start-up
   double RTOL = 0.0;
-  Precision precision = Precision::Float;
   // A user's polynomial's distinct roots, found at start-up: each end point
   // is first moved to the nearest of them (`snaps` > 0), so that the slow,
   // scattered endings at a repeated root all match it. The named programs
   // have none and match end points as they are.
-  WideComplex SNAP[MAXTERMS - 1] = {};
+  WideComplex SNAP[MAXDEGREE] = {};
   int snaps = 0;
   // Each root's squared half-distance to its nearest other root (a little
   // less): a point closer than that to the root is nearer to it than to any
   // other. Neighbouring samples mostly end at one root, so the root the last
   // end point moved to is tried first, and all of them only when that fails.
-  double REACH[MAXTERMS - 1] = {};
+  double REACH[MAXDEGREE] = {};
   int lastSnap = 0;
 };
 
 // Sets the slot limit, from the degree the start-up derivation found, and
-// takes the variant's RTOL and precision; throws
+// takes the variant's RTOL; throws
 // std::length_error, in every build, when the slots would not hold it.
 void openRegistry(Registry& registry, const Variant& variant, int degree);
 
-// The roots end points are moved to before matching: each root stored as
-// the registry's precision stores it; one that overflows a float is left
+// The roots end points are moved to before matching, each as the model
+// stores it (findRoots rounds them so); one that overflows a float is left
 // out, since no finite end point can lie nearest to it.
 void snapTo(Registry& registry, const std::vector<Root>& roots);
 

@@ -17,8 +17,13 @@
 namespace basin {
 
 // The storage type of every value a model keeps: float by default, double
-// on request (--double).
+// on request (--double). A model is written once, as a template over its
+// storage type T; a program chooses T once, as it starts, from this.
 enum class Precision { Float, Double };
+
+// The storage types, for the explicit instantiations of code written once
+// over T: BASIN_STORAGE_TYPES(X) expands X(float) X(double).
+#define BASIN_STORAGE_TYPES(X) X(float) X(double)
 
 // The precision whose values a T holds.
 template <class T>
@@ -28,6 +33,10 @@ constexpr Precision PRECISION_OF = sizeof(T) == sizeof(float) ? Precision::Float
 // What a model of `precision` stores, as messages name it: "float", "double".
 inline const char* storageName(Precision precision) {
   return precision == Precision::Float ? "float" : "double";
+}
+template <class T>
+const char* storageName() {
+  return storageName(PRECISION_OF<T>);
 }
 
 // The significant digits that print a stored value so that it reads back
@@ -59,20 +68,31 @@ inline T storedAs(double value) {
 // The float model's rounding, as most of its formulas write it.
 inline float stored(double value) { return storedAs<float>(value); }
 
-// A double result as a model of `precision` stores it, kept in a double:
-// rounded to the nearest float for the float model, as it is for double.
-inline double storedIn(Precision precision, double value) {
-  if (precision == Precision::Double) return value;
-  // The float is made opaque to the optimiser: GCC 12's vectoriser, given
-  // two such roundings side by side (a complex number's parts), folds the
-  // narrowing and the widening away and keeps the unrounded double.
-  float single = stored(value);
+// A double result as a model of storage type T stores it, kept in a
+// double: rounded to the nearest float for the float model, as it is for
+// double. Values that every model holds alike (view edges, roots) are held
+// so, in doubles that hold a T exactly.
+template <class T>
+inline double keptAs(double value) {
+  if constexpr (PRECISION_OF<T> == Precision::Double) {
+    return value;
+  } else {
+    // The float is made opaque to the optimiser: GCC 12's vectoriser, given
+    // two such roundings side by side (a complex number's parts), folds the
+    // narrowing and the widening away and keeps the unrounded double.
+    float single = stored(value);
 #if defined(__x86_64__) || defined(__i386__)
-  __asm__("" : "+x"(single));  // kept in its SSE register
+    __asm__("" : "+x"(single));  // kept in its SSE register
 #else
-  __asm__("" : "+r"(single));
+    __asm__("" : "+r"(single));
 #endif
-  return single;
+    return single;
+  }
+}
+
+// The same, for a storage type known only as the program starts.
+inline double storedIn(Precision precision, double value) {
+  return precision == Precision::Double ? keptAs<double>(value) : keptAs<float>(value);
 }
 
 // |z|^2 with squares and sum in double, never rounded.

@@ -11,8 +11,8 @@
 
 namespace basin {
 
-// The highest power of z a lane keeps: enough for every exponent 0 ... 18.
-constexpr int MAXPOWER = 18;
+// The highest power of z a lane keeps: enough for every exponent.
+constexpr int MAXPOWER = MAXDEGREE;
 
 // One term as the lanes use it: coefficient * z^power, with power the
 // exponent truncated (a negative one acts as 1, as pwrcom copies its input

@@ -18,8 +18,9 @@
 namespace basin {
 
 constexpr int MAXITS = 200;
-constexpr double DTOL = 1e-24;  // |f'(z)|^2 at or below this: derivative vanished
-constexpr int MAXTERMS = 19;    // one term for each exponent 0 ... 18
+constexpr double DTOL = 1e-24;           // |f'(z)|^2 at or below this: derivative vanished
+constexpr int MAXDEGREE = 18;            // the highest degree of a polynomial
+constexpr int MAXTERMS = MAXDEGREE + 1;  // one term for each exponent 0 ... MAXDEGREE
 
 template <class T>
 struct BasicTerm {

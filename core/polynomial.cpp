@@ -10,7 +10,6 @@
 namespace basin {
 namespace {
 
-constexpr int MAXDEGREE = MAXTERMS - 1;
 constexpr int END = -1;  // what the reader sees past the last character
 
 // A term as written: its coefficient, its exponent and where it starts.
@@ -94,10 +93,11 @@ bool readNumber(Reader& r, double* value) {
   return true;
 }
 
-// "^N" after z: N in decimal digits, 0 ... 18.
+// "^N" after z: N in decimal digits, 0 ... MAXDEGREE.
 bool readExponent(Reader& r, int* exponent) {
   r.skipBlanks();
-  if (!isDigit(r.peek())) return r.unexpected("a whole number from 0 to 18 after '^'");
+  if (!isDigit(r.peek()))
+    return r.unexpected("a whole number from 0 to " + std::to_string(MAXDEGREE) + " after '^'");
   const std::size_t start = r.at;
   int value = 0;
   for (; isDigit(r.peek()); ++r.at)

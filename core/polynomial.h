@@ -4,7 +4,7 @@
 // "2*z^5 + 1"), the first term optionally signed; blanks (spaces, tabs)
 // anywhere between tokens. A term is a coefficient, z, or a coefficient
 // followed by z, with an optional '*' between them. z may carry an exponent
-// "^N", N a whole number 0 ... 18 in decimal digits; z alone is z^1 and z^0
+// "^N", N a whole number 0 ... MAXDEGREE in decimal digits; z alone is z^1 and z^0
 // is a constant. A coefficient is a decimal number (digits with an optional
 // point, an optional exponent such as 1e-3), rounded once to the storage
 // type (float, or double on request); it is 1 (or -1 after a minus) when
@@ -51,9 +51,13 @@ struct Tolerances {
   int EXTRASLOTS = 1;
 };
 
+// The palette's colours a polynomial's slots may take: all but the last,
+// which is black (colour/colour.h checks the two agree).
+constexpr int COLOURED_SLOTS = 19;
+
 // The most extra slots a polynomial of `degree` may have: its slots then
 // take the palette's colours up to the last but one, never its black.
-inline int maxExtraSlots(int degree) { return 19 - degree; }
+inline int maxExtraSlots(int degree) { return COLOURED_SLOTS - degree; }
 
 // Why `tolerances` cannot go with `polynomial`, or nullptr.
 const char* tolerancesFault(const Terms& polynomial, const Tolerances& tolerances);

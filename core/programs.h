@@ -1,6 +1,9 @@
-// The catalogue of named programs: each name with the parameter set it
-// draws. The viewers, the picture writer, the benchmarks and the tests all
-// find the named programs here; a user's polynomial is not among them.
+// The catalogue of named programs, each declared once: its name and its
+// parameter set as written. The viewers, the picture writer, the
+// benchmarks and the tests all find the named programs here; a user's
+// polynomial is not among them. A model of either storage type reads the
+// same entry (variantOf), each number the value of its storage type
+// nearest the decimal written.
 #pragma once
 
 #include <string>
@@ -9,38 +12,31 @@
 
 namespace basin {
 
-// The basins of z^2 - 1.
-inline const Variant DUOBASIN{"duobasin", {{{1, 2}, {-1, 0}}, 2}, 1e-14f, 1e-10f, 0, "z^2 - 1"};
-// The basins of z^4 - 1.
-inline const Variant QUADBASIN{"quadbasin", {{{1, 4}, {-1, 0}}, 2}, 1e-10f, 1e-8f, 1, "z^4 - 1"};
-
-// The same programs with every value stored as a double: the tolerances
-// are the doubles nearest their decimal texts.
-inline const Variant WIDE_DUOBASIN{"duobasin", {{{1, 2}, {-1, 0}}, 2}, 1e-14, 1e-10, 0, "z^2 - 1",
-                                   false,      Precision::Double};
-inline const Variant WIDE_QUADBASIN{"quadbasin", {{{1, 4}, {-1, 0}}, 2}, 1e-10, 1e-8, 1, "z^4 - 1",
-                                    false,       Precision::Double};
-
 struct Program {
   const char* name;
-  const Variant& variant;  // the float model
-  const Variant& wide;     // the double model (--double)
-
-  const Variant& in(Precision precision) const {
-    return precision == Precision::Double ? wide : variant;
-  }
+  const char* formula;  // the polynomial as a person writes it: POLY, its terms in that order
+  const char* FTOL;     // the convergence tolerance on |f(z)|^2, as written
+  const char* RTOL;     // the root-match tolerance on squared distance, as written
+  int EXTRASLOTS;       // registry slots beyond the degree
 };
 
-inline const Program DUOBASIN_PROGRAM{DUOBASIN.name, DUOBASIN, WIDE_DUOBASIN};
-inline const Program QUADBASIN_PROGRAM{QUADBASIN.name, QUADBASIN, WIDE_QUADBASIN};
+inline constexpr Program PROGRAMS[] = {
+    {"duobasin", "z^2 - 1", "1e-14", "1e-10", 0},  // the basins of z^2 - 1
+    {"quadbasin", "z^4 - 1", "1e-10", "1e-8", 1},  // the basins of z^4 - 1
+};
 
-inline const Program PROGRAMS[] = {DUOBASIN_PROGRAM, QUADBASIN_PROGRAM};
+// The named program called `name`, or nullptr.
+const Program* findProgram(const std::string& name);
 
-// The named program's parameter set in `precision`, or nullptr when no
-// program has that name.
-const Variant* findProgram(const std::string& name, Precision precision = Precision::Float);
+// The parameter set of `program` for a model of `precision`.
+Variant variantOf(const Program& program, Precision precision);
 
 // The names joined for a message: "duobasin, quadbasin".
 std::string programNames();
+
+// The float models of the two named programs, which the tests and the
+// benchmarks use most.
+extern const Variant DUOBASIN;
+extern const Variant QUADBASIN;
 
 }  // namespace basin

@@ -18,7 +18,7 @@ namespace basin {
 RowSolver::RowSolver(int threads) : depth_(std::max(64, 32 * threads)) {
   held_.assign(std::size_t(depth_), -1);
   for (int i = 1; i < threads; ++i) {
-    workers_.emplace_back([this] { work(); });
+    workers_.emplace_back([this, i] { work(i); });
     placeAwayFromCaller(workers_.back(), i - 1);
   }
 }
@@ -113,15 +113,53 @@ void RowSolver::release(int row) {
 // room for all of it, solves it outside the lock and hands it over; between
 // jobs it sleeps. Batches are taken in order, so the caller's next row is
 // always in the oldest one in progress.
-void RowSolver::work() {
+void RowSolver::work(int slot) {
   std::unique_lock<std::mutex> lock(mutex_);
   long seen = 0;
   while (true) {
     jobs_.wait(lock, [&] { return stopping_ || generation_ != seen; });
     if (stopping_) return;
     seen = generation_;
+    if (task_ != nullptr) runTasks(lock, slot);
     while (!stopping_ && next_ < job_.rows) solveNextBatch(lock, true);
   }
+}
+
+// Each thread takes the next task until none is left; the last to finish
+// wakes the caller if it waits.
+void RowSolver::runTasks(std::unique_lock<std::mutex>& lock, int slot) {
+  while (task_ != nullptr && nextTask_ < tasks_) {
+    const int task = nextTask_++;
+    ++tasksRunning_;
+    const FunctionRef<void(int, int)> run = *task_;
+    lock.unlock();
+    run(task, slot);
+    lock.lock();
+    --tasksRunning_;
+  }
+  if (tasksRunning_ == 0 && callerWaiting_) solved_.notify_all();
+}
+
+void RowSolver::forEach(int count, FunctionRef<void(int, int)> task) {
+  if (busy_.exchange(true)) {
+    std::fputs("RowSolver::forEach: a second caller while a job runs\n", stderr);
+    std::abort();
+  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  job_ = Job{};  // no rows: the workers take tasks only
+  next_ = 0;
+  task_ = &task;
+  tasks_ = count;
+  nextTask_ = 0;
+  ++generation_;
+  jobs_.notify_all();
+  runTasks(lock, 0);
+  callerWaiting_ = true;
+  solved_.wait(lock, [&] { return tasksRunning_ == 0; });
+  callerWaiting_ = false;
+  task_ = nullptr;
+  lock.unlock();
+  busy_.store(false);
 }
 
 // The last row of the batch a thread would claim next. Batches shrink to a

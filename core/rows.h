@@ -36,20 +36,22 @@
 #include <thread>
 #include <vector>
 
+#include "core/function_ref.h"
 #include "core/huge_pages.h"
 #include "core/lanes.h"
 #include "core/newton.h"
+#include "core/tasks.h"
 
 namespace basin {
 
-class RowSolver {
+class RowSolver : public TaskRunner {
  public:
   explicit RowSolver(int threads);  // threads < 1 counts as 1
-  ~RowSolver();
+  ~RowSolver() override;
   // Lets the workers end while the caller goes on with other work; the
   // destructor then only waits for what is left of them. A job solved
   // after this runs on the calling thread alone.
-  void windDown();
+  void windDown() override;
   RowSolver(const RowSolver&) = delete;
   RowSolver& operator=(const RowSolver&) = delete;
 
@@ -82,6 +84,17 @@ class RowSolver {
 
   // Rows solved ahead of the last row taken are fewer than this.
   int depth() const { return depth_; }
+
+  // The threads that share the work: the caller and the workers.
+  int threads() const override { return int(workers_.size()) + 1; }
+
+  // Other work on the same threads: task(i, slot) for i = 0 ... count - 1,
+  // each once, on the calling thread and the workers, `slot` the running
+  // thread's own number (0 ... threads() - 1) so that each may keep room of
+  // its own; returns once every task has run. After windDown the caller
+  // runs them all. One caller at a time, as for solve; a task must not
+  // throw.
+  void forEach(int count, FunctionRef<void(int task, int slot)> task) override;
 
  private:
   // A frame's rows, their storage type known only to `solveRow`.
@@ -126,7 +139,8 @@ class RowSolver {
   void finish();
   const void* waitFor(int row);
   void release(int row);
-  void work();
+  void work(int slot);
+  void runTasks(std::unique_lock<std::mutex>& lock, int slot);
   int nextBatchEnd() const;
   bool roomFor(int last) const { return last < taken_ + depth_; }  // rows up to `last` fit
   // `worker`: false for the caller, who solves its rows even once the
@@ -157,6 +171,11 @@ class RowSolver {
   std::atomic<bool> busy_{false};  // a caller is inside solve
   long generation_ = 0;            // counts jobs
   bool stopping_ = false;
+  // A job of forEach's: its tasks, the next one to run and those running.
+  const FunctionRef<void(int, int)>* task_ = nullptr;
+  int tasks_ = 0;
+  int nextTask_ = 0;
+  int tasksRunning_ = 0;
 };
 
 }  // namespace basin

@@ -1,4 +1,6 @@
 #include "core/programs.h"
-#include "viewer/viewer.h"
+#include "viewer/window/viewer.h"
 
-int main(int argc, char** argv) { return basin::viewerMain(&basin::DUOBASIN_PROGRAM, argc, argv); }
+int main(int argc, char** argv) {
+  return basin::viewerMain(basin::findProgram("duobasin"), argc, argv);
+}

@@ -1,4 +1,6 @@
 #include "core/programs.h"
-#include "viewer/viewer.h"
+#include "viewer/window/viewer.h"
 
-int main(int argc, char** argv) { return basin::viewerMain(&basin::QUADBASIN_PROGRAM, argc, argv); }
+int main(int argc, char** argv) {
+  return basin::viewerMain(basin::findProgram("quadbasin"), argc, argv);
+}

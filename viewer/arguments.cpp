@@ -3,18 +3,20 @@
 #include <cstdio>
 #include <string>
 
-#include "tools/command_line.h"
+#include "viewer/command_line.h"
 #include "viewer/keys.h"
 
 namespace basin {
 namespace {
 
-const char* const POLYBASIN_USAGE =
+const std::string POLYBASIN_USAGE =
     "usage: polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N] [--roots]\n"
     "                 [--double] [--window XMIN XMAX YMIN YMAX]\n"
     "\n"
     "  POLY       a real polynomial in z, such as \"z^3 - 1\" or \"-0.5z^4 + z^2 - 0.25\":\n"
-    "             exponents 0 ... 18, coefficients decimal numbers, '*' optional;\n"
+    "             exponents 0 ... " +
+    std::to_string(MAXDEGREE) +
+    ", coefficients decimal numbers, '*' optional;\n"
     "             it may follow --, as in polybasin -- \"-z^2 + 1\"\n"
     "  --ftol X   convergence tolerance on |f(z)|^2 (default 1e-10)\n"
     "  --rtol X   squared distance within which two runs found one root (default 1e-8)\n"
@@ -69,7 +71,7 @@ ViewerArguments readViewerArguments(const Program* program, int argc, char** arg
   const std::string usage =
       program ? "usage: " + name + " [GLUT options] [--double] [--window XMIN XMAX YMIN YMAX]"
               : POLYBASIN_USAGE;
-  const std::string formula = program ? program->variant.formula : "the polynomial POLY";
+  const std::string formula = program ? program->formula : "the polynomial POLY";
   CommandLine cli(name.c_str(), [&](const CLI::App&) { printHelp(usage, formula); });
   cli.addWindowOption(&read.window, &read.hasWindow);
   PolynomialOptions user;
@@ -85,7 +87,7 @@ ViewerArguments readViewerArguments(const Program* program, int argc, char** arg
   refuseRepeatedGlut(cli, read.glut);
   if (program != nullptr) {
     if (given) cli.fail("unexpected argument '" + operand + "'" + see);
-    read.variant = program->in(cli.precision());
+    read.variant = variantOf(*program, cli.precision());
     return read;
   }
   if (!given) cli.fail("no polynomial given, such as \"z^3 - 1\"" + see);

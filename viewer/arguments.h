@@ -1,5 +1,5 @@
 // A viewer's command line, read through the programs' one command line
-// (tools/command_line.h) once GLUT's own options are set aside: which
+// (viewer/command_line.h) once GLUT's own options are set aside: which
 // polynomial (a named program's, or polybasin's operand), in which
 // precision, opened on which window.
 //

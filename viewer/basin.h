@@ -1,11 +1,9 @@
-// One program's whole state: its variant, the solver made from it, the
-// root registry the frames fill, and the view windows the keys move. The
-// variant's precision decides the storage type of all of them: `solver`
-// runs the float model, `wideSolver` the double one.
-//
-// Both the GLUT viewer (viewer/viewer.cpp) and the viewer without a screen
-// (viewer/replay.h) hold one; a frame of it is drawn by renderPicture
-// (viewer/picture.h).
+// One program's whole state, for a model of storage type T: its variant,
+// the solver made from it, the root registry the frames fill, the view
+// windows the keys move, and the frame's sample positions. Programs hold
+// one through a Session (viewer/session.h), which chooses T once; the tests
+// hold one of the type they look at. A frame of it is drawn by
+// renderPicture (viewer/picture.h).
 #pragma once
 
 #include <vector>
@@ -17,25 +15,27 @@
 
 namespace basin {
 
-struct Basin {
-  explicit Basin(const Variant& v) : variant(v), solver(v), wideSolver(v) {}
-
-  bool wide() const { return variant.precision == Precision::Double; }
+template <class T>
+struct BasicBasin {
+  explicit BasicBasin(const Variant& v) : variant(v), solver(v) {}
 
   const Variant variant;  // a copy: the caller's may be a temporary
-  Solver solver;
-  WideSolver wideSolver;
+  BasicSolver<T> solver;
   Registry registry;
-  Views views;
-  // The frame's sample positions, kept between frames, of the storage type.
-  std::vector<float> columns, rows;
-  std::vector<double> wideColumns, wideRows;
+  BasicViews<T> views;
+  // The frame's sample positions, kept between frames.
+  std::vector<T> columns, rows;
   // The rows a frame colours ahead of the registry, kept between frames.
   std::vector<Forecast> forecasts;
 };
 
-// Start-up: derive the derivative and degree, size the registry, and record
-// the current window as home.
-void setup(Basin& basin);
+// The float model's state, which most tests use.
+using Basin = BasicBasin<float>;
+
+// Start-up: derive the derivative and degree, size the registry, find a
+// user's polynomial's roots for the registry to move end points to, and
+// record the current window as home.
+template <class T>
+void setup(BasicBasin<T>& basin);
 
 }  // namespace basin

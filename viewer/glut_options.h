@@ -1,7 +1,7 @@
 // The command-line options GLUT itself takes out of a viewer's arguments,
 // in one table, and the one routine that sets them aside: the viewers pass
 // them on to glutInit and read every other argument through the programs'
-// one command line (tools/command_line.h). Free of GL, so the argument
+// one command line (viewer/command_line.h). Free of GL, so the argument
 // reading and its tests need no display.
 #pragma once
 

@@ -2,47 +2,50 @@
 
 namespace basin {
 
-namespace {
-
-Effect zoomIn(Views& v, const Pointer& at, const char** why) {
-  return zoom(v, at, why) ? Effect::Outline : Effect::Refused;
-}
-Effect zoomOut(Views& v, const Pointer& at, const char** why) {
-  return zoomo(v, at, why) ? Effect::None : Effect::Refused;  // never outlined
-}
-Effect centre(Views& v, const Pointer& at, const char** why) {
-  return recentre(v, at, why) ? Effect::Outline : Effect::Refused;
-}
-Effect home(Views& v, const Pointer&, const char**) {
-  restore(v);
-  return Effect::None;
-}
-Effect apply(Views& v, const Pointer&, const char**) {
-  changewin(v);
-  return Effect::Frame;
-}
-Effect wipe(Views&, const Pointer&, const char**) { return Effect::Wipe; }
-Effect back(Views& v, const Pointer&, const char** why) {
-  return stepBack(v, why) ? Effect::Frame : Effect::Refused;
-}
-Effect forward(Views& v, const Pointer&, const char** why) {
-  return stepForward(v, why) ? Effect::Frame : Effect::Refused;
-}
-
-}  // namespace
-
 const KeyCommand KEYS[] = {
-    {'z', "z", "zoom-in", true, "zoom in: mark a third of the view, outlined", zoomIn},
-    {'Z', "Z", "zoom-out", true, "zoom out: mark three times the view", zoomOut},
-    {'c', "c", "re-centre", true, "re-centre: mark the view's size, outlined", centre},
-    {'r', "r", "restore", false, "mark the start-up view", home},
-    {'d', "d", "apply", false, "apply the mark: draw the marked view", apply},
-    {'w', "w", "wipe", false, "wipe the picture to black", wipe},
-    {'u', "u", "back", false, "step back to the view before and draw it", back},
-    {'U', "U", "forward", false, "step forward again to the view stepped back from", forward},
-    {ESCAPE, "Escape", "quit", false, "quit", nullptr},
+    {'z', "z", "zoom-in", true, "zoom in: mark a third of the view, outlined", KeyAction::ZoomIn},
+    {'Z', "Z", "zoom-out", true, "zoom out: mark three times the view", KeyAction::ZoomOut},
+    {'c', "c", "re-centre", true, "re-centre: mark the view's size, outlined", KeyAction::Recentre},
+    {'r', "r", "restore", false, "mark the start-up view", KeyAction::Restore},
+    {'d', "d", "apply", false, "apply the mark: draw the marked view", KeyAction::Apply},
+    {'w', "w", "wipe", false, "wipe the picture to black", KeyAction::Wipe},
+    {'u', "u", "back", false, "step back to the view before and draw it", KeyAction::Back},
+    {'U', "U", "forward", false, "step forward again to the view stepped back from",
+     KeyAction::Forward},
+    {ESCAPE, "Escape", "quit", false, "quit", KeyAction::Quit},
 };
 const std::size_t KEY_COUNT = sizeof KEYS / sizeof KEYS[0];
+
+bool scriptable(const KeyCommand& command) { return command.action != KeyAction::Quit; }
+
+template <class T>
+Effect applyKey(BasicViews<T>& v, unsigned char key, const Pointer& at, const char** why) {
+  const KeyCommand* command = keyCommand(key);
+  if (command == nullptr) return Effect::None;
+  switch (command->action) {
+    case KeyAction::ZoomIn:
+      return zoom(v, at, why) ? Effect::Outline : Effect::Refused;
+    case KeyAction::ZoomOut:
+      return zoomo(v, at, why) ? Effect::None : Effect::Refused;  // never outlined
+    case KeyAction::Recentre:
+      return recent(v, at, why) ? Effect::Outline : Effect::Refused;
+    case KeyAction::Restore:
+      restore(v);
+      return Effect::None;
+    case KeyAction::Apply:
+      changewin(v);
+      return Effect::Frame;
+    case KeyAction::Wipe:
+      return Effect::Wipe;
+    case KeyAction::Back:
+      return stepBack(v, why) ? Effect::Frame : Effect::Refused;
+    case KeyAction::Forward:
+      return stepForward(v, why) ? Effect::Frame : Effect::Refused;
+    case KeyAction::Quit:
+      break;
+  }
+  return Effect::None;
+}
 
 const MouseAction MOUSE[] = {
     {"click", "zd", 0, "left click: z then d at the pointer"},
@@ -83,7 +86,8 @@ std::vector<KeyPress> pressesOf(const MouseAction& action, const Pointer& at, co
   return presses;
 }
 
-Effect applyPress(Views& views, const KeyPress& press, const char** why) {
+template <class T>
+Effect applyPress(BasicViews<T>& views, const KeyPress& press, const char** why) {
   if (press.key != SQUARE) return applyKey(views, press.key, press.at, why);
   return markSquare(views, press.at, press.to, why) ? Effect::Outline : Effect::Refused;
 }
@@ -92,11 +96,6 @@ const KeyCommand* keyCommand(unsigned char key) {
   for (const KeyCommand& command : KEYS)
     if (command.key == key) return &command;
   return nullptr;
-}
-
-Effect applyKey(Views& views, unsigned char key, const Pointer& at, const char** why) {
-  const KeyCommand* command = keyCommand(key);
-  return command && command->apply ? command->apply(views, at, why) : Effect::None;
 }
 
 const char* keyName(unsigned char key) {
@@ -109,7 +108,7 @@ std::string keysHelp(bool scripted) {
   std::string text;
   const std::size_t column = scripted ? 5 : 6;  // "z@X,Y", "Escape"
   for (const KeyCommand& command : KEYS) {
-    if (scripted && command.apply == nullptr) continue;
+    if (scripted && !scriptable(command)) continue;
     std::string label = command.label;
     if (scripted && command.takesPointer) label += "@X,Y";
     text += "  " + label + std::string(column - label.size() + 2, ' ') + command.help + "\n";
@@ -168,5 +167,11 @@ long KeyQueue::takeDropped() {
   dropped_ = 0;
   return dropped;
 }
+
+#define BASIN_KEYS_FOR(T)                                                                \
+  template Effect applyKey(BasicViews<T>&, unsigned char, const Pointer&, const char**); \
+  template Effect applyPress(BasicViews<T>&, const KeyPress&, const char**);
+BASIN_STORAGE_TYPES(BASIN_KEYS_FOR)
+#undef BASIN_KEYS_FOR
 
 }  // namespace basin

@@ -31,16 +31,17 @@ enum class Effect {
   Wipe,     // clear the window to black (`w`)
 };
 
+// What a key does to the view windows.
+enum class KeyAction { ZoomIn, ZoomOut, Recentre, Restore, Apply, Wipe, Back, Forward, Quit };
+
 struct KeyCommand {
   unsigned char key;
   const char* label;  // as the help writes it: "z", "Escape"
   const char* name;   // in messages: "zoom-in"
   bool takesPointer;  // acts around the pointer; z@X,Y in a key script
   const char* help;
-  // What the key does to the view windows; a refused mark says why in *why
-  // (if given). Null for Escape, which ends the program as it is typed and
-  // has no place in a key script.
-  Effect (*apply)(Views& views, const Pointer& at, const char** why);
+  // Quit ends the program as it is typed and has no place in a key script.
+  KeyAction action;
 };
 
 extern const KeyCommand KEYS[];
@@ -49,11 +50,16 @@ extern const std::size_t KEY_COUNT;
 // The entry of `key` (case-sensitive), or nullptr for an unlisted key.
 const KeyCommand* keyCommand(unsigned char key);
 
+// Whether `key` may stand in a key script: listed, and not Escape.
+bool scriptable(const KeyCommand& command);
+
 // Runs `key` on the view windows: z zooms in, Z out, c re-centres, all
 // around `at`; r restores the home window; d applies the pending window;
 // u and U step back and forward through the views drawn. An unlisted key
-// (Escape included) does nothing.
-Effect applyKey(Views& views, unsigned char key, const Pointer& at, const char** why = nullptr);
+// (Escape included) does nothing. A refused mark says why in *why, if given.
+template <class T>
+Effect applyKey(BasicViews<T>& views, unsigned char key, const Pointer& at,
+                const char** why = nullptr);
 
 // The left drag's mark, queued and replayed like a key though no key
 // types it: it marks the square dragged (markSquare) and outlines it.
@@ -120,7 +126,8 @@ struct KeyPress {
 };
 
 // applyKey, and SQUARE's mark too.
-Effect applyPress(Views& views, const KeyPress& press, const char** why = nullptr);
+template <class T>
+Effect applyPress(BasicViews<T>& views, const KeyPress& press, const char** why = nullptr);
 
 // The keys `action` stands for, done at `at`, in order: its keys, the first
 // at `at`; for the drag from `at` to `to`, the square then `d`, or the

@@ -45,24 +45,30 @@ struct RowPlan {
 // the programs once, as they start.
 RowPlan rowPlanFromEnvironment();
 
-// renderPicture for the storage type T: `solver` and the position buffers
-// are basin's of that type.
+// Renders the current window of `basin` into `picture` (resized to size),
+// advancing the registry exactly as the viewer's frame does: the rows are
+// solved by `solvers` on `lanes`, each coloured ahead by the thread that
+// solved it, and taken into the registry in order on this thread
+// (colour/row_colour.h); rowDone(rows) after each row, with the number of
+// rows of the picture finished so far. Resets the pending window first. At
+// size GRID the same picture, bit for bit, as the reference walk of
+// viewer/reference_walk.h; at other sizes the samples sit where
+// axisPositions places them by index.
 template <class T, class RowDone>
-void renderPictureIn(Basin& basin, const BasicSolver<T>& solver, std::vector<T>& columns,
-                     std::vector<T>& rows, int size, Picture* picture, RowSolver& solvers,
-                     LanePath lanes, RowDone&& rowDone) {
+void renderPicture(BasicBasin<T>& basin, int size, Picture* picture, RowSolver& solvers,
+                   LanePath lanes, RowDone&& rowDone) {
   if (picture->size != size) *picture = blankPicture(size);
-  const Views& v = basin.views;
-  columns.resize(std::size_t(size));
-  rows.resize(std::size_t(size));
-  axisPositions(v.XMIN(), v.XMAX(), size, true, columns.data());
-  axisPositions(v.YMIN(), v.YMAX(), size, false, rows.data());
+  const BasicViews<T>& v = basin.views;
+  basin.columns.resize(std::size_t(size));
+  basin.rows.resize(std::size_t(size));
+  axisPositions(v.XMIN(), v.XMAX(), size, true, basin.columns.data());
+  axisPositions(v.YMIN(), v.YMAX(), size, false, basin.rows.data());
   resetPending(basin.views);
   if (basin.forecasts.size() < std::size_t(solvers.depth()))
     basin.forecasts.resize(std::size_t(solvers.depth()));
   ColourAhead colouring(basin.registry, basin.forecasts.data(), solvers.depth());
   solvers.solve(
-      solver, columns.data(), rows.data(), size, size, lanes,
+      basin.solver, basin.columns.data(), basin.rows.data(), size, size, lanes,
       [&](int row, const BasicOutcome<T>* outcomes) {
         colouring.ahead(row, outcomes, size, picture->at(0, row));
       },
@@ -72,27 +78,9 @@ void renderPictureIn(Basin& basin, const BasicSolver<T>& solver, std::vector<T>&
       });
 }
 
-// Renders the current window of `basin` into `picture` (resized to size),
-// advancing the registry exactly as the viewer's frame does: the rows are
-// solved by `rows` on `lanes`, each coloured ahead by the thread that
-// solved it, and taken into the registry in order on this thread
-// (colour/row_colour.h); rowDone(rows) after each row, with the number of
-// rows of the picture finished so far. Resets the pending window first. At size GRID the same
-// picture, bit for bit, as the reference walk of viewer/reference_walk.h;
-// at other sizes the samples sit where axisPositions places them by index.
-template <class RowDone>
-void renderPicture(Basin& basin, int size, Picture* picture, RowSolver& rows, LanePath lanes,
-                   RowDone&& rowDone) {
-  if (basin.wide())
-    renderPictureIn(basin, basin.wideSolver, basin.wideColumns, basin.wideRows, size, picture, rows,
-                    lanes, rowDone);
-  else
-    renderPictureIn(basin, basin.solver, basin.columns, basin.rows, size, picture, rows, lanes,
-                    rowDone);
-}
-
-inline void renderPicture(Basin& basin, int size, Picture* picture, RowSolver& rows,
-                          LanePath lanes) {
+template <class T>
+void renderPicture(BasicBasin<T>& basin, int size, Picture* picture, RowSolver& rows,
+                   LanePath lanes) {
   renderPicture(basin, size, picture, rows, lanes, [](int) {});
 }
 

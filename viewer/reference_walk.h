@@ -7,8 +7,7 @@
 // right away. Sample positions are accumulated by addition in the storage
 // type, step by step, as the picture has always been built; so the first
 // sample sits at (XMIN + xstep, YMAX - ystep) and none on the left or top
-// edge. It runs the float model or, for a variant of double precision, the
-// double one.
+// edge. It runs the model of the basin's storage type.
 #pragma once
 
 #include <cstdint>
@@ -31,46 +30,35 @@ using Sample = BasicSample<float>;
 
 // Colours the end point of the solver's last run.
 template <class T>
-Rgb colourOf(Basin& basin, const BasicSolver<T>& solver, const BasicComplex<T>& root) {
+Rgb colourOf(BasicBasin<T>& basin, const BasicComplex<T>& root) {
   Rgb paint{0.0f, 0.0f, 0.0f};
-  if (solver.FAULT == 0) {
+  if (basin.solver.FAULT == 0) {
     findcolor(basin.registry, &paint, &root);
-    shader(&paint, solver.ITS);
+    shader(&paint, basin.solver.ITS);
   }
   return paint;
 }
 
+// Draws the current window on a size x size grid: plot(sample) for every
+// sample in order, rowDone(row) after each row. Resets the pending window.
 template <class T, class Plot, class RowDone>
-void renderFrameIn(Basin& basin, BasicSolver<T>& solver, int size, Plot&& plot, RowDone&& rowDone) {
-  Views& v = basin.views;
-  const Precision precision = PRECISION_OF<T>;
+void renderFrame(BasicBasin<T>& basin, int size, Plot&& plot, RowDone&& rowDone) {
+  BasicViews<T>& v = basin.views;
   BasicSample<T> s{0, 0, BasicComplex<T>{T(v.XMIN()), T(v.YMAX())}, Rgb{}};
-  AxisWalk rows(v.YMIN(), v.YMAX(), size, false, precision);
+  AxisWalk<T> rows(v.YMIN(), v.YMAX(), size, false);
   resetPending(v);
   for (s.row = 1; s.row <= size; ++s.row) {
     s.pixel.im = T(rows.next());
-    AxisWalk columns(v.XMIN(), v.XMAX(), size, true, precision);
+    AxisWalk<T> columns(v.XMIN(), v.XMAX(), size, true);
     for (s.column = 1; s.column <= size; ++s.column) {
       s.pixel.re = T(columns.next());
       BasicComplex<T> root;
-      newton(solver, &s.pixel, &root);
-      s.paint = colourOf(basin, solver, root);
+      newton(basin.solver, &s.pixel, &root);
+      s.paint = colourOf(basin, root);
       plot(static_cast<const BasicSample<T>&>(s));
     }
     rowDone(s.row);
   }
-}
-
-// Draws the current window on a size x size grid: plot(sample) for every
-// sample in order, rowDone(row) after each row. Resets the pending window.
-// T is the storage type of the basin's variant: float, or double for one
-// of double precision.
-template <class T = float, class Plot, class RowDone>
-void renderFrame(Basin& basin, int size, Plot&& plot, RowDone&& rowDone) {
-  if constexpr (PRECISION_OF<T> == Precision::Double)
-    renderFrameIn(basin, basin.wideSolver, size, plot, rowDone);
-  else
-    renderFrameIn(basin, basin.solver, size, plot, rowDone);
 }
 
 // Stores a sample's colour in its cell.

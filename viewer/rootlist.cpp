@@ -5,9 +5,10 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/failure.h"
 #include "core/roots.h"
 #include "core/text.h"
-#include "viewer/replay.h"
+#include "viewer/shot.h"
 
 namespace basin {
 namespace {
@@ -45,11 +46,11 @@ bool listRoots(const Variant& variant, std::string* text) {
   std::vector<Root> roots;
   const Precision precision = variant.precision;
   if (!findRoots(variant.POLY.term, variant.POLY.count, precision, &roots)) return false;
-  HeadlessViewer session(variant);
-  drawFrame(session);
+  HeadlessViewer viewer(variant);
+  drawFrame(viewer);
   std::vector<Line> lines;
   for (const Root& root : roots) {
-    const int slot = matchingSlot(session.basin.registry, WideComplex{root.re, root.im});
+    const int slot = matchingSlot(viewer.session->registry(), WideComplex{root.re, root.im});
     lines.push_back(Line{unsigned(slot), lines.size(),
                          number(root.re, root.wideRe, precision, false) +
                              number(root.im, root.wideIm, precision, true) + "i multiplicity " +
@@ -63,12 +64,12 @@ bool listRoots(const Variant& variant, std::string* text) {
   return true;
 }
 
-int printRoots(const Variant& variant, const char* program) {
+int printRoots(const Variant& variant) {
   std::string text;
   if (!listRoots(variant, &text)) {
-    std::fprintf(stderr, "%s: the roots of '%s' could not be found\n", program,
+    std::fprintf(stderr, "%s: the roots of '%s' could not be found\n", programName(),
                  escaped(variant.formula).c_str());
-    return 2;
+    return FAILED;
   }
   std::fputs(text.c_str(), stdout);
   return 0;

@@ -27,7 +27,7 @@ namespace basin {
 bool listRoots(const Variant& variant, std::string* text);
 
 // What a program's --roots does: the listing on standard output and 0, or
-// a line on stderr naming `program` and 2.
-int printRoots(const Variant& variant, const char* program);
+// a line on stderr naming the program and FAILED (core/failure.h).
+int printRoots(const Variant& variant);
 
 }  // namespace basin

@@ -9,15 +9,12 @@
 
 namespace basin {
 
-void recordHome(Views& v) { v.home = v.current; }
-void resetPending(Views& v) { v.pending = v.current; }
-void restore(Views& v) { v.pending = v.home; }
-
 bool sameWindow(const Window& a, const Window& b) {
   return a.xmin == b.xmin && a.xmax == b.xmax && a.ymin == b.ymin && a.ymax == b.ymax;
 }
 
-void changewin(Views& v) {
+template <class T>
+void changewin(BasicViews<T>& v) {
   if (sameWindow(v.current, v.pending)) return;  // drawn again, not a new view
   v.earlier.push_back(v.current);
   if (v.earlier.size() >= HISTORY_LIMIT) v.earlier.erase(v.earlier.begin());
@@ -28,7 +25,8 @@ void changewin(Views& v) {
 namespace {
 
 // Moves the current view onto `to` and the newest of `from` into its place.
-bool step(Views& v, std::vector<Window>& from, std::vector<Window>& to, const char* none,
+template <class T>
+bool step(BasicViews<T>& v, std::vector<Window>& from, std::vector<Window>& to, const char* none,
           const char** why) {
   if (why) *why = from.empty() ? none : nullptr;
   if (from.empty()) return false;
@@ -40,38 +38,31 @@ bool step(Views& v, std::vector<Window>& from, std::vector<Window>& to, const ch
 
 }  // namespace
 
-bool stepBack(Views& v, const char** why) {
+template <class T>
+bool stepBack(BasicViews<T>& v, const char** why) {
   return step(v, v.earlier, v.later, "no earlier view to go back to", why);
 }
 
-bool stepForward(Views& v, const char** why) {
+template <class T>
+bool stepForward(BasicViews<T>& v, const char** why) {
   return step(v, v.later, v.earlier, "no later view to go forward to", why);
-}
-
-AxisWalk::AxisWalk(double lo, double hi, int n, bool rising, Precision precision)
-    : precision_(precision),
-      position_(rising ? lo : hi),
-      step_(storedIn(precision, (hi - lo) / n)),
-      rising_(rising) {}
-
-double AxisWalk::next() {
-  position_ = storedIn(precision_, rising_ ? position_ + step_ : position_ - step_);
-  return position_;
 }
 
 namespace {
 
 // Position k (from 1) of n along [lo, hi], placed by its index.
-double positionByIndex(double lo, double hi, int n, int k, bool rising, Precision precision) {
+template <class T>
+double positionByIndex(double lo, double hi, int n, int k, bool rising) {
   double offset = (double(k) * (hi - lo)) / n;
   // Only a double window near the top of double's range overflows here: it
   // is placed by its share of the width instead.
   if (!std::isfinite(offset)) offset = double(k) * ((hi - lo) / n);
-  return storedIn(precision, rising ? lo + offset : hi - offset);
+  return keptAs<T>(rising ? lo + offset : hi - offset);
 }
 
 // The accumulated walk's own check: see axisResolves.
-bool walkResolves(double lo, double hi, int samples, Precision precision) {
+template <class T>
+bool walkResolves(double lo, double hi, int samples) {
   // Every addition of the walk rounds by up to half a unit in the last
   // place, and inside one binade always the same way, so the error grows
   // with the sample count; in deep zooms the step also falls below what
@@ -79,7 +70,7 @@ bool walkResolves(double lo, double hi, int samples, Precision precision) {
   // directions answers both exactly.
   const double exact = (hi - lo) / samples;
   const double tolerance = RESOLVE_STEPS * exact;
-  AxisWalk rising(lo, hi, samples, true, precision), falling(lo, hi, samples, false, precision);
+  AxisWalk<T> rising(lo, hi, samples, true), falling(lo, hi, samples, false);
   double up = lo, down = hi;
   for (int i = 1; i <= samples; ++i) {
     const double nextUp = rising.next(), nextDown = falling.next();
@@ -96,23 +87,20 @@ bool walkResolves(double lo, double hi, int samples, Precision precision) {
 
 template <class T>
 void axisPositions(double lo, double hi, int n, bool rising, T* out) {
-  constexpr Precision precision = PRECISION_OF<T>;
   if (n == GRID) {
-    AxisWalk walk(lo, hi, n, rising, precision);
+    AxisWalk<T> walk(lo, hi, n, rising);
     for (int i = 0; i < n; ++i) out[i] = T(walk.next());
     return;
   }
-  for (int k = 1; k <= n; ++k) out[k - 1] = T(positionByIndex(lo, hi, n, k, rising, precision));
+  for (int k = 1; k <= n; ++k) out[k - 1] = T(positionByIndex<T>(lo, hi, n, k, rising));
 }
 
-template void axisPositions(double, double, int, bool, float*);
-template void axisPositions(double, double, int, bool, double*);
-
-bool axisResolves(double lo, double hi, int samples, Precision precision) {
+template <class T>
+bool axisResolves(double lo, double hi, int samples) {
   if (!std::isfinite(lo) || !std::isfinite(hi) || !(lo < hi)) return false;
-  if (samples == GRID) return walkResolves(lo, hi, samples, precision);
+  if (samples == GRID) return walkResolves<T>(lo, hi, samples);
   const auto at = [&](int k, bool rising) {
-    return positionByIndex(lo, hi, samples, k, rising, precision);
+    return positionByIndex<T>(lo, hi, samples, k, rising);
   };
   for (int k = 2; k <= samples; ++k) {
     if (!(at(k - 1, true) < at(k, true)) || !(at(k - 1, false) > at(k, false))) return false;
@@ -127,26 +115,28 @@ const char* const TOO_NARROW_FOR_FLOAT =
 
 }  // namespace
 
-bool windowResolves(const Window& w, int samples, Precision precision) {
-  return axisResolves(w.xmin, w.xmax, samples, precision) &&
-         axisResolves(w.ymin, w.ymax, samples, precision);
+template <class T>
+bool windowResolves(const Window& w, int samples) {
+  return axisResolves<T>(w.xmin, w.xmax, samples) && axisResolves<T>(w.ymin, w.ymax, samples);
 }
 
 // The fewer the samples, the wider apart they lie, so the counts that
 // resolve run from 1 up to some largest: a bisection finds it. The
 // accumulated walk of the viewer's grid, checked in its own way, may fail
 // where placing by index holds; it then counts as failing.
-int largestPlaceable(const Window& w, int atMost, Precision precision) {
+template <class T>
+int largestPlaceable(const Window& w, int atMost) {
   int good = 1, bad = atMost + 1;
   while (bad - good > 1) {
     const int mid = good + (bad - good) / 2;
-    (windowResolves(w, mid, precision) ? good : bad) = mid;
+    (windowResolves<T>(w, mid) ? good : bad) = mid;
   }
   return good;
 }
 
-const char* windowFault(const Window& w, Precision precision) {
-  const bool single = precision == Precision::Float;
+template <class T>
+const char* windowFault(const Window& w) {
+  const bool single = PRECISION_OF<T> == Precision::Float;
   if (!std::isfinite(w.xmin) || !std::isfinite(w.xmax) || !std::isfinite(w.ymin) ||
       !std::isfinite(w.ymax))
     return single ? "an edge is not finite (beyond the range of float)"
@@ -156,7 +146,7 @@ const char* windowFault(const Window& w, Precision precision) {
   // Only double edges can lie so far apart.
   if (!std::isfinite(w.xmax - w.xmin) || !std::isfinite(w.ymax - w.ymin))
     return "the window is too wide: its width is beyond the range of double";
-  if (!windowResolves(w, GRID, precision))
+  if (!windowResolves<T>(w, GRID))
     return single ? TOO_NARROW_FOR_FLOAT
                   : "the window is too narrow for double to place 800 samples across it";
   return nullptr;
@@ -165,7 +155,8 @@ const char* windowFault(const Window& w, Precision precision) {
 namespace {
 
 // The pointer in world coordinates, per pixel of the window's present size.
-void toWorld(const Views& v, const Pointer& at, double* xw, double* yw) {
+template <class T>
+void toWorld(const BasicViews<T>& v, const Pointer& at, double* xw, double* yw) {
   const int width = at.width > 0 ? at.width : GRID;
   const int height = at.height > 0 ? at.height : GRID;
   const double xstep = v.keep((v.XMAX() - v.XMIN()) / width);
@@ -175,15 +166,16 @@ void toWorld(const Views& v, const Pointer& at, double* xw, double* yw) {
 }
 
 // The window of half-extents hw and hh around (xw, yw), each edge stored.
-Window around(const Views& v, double xw, double yw, double hw, double hh) {
+template <class T>
+Window around(const BasicViews<T>& v, double xw, double yw, double hw, double hh) {
   return Window{v.keep(xw - hw), v.keep(xw + hw), v.keep(yw - hh), v.keep(yw + hh)};
 }
 
 // Marks the window of half-extents half(w) and half(h) around the pointer.
 // Each edge is a double formula of the stored pointer position and edges
 // (w and h never rounded), rounded once when stored.
-template <class Half>
-bool markAround(Views& v, const Pointer& at, const char** why, Half half) {
+template <class T, class Half>
+bool markAround(BasicViews<T>& v, const Pointer& at, const char** why, Half half) {
   double xw, yw;
   toWorld(v, at, &xw, &yw);
   return markWindow(v, around(v, xw, yw, half(v.XMAX() - v.XMIN()), half(v.YMAX() - v.YMIN())),
@@ -213,30 +205,36 @@ std::string parseWindow(const std::string (&edges)[4], Window* window, Precision
   if (merged && std::isfinite(read.xmin) && std::isfinite(read.xmax) && std::isfinite(read.ymin) &&
       std::isfinite(read.ymax))
     return TOO_NARROW_FOR_FLOAT;
-  if (const char* fault = windowFault(read, precision)) return fault;
+  const char* fault =
+      precision == Precision::Double ? windowFault<double>(read) : windowFault<float>(read);
+  if (fault) return fault;
   *window = read;
   return "";
 }
 
 // A refused mark leaves no mark pending, so the `d` after it draws nothing
 // new: not an older mark, which the user has given up.
-bool markWindow(Views& v, const Window& w, const char** why) {
-  const char* fault = windowFault(w, v.precision);
+template <class T>
+bool markWindow(BasicViews<T>& v, const Window& w, const char** why) {
+  const char* fault = windowFault<T>(w);
   if (why) *why = fault;
   v.pending = fault ? v.current : w;
   return fault == nullptr;
 }
 
 // The zoom factor is 3 per axis, taken as the square root of 9.
-bool zoom(Views& v, const Pointer& at, const char** why) {
+template <class T>
+bool zoom(BasicViews<T>& v, const Pointer& at, const char** why) {
   return markAround(v, at, why, [](double extent) { return extent / (2 * std::sqrt(9.0)); });
 }
 
-bool zoomo(Views& v, const Pointer& at, const char** why) {
+template <class T>
+bool zoomo(BasicViews<T>& v, const Pointer& at, const char** why) {
   return markAround(v, at, why, [](double extent) { return std::sqrt(9.0) * extent / 2; });
 }
 
-bool recentre(Views& v, const Pointer& at, const char** why) {
+template <class T>
+bool recent(BasicViews<T>& v, const Pointer& at, const char** why) {
   return markAround(v, at, why, [](double extent) { return extent / 2; });
 }
 
@@ -246,7 +244,8 @@ PixelSquare draggedSquare(const Pointer& from, const Pointer& to) {
 
 // The square's half-extents are its side's share of the window's pixels,
 // in double from the stored edges, each edge rounded once when stored.
-bool markSquare(Views& v, const Pointer& from, const Pointer& to, const char** why) {
+template <class T>
+bool markSquare(BasicViews<T>& v, const Pointer& from, const Pointer& to, const char** why) {
   const PixelSquare square = draggedSquare(from, to);
   const int width = from.width > 0 ? from.width : GRID;
   const int height = from.height > 0 ? from.height : GRID;
@@ -256,5 +255,23 @@ bool markSquare(Views& v, const Pointer& from, const Pointer& to, const char** w
   const double hh = (v.YMAX() - v.YMIN()) * square.side / (2.0 * height);
   return markWindow(v, around(v, xw, yw, hw, hh), why);
 }
+
+// Each function above, for each storage type.
+#define BASIN_VIEWS_FOR(T)                                               \
+  template void changewin(BasicViews<T>&);                               \
+  template bool stepBack(BasicViews<T>&, const char**);                  \
+  template bool stepForward(BasicViews<T>&, const char**);               \
+  template void axisPositions(double, double, int, bool, T*);            \
+  template bool axisResolves<T>(double, double, int);                    \
+  template bool windowResolves<T>(const Window&, int);                   \
+  template int largestPlaceable<T>(const Window&, int);                  \
+  template const char* windowFault<T>(const Window&);                    \
+  template bool markWindow(BasicViews<T>&, const Window&, const char**); \
+  template bool zoom(BasicViews<T>&, const Pointer&, const char**);      \
+  template bool zoomo(BasicViews<T>&, const Pointer&, const char**);     \
+  template bool recent(BasicViews<T>&, const Pointer&, const char**);    \
+  template bool markSquare(BasicViews<T>&, const Pointer&, const Pointer&, const char**);
+BASIN_STORAGE_TYPES(BASIN_VIEWS_FOR)
+#undef BASIN_VIEWS_FOR
 
 }  // namespace basin

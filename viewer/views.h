@@ -43,9 +43,10 @@ constexpr std::size_t HISTORY_LIMIT = 100;
 
 // The three windows, each read under its historical names as well, and the
 // views drawn before and after the current one, for stepping back (`u`)
-// and forward (`U`). Only the functions below write them.
-struct Views {
-  Precision precision = Precision::Float;  // what every edge is stored as
+// and forward (`U`), of a model of storage type T: every edge a T, held in
+// a double. Only the functions below write them.
+template <class T>
+struct BasicViews {
   Window current{-2.0, 2.0, -2.0, 2.0};
   // The pending window holds the current one from start-up on, so applying
   // before the first frame redraws the current window.
@@ -55,13 +56,13 @@ struct Views {
   std::vector<Window> later;    // the views stepped back from, the nearest last
 
   // Room for the whole history at once, so no frame allocates for it.
-  Views() {
+  BasicViews() {
     earlier.reserve(HISTORY_LIMIT);
     later.reserve(HISTORY_LIMIT);
   }
 
   // A double result as these views store it.
-  double keep(double value) const { return storedIn(precision, value); }
+  static double keep(double value) { return keptAs<T>(value); }
 
   // The current window: what a frame draws.
   double XMIN() const { return current.xmin; }
@@ -80,19 +81,30 @@ struct Views {
   double OYMAX() const { return home.ymax; }
 };
 
+// The float model's views, which most tests use.
+using Views = BasicViews<float>;
+
 // The home window becomes a copy of the current one.
-void recordHome(Views& views);
+template <class T>
+void recordHome(BasicViews<T>& views) {
+  views.home = views.current;
+}
 
 // A frame starts by forgetting any mark: pending = current.
-void resetPending(Views& views);
+template <class T>
+void resetPending(BasicViews<T>& views) {
+  views.pending = views.current;
+}
 
-// Why `window` cannot be drawn (an edge not finite, an axis empty, or too
-// narrow for its storage type to sample it, see axisResolves), or nullptr
-// when it can.
-const char* windowFault(const Window& window, Precision precision = Precision::Float);
+// Why `window` cannot be drawn by a model of storage type T (an edge not
+// finite, an axis empty, or too narrow for T to sample it, see
+// axisResolves), or nullptr when it can.
+template <class T>
+const char* windowFault(const Window& window);
 
 // Reads a window from the texts of its four edges, XMIN XMAX YMIN YMAX,
-// each the float (or double) nearest its text. "" when it can be drawn,
+// each the float (or double) nearest its text, as the command line does
+// before the program has chosen its storage type. "" when it can be drawn,
 // else why not: "'abc': not a number", or its windowFault.
 std::string parseWindow(const std::string (&edges)[4], Window* window,
                         Precision precision = Precision::Float);
@@ -100,31 +112,41 @@ std::string parseWindow(const std::string (&edges)[4], Window* window,
 // Marks `window` as the pending window, as a key would; false, saying why
 // in *why if given, when it cannot be drawn (windowFault): then no mark is
 // left pending (pending = current).
-bool markWindow(Views& views, const Window& window, const char** why = nullptr);
+template <class T>
+bool markWindow(BasicViews<T>& views, const Window& window, const char** why = nullptr);
 
 // Mark a pending window one third (zoom), three times (zoomo) or the same
-// size (recentre) as the current one, centred on the pointer. Each returns
+// size (recent) as the current one, centred on the pointer. Each returns
 // false, with no mark left pending and saying why in *why if given, when
 // the new window could not be drawn (windowFault).
-bool zoom(Views& views, const Pointer& at, const char** why = nullptr);
-bool zoomo(Views& views, const Pointer& at, const char** why = nullptr);
-bool recentre(Views& views, const Pointer& at, const char** why = nullptr);
+template <class T>
+bool zoom(BasicViews<T>& views, const Pointer& at, const char** why = nullptr);
+template <class T>
+bool zoomo(BasicViews<T>& views, const Pointer& at, const char** why = nullptr);
+template <class T>
+bool recent(BasicViews<T>& views, const Pointer& at, const char** why = nullptr);
 
 // Pending = home.
-void restore(Views& views);
+template <class T>
+void restore(BasicViews<T>& views) {
+  views.pending = views.home;
+}
 
 // Current = pending (the caller then sets the projection and redraws). A
 // window other than the current one is a new view in the history: the one
 // it replaces goes behind it, the views stepped back from are dropped, and
 // beyond HISTORY_LIMIT views the oldest goes.
-void changewin(Views& views);
+template <class T>
+void changewin(BasicViews<T>& views);
 
 // Step back to the view before the current one (stepBack) or forward again
 // to the one stepped back from (stepForward): it becomes current and
 // pending. False, changing nothing and saying why in *why if given, when
 // there is no such view.
-bool stepBack(Views& views, const char** why = nullptr);
-bool stepForward(Views& views, const char** why = nullptr);
+template <class T>
+bool stepBack(BasicViews<T>& views, const char** why = nullptr);
+template <class T>
+bool stepForward(BasicViews<T>& views, const char** why = nullptr);
 
 // The smallest move, in pixels along either axis, that makes a press of
 // the left button a drag rather than a click.
@@ -139,20 +161,27 @@ PixelSquare draggedSquare(const Pointer& from, const Pointer& to);
 
 // Marks the region of the plane under draggedSquare(from, to) as the
 // pending window, with the guards of markWindow.
-bool markSquare(Views& views, const Pointer& from, const Pointer& to, const char** why = nullptr);
+template <class T>
+bool markSquare(BasicViews<T>& views, const Pointer& from, const Pointer& to,
+                const char** why = nullptr);
 
-// The positions a frame samples along one axis of [lo, hi]: n of them, the
-// first at lo + step (rising) or hi - step (falling) with step = (hi - lo) / n
-// stored, each next one the previous plus or minus step, stored.
-// Accumulated, never recomputed from the index, so the rounding drifts along
-// the axis as it always has: the viewer's window samples where this says.
+// The positions a frame samples along one axis of [lo, hi], each a T: n
+// of them, the first at lo + step (rising) or hi - step (falling) with
+// step = (hi - lo) / n stored, each next one the previous plus or minus
+// step, stored. Accumulated, never recomputed from the index, so the
+// rounding drifts along the axis as it always has: the viewer's window
+// samples where this says.
+template <class T>
 class AxisWalk {
  public:
-  AxisWalk(double lo, double hi, int n, bool rising, Precision precision = Precision::Float);
-  double next();
+  AxisWalk(double lo, double hi, int n, bool rising)
+      : position_(rising ? lo : hi), step_(keptAs<T>((hi - lo) / n)), rising_(rising) {}
+  double next() {
+    position_ = keptAs<T>(rising_ ? position_ + step_ : position_ - step_);
+    return position_;
+  }
 
  private:
-  Precision precision_;
   double position_;
   double step_;
   bool rising_;
@@ -179,13 +208,16 @@ void axisPositions(double lo, double hi, int n, bool rising, T* out);
 // positions by index must be strictly increasing (rising) and decreasing
 // (falling) as stored.
 constexpr int RESOLVE_STEPS = 8;
-bool axisResolves(double lo, double hi, int samples = GRID, Precision precision = Precision::Float);
+template <class T = float>
+bool axisResolves(double lo, double hi, int samples = GRID);
 
 // Whether both axes of `window` resolve with `samples` positions a side.
-bool windowResolves(const Window& window, int samples, Precision precision = Precision::Float);
+template <class T>
+bool windowResolves(const Window& window, int samples);
 
 // The most samples a side, up to `atMost`, with which `window` resolves
 // (at least 1).
-int largestPlaceable(const Window& window, int atMost, Precision precision = Precision::Float);
+template <class T>
+int largestPlaceable(const Window& window, int atMost);
 
 }  // namespace basin

@@ -11,8 +11,8 @@
 #include "core/roots.h"
 #include "core/text.h"
 #include "tests/support/pictures.h"
-#include "viewer/replay.h"
 #include "viewer/rootlist.h"
+#include "viewer/shot.h"
 
 namespace basin {
 namespace {
@@ -211,8 +211,7 @@ TEST(Polynomial, DrawsTheNamedProgramsPicturesExactly) {
   EXPECT_TRUE(takeShot(duo, shot).rgb == takeShot(DUOBASIN, shot).rgb);
   EXPECT_TRUE(takeShot(quad, shot).rgb == takeShot(QUADBASIN, shot).rgb);
   // As the viewer prints it, for basinshot to read back.
-  HeadlessViewer session(quad);
-  EXPECT_EQ(shotCommand(session.basin),
+  EXPECT_EQ(openSession(quad)->viewLine(),
             "basinshot 'z^4 - 1' --ftol 1e-10 --rtol 1e-08 --extra 1 --window -2 2 -2 2 -o "
             "view.png");
 }
@@ -300,19 +299,23 @@ TEST(Roots, RepeatedRootsDrawInOneColourEach) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     const Variant variant = userVariant(c.text);
-    HeadlessViewer known(variant), unknown(variant);
-    unknown.basin.registry.snaps = 0;
-    drawFrame(known);
-    drawFrame(unknown);
+    Basin known(variant), unknown(variant);
+    setup(known);
+    setup(unknown);
+    unknown.registry.snaps = 0;
+    RowSolver rows(2);
+    Picture knownPicture, unknownPicture;
+    renderPicture(known, GRID, &knownPicture, rows, fastestLanePath());
+    renderPicture(unknown, GRID, &unknownPicture, rows, fastestLanePath());
     long black = 0;
     for (int y = 0; y < GRID; ++y)
       for (int x = 0; x < GRID; ++x) {
-        const std::uint8_t* cell = known.picture.at(x, y);
+        const std::uint8_t* cell = knownPicture.at(x, y);
         black += cell[0] == 0 && cell[1] == 0 && cell[2] == 0;
       }
-    EXPECT_EQ(known.basin.registry.store, c.colours);
+    EXPECT_EQ(known.registry.store, c.colours);
     EXPECT_LE(double(black) / (GRID * GRID), c.blackAtMost);
-    EXPECT_EQ(known.picture.rgb == unknown.picture.rgb, c.unchanged);
+    EXPECT_EQ(knownPicture.rgb == unknownPicture.rgb, c.unchanged);
   }
   std::string listing;
   ASSERT_TRUE(listRoots(userVariant("z^4 - 2z^2 + 1"), &listing));

@@ -21,10 +21,12 @@
 
 #include "core/polynomial.h"
 #include "core/programs.h"
+#include "core/rows.h"
+#include "png/encoder.h"
+#include "png/target.h"
 #include "tests/support/pictures.h"
 #include "tests/support/process.h"
-#include "tools/output.h"
-#include "viewer/replay.h"
+#include "viewer/shot.h"
 
 namespace basin {
 namespace {
@@ -203,7 +205,8 @@ TEST_F(Basinshot, WritesTheReplayedPictureAsPng) {
   for (int i = 0; i < 9; ++i) nine += "z@600,400 d ";
   const Outcome deep = shoot({"quadbasin", "--double", "--keys", nine, "--size", "50", "-o", out});
   EXPECT_EQ(deep.status, 0) << deep.err;
-  EXPECT_EQ(support::readPng(out).rgb, expected(WIDE_QUADBASIN, nine, 50).rgb);
+  EXPECT_EQ(support::readPng(out).rgb,
+            expected(variantOf(*findProgram("quadbasin"), Precision::Double), nine, 50).rgb);
   Terms cubic;
   ASSERT_TRUE(parsePolynomial("z^3 - 0.1", &cubic, nullptr, Precision::Double));
   Tolerances fine;
@@ -261,25 +264,46 @@ TEST_F(Basinshot, PngFileHoldsAnyPictureExactly) {
   for (std::size_t i = 0; i < 64 * 2048 * 3; ++i)
     skewed[i] = i % 2 == 0 ? 255 : i / 2 < rare.size() ? rare[i / 2] : 254;
 
+  const auto imageOf = [](const Picture& p) {
+    return ImageRows{p.rgb.data(), p.size, p.size, std::size_t(p.size) * 3};
+  };
+  // Writes `picture` to `out` through `encoder` on `threads` threads.
+  const auto write = [&](const std::string& out, const Picture& picture, int threads,
+                         PngEncoder& encoder) {
+    RowSolver team(threads);
+    writeOutput(openOutput(out),
+                [&](std::FILE* file) { return encoder.write(imageOf(picture), file, team); });
+  };
   for (const Picture& picture : pictures) {
     SCOPED_TRACE(picture.size);
     std::string bytes[2];
     for (const int threads : {1, 3}) {
       const std::string out = dir + "/p" + std::to_string(threads) + ".png";
-      writeOutput(openOutput(out), picture, threads);
+      write(out, picture, threads, *pngEncoder(false));
       EXPECT_TRUE(support::readPng(out).rgb == picture.rgb);
       bytes[threads / 2] = contents(out);
     }
     EXPECT_EQ(bytes[0], bytes[1]);
     // Pieces made as the rows are finished, after pieces of another picture
     // that must not be taken, give the same file.
-    CompressedRows ahead;
+    const std::unique_ptr<PngEncoder> ahead = pngEncoder(false);
     const Picture other = blankPicture(picture.size);
-    ahead.rowsFinished(other, other.size);
-    for (int rows = 1; rows < picture.size; rows += 50) ahead.rowsFinished(picture, rows);
-    writeOutput(openOutput(dir + "/ahead.png"), picture, 2, &ahead);
+    ahead->rowsFinished(imageOf(other), other.size);
+    for (int rows = 1; rows < picture.size; rows += 50) ahead->rowsFinished(imageOf(picture), rows);
+    write(dir + "/ahead.png", picture, 2, *ahead);
     EXPECT_EQ(contents(dir + "/ahead.png"), bytes[0]);
+    // libpng's own encoder, the reference: other bytes, the same pixels.
+    write(dir + "/plain.png", picture, 2, *pngEncoder(true));
+    EXPECT_TRUE(support::readPng(dir + "/plain.png").rgb == picture.rgb);
   }
+  // basinshot with BASIN_PNG=plain: the picture of the fast way.
+  Launch plain;
+  plain.environment = {"BASIN_PNG=plain"};
+  ASSERT_EQ(shoot({"quadbasin", "--size", "300", "-o", dir + "/q-plain.png"}, plain).status, 0);
+  ASSERT_EQ(shoot({"quadbasin", "--size", "300", "-o", dir + "/q-fast.png"}).status, 0);
+  EXPECT_TRUE(support::readPng(dir + "/q-plain.png").rgb ==
+              support::readPng(dir + "/q-fast.png").rgb);
+  EXPECT_NE(contents(dir + "/q-plain.png"), contents(dir + "/q-fast.png"));
 }
 
 TEST_F(Basinshot, HelpPrintsTheUsage) {

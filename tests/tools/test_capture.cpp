@@ -13,7 +13,7 @@
 #include "tests/support/pictures.h"
 #include "tests/support/process.h"
 #include "tests/support/xvfb_program.h"
-#include "viewer/replay.h"
+#include "viewer/shot.h"
 
 namespace basin {
 namespace {

@@ -8,7 +8,7 @@
 #include "core/programs.h"
 #include "tests/support/pictures.h"
 #include "viewer/reference_walk.h"
-#include "viewer/replay.h"
+#include "viewer/shot.h"
 
 namespace basin {
 namespace {
@@ -132,7 +132,7 @@ TEST(Press, RefusedMarkDrawsNoOutline) {
   shot.size = 64;
   const auto view = takeShot(QUADBASIN, shot).rgb;
   shot.keys = keys("z@100,100 drag@400,400-405,400");
-  EXPECT_TRUE(sameWindow(lastWindow(shot), deep));
+  EXPECT_TRUE(sameWindow(lastWindow(*openSession(DUOBASIN), shot), deep));
   EXPECT_EQ(takeShot(QUADBASIN, shot).rgb, view);
 }
 
@@ -190,13 +190,13 @@ TEST(Replay, RestoreRedrawsTheStartUpPictureAndWipeBlanks) {
   const Picture startUp = s.picture;
   for (const Command& c : keys("z@400,400 d z@400,400 d z@400,400 d Z@100,700 d w")) {
     replay(s, c);
-    EXPECT_LT(s.basin.views.XMIN(), s.basin.views.XMAX());
+    EXPECT_LT(s.session->current().xmin, s.session->current().xmax);
   }
   EXPECT_EQ(s.picture.size, GRID);
   EXPECT_TRUE(allBlack(s.picture));
   for (const Command& c : keys("r d")) replay(s, c);
   EXPECT_EQ(s.picture.rgb, startUp.rgb);
-  EXPECT_EQ(s.basin.registry.store, 4);
+  EXPECT_EQ(s.session->registry().store, 4);
 }
 
 TEST(Replay, PointerPositionsMapThroughTheViewersWindowAtEverySize) {
@@ -207,8 +207,8 @@ TEST(Replay, PointerPositionsMapThroughTheViewersWindowAtEverySize) {
     replay(small, c, 100);
     replay(full, c);
   }
-  EXPECT_EQ(small.basin.views.XMIN(), full.basin.views.XMIN());
-  EXPECT_EQ(small.basin.views.YMAX(), full.basin.views.YMAX());
+  EXPECT_EQ(small.session->current().xmin, full.session->current().xmin);
+  EXPECT_EQ(small.session->current().ymax, full.session->current().ymax);
   EXPECT_EQ(small.picture.size, 100);
 }
 
@@ -223,7 +223,7 @@ TEST(TakeShot, PrintsOfEverySizeShowTheViewAndSampleItByIndex) {
   Shot shot;
   shot.keys = keys(zooms);
   const Picture normal = takeShot(QUADBASIN, shot);
-  const Window w = lastWindow(shot);
+  const Window w = lastWindow(*openSession(DUOBASIN), shot);
   std::vector<float> xs800(GRID), ys800(GRID);
   axisPositions(w.xmin, w.xmax, GRID, true, xs800.data());
   axisPositions(w.ymin, w.ymax, GRID, false, ys800.data());
@@ -255,15 +255,15 @@ TEST(TakeShot, PrintsOfEverySizeShowTheViewAndSampleItByIndex) {
   }
   // At 800 the print is the window's own walk, sample for sample.
   std::vector<float> walked(GRID), placed(GRID);
-  AxisWalk walk(w.xmin, w.xmax, GRID, true);
+  AxisWalk<float> walk(w.xmin, w.xmax, GRID, true);
   for (float& x : walked) x = float(walk.next());
   axisPositions(w.xmin, w.xmax, GRID, true, placed.data());
   EXPECT_EQ(placed, walked);
   // A window that resolves at 800 may not at a finer size: refused there.
   const Window narrow{1, 1.00009537f, 1, 1.00009537f};
-  EXPECT_EQ(windowFault(narrow), nullptr);
-  EXPECT_TRUE(windowResolves(narrow, 400));
-  EXPECT_FALSE(windowResolves(narrow, 1601));
+  EXPECT_EQ(windowFault<float>(narrow), nullptr);
+  EXPECT_TRUE(windowResolves<float>(narrow, 400));
+  EXPECT_FALSE(windowResolves<float>(narrow, 1601));
 }
 
 // Which palette colour a cell shows, whatever its shade.
@@ -337,7 +337,7 @@ TEST(Mouse, ActionsAreTheirKeysAndHistoryWalksTheViews) {
   EXPECT_EQ(shoot("drag@0,0-50,100"), shoot("", &eighth));
   Shot dragged;
   dragged.keys = keys("drag@0,0-50,100");
-  EXPECT_TRUE(sameWindow(lastWindow(dragged), eighth));
+  EXPECT_TRUE(sameWindow(lastWindow(*openSession(DUOBASIN), dragged), eighth));
 
   // Three zooms, back twice, forward once, then a new zoom: the forward
   // views are gone, so U is refused and the picture stays.
@@ -424,27 +424,28 @@ TEST(TakeShot, FinalWipeGivesBlackAtTheRequestedSize) {
 }
 
 TEST(WindowFault, NamesEachKindOfBadWindow) {
-  EXPECT_EQ(windowFault(Window{-2, 2, -2, 2}), nullptr);
-  EXPECT_EQ(windowFault(Window{-1e-30f, 1e-30f, 5, 6}), nullptr);
+  EXPECT_EQ(windowFault<float>(Window{-2, 2, -2, 2}), nullptr);
+  EXPECT_EQ(windowFault<float>(Window{-1e-30f, 1e-30f, 5, 6}), nullptr);
   const std::string nonFinite = "not finite";
   for (const Window w :
        {Window{-INFINITY, 2, -2, 2}, Window{-2, NAN, -2, 2}, Window{-2, 2, -2, INFINITY}})
-    EXPECT_NE(std::string(windowFault(w)).find(nonFinite), std::string::npos);
-  EXPECT_NE(std::string(windowFault(Window{1, 1, -2, 2})).find("XMIN"), std::string::npos);
-  EXPECT_NE(std::string(windowFault(Window{-2, 2, 3, -3})).find("YMIN"), std::string::npos);
-  EXPECT_NE(std::string(windowFault(Window{1, std::nextafter(1.0f, 2.0f), -2, 2})).find("narrow"),
+    EXPECT_NE(std::string(windowFault<float>(w)).find(nonFinite), std::string::npos);
+  EXPECT_NE(std::string(windowFault<float>(Window{1, 1, -2, 2})).find("XMIN"), std::string::npos);
+  EXPECT_NE(std::string(windowFault<float>(Window{-2, 2, 3, -3})).find("YMIN"), std::string::npos);
+  EXPECT_NE(
+      std::string(windowFault<float>(Window{1, std::nextafter(1.0f, 2.0f), -2, 2})).find("narrow"),
+      std::string::npos);
+  EXPECT_NE(std::string(windowFault<double>(Window{1, 1 + 1e-15, -2, 2})).find("narrow"),
             std::string::npos);
-  EXPECT_NE(std::string(windowFault(Window{1, 1 + 1e-15, -2, 2}, Precision::Double)).find("narrow"),
-            std::string::npos);
-  EXPECT_NE(std::string(windowFault(Window{-1e308, 1e308, -2, 2}, Precision::Double)).find("wide"),
+  EXPECT_NE(std::string(windowFault<double>(Window{-1e308, 1e308, -2, 2})).find("wide"),
             std::string::npos);
 
   HeadlessViewer s(DUOBASIN);
   drawFrame(s);
   const Picture before = s.picture;
   EXPECT_FALSE(showWindow(s, Window{1, 1, -2, 2}));
-  EXPECT_EQ(s.basin.views.XMIN(), -2.0f);
-  EXPECT_EQ(s.basin.views.NXMIN(), -2.0f);
+  EXPECT_EQ(s.session->current().xmin, -2.0f);
+  EXPECT_EQ(s.session->pending().xmin, -2.0f);
   EXPECT_EQ(s.picture.rgb, before.rgb);
 }
 
@@ -459,9 +460,11 @@ TEST(Allocation, FramesAllocateNothing) {
   EXPECT_EQ(frames, 3);
 
   long plotted = 0;
+  Basin walked(QUADBASIN);
+  setup(walked);
   const long start = allocations();
   renderFrame(
-      s.basin, GRID, [&plotted](const Sample&) { ++plotted; }, [](int) {});
+      walked, GRID, [&plotted](const Sample&) { ++plotted; }, [](int) {});
   EXPECT_EQ(allocations() - start, 0);
   EXPECT_EQ(plotted, long(GRID) * GRID);
 }

@@ -51,7 +51,7 @@ TEST_P(Keys, ZoomOutAtTheCentreDrawsNoOutlineThenApply) {
 
 TEST_P(Keys, RecentreAtTheTopLeftCornerIsOutlinedThenApply) {
   ASSERT_TRUE(typeKey(0, 0, "c"));
-  ASSERT_TRUE(basin::recentre(model->views, Pointer{0, 0}));
+  ASSERT_TRUE(basin::recent(model->views, Pointer{0, 0}));
   // The mark (-4, 0) x (0, 4) shows as the two edges inside the window,
   // along the axes.
   expectScreen(expectOutline(model->views, startUp), "c");
@@ -82,7 +82,7 @@ TEST_P(Keys, WipeLeavesTheWindowBlackAndTheNextFrameCoversItAll) {
   ASSERT_TRUE(typeKey(700, 150, "w"));
   expectScreen({basin::blankPicture(GRID)}, "w");
   ASSERT_TRUE(typeKey(700, 150, "d", true));
-  ASSERT_TRUE(basin::recentre(model->views, Pointer{700, 150}));
+  ASSERT_TRUE(basin::recent(model->views, Pointer{700, 150}));
   basin::changewin(model->views);
   expectScreen({frame()}, "c-w-d");
 }
@@ -184,7 +184,7 @@ TEST_F(Quadbasin, ZoomThreeTimesAtTheCentreAndTheRootsKeepTheirColours) {
   // pixel still shows its own sample, none a stripe of the frame before.
   ASSERT_TRUE(typeKey(700, 150, "c"));
   ASSERT_TRUE(typeKey(700, 150, "d", true));
-  ASSERT_TRUE(basin::recentre(model->views, Pointer{700, 150}));
+  ASSERT_TRUE(basin::recent(model->views, Pointer{700, 150}));
   basin::changewin(model->views);
   expectScreen({frame()}, "c-d");
   ASSERT_TRUE(typeKey(CENTRE, CENTRE, "r"));

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "tests/viewer/window/viewer_test.h"
-#include "viewer/replay.h"
+#include "viewer/shot.h"
 
 namespace e2e {
 namespace {

@@ -1,9 +1,10 @@
 // The compressed image data of an 8-bit RGB PNG, made for pictures of large
 // flat areas.
 //
-// deflateRows compresses rows [first, first + count) of a picture as PNG
-// scanlines (each row after its filter byte, 0: no filter) into a piece of a
-// raw deflate stream:
+// deflateRows compresses `count` rows of 8-bit RGB pixels, `width` of them
+// a row, the first at `rows` and each next `stride` bytes on, as PNG
+// scanlines (each row after its filter byte, 0: no filter) into a piece of
+// a raw deflate stream:
 // - the pieces of consecutive row ranges, the last made with `last` set,
 //   joined in order are one raw deflate stream whose inflated bytes are the
 //   picture's scanlines; each piece but the last ends on a byte boundary;
@@ -23,8 +24,6 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
-
-#include "viewer/picture.h"
 
 namespace basin {
 
@@ -51,7 +50,7 @@ struct DeflateScratch {
   Room<std::uint16_t> tokens;
 };
 
-void deflateRows(const Picture& picture, int first, int count, bool last, DeflateScratch& scratch,
-                 DeflatePiece& piece);
+void deflateRows(const std::uint8_t* rows, std::size_t stride, int width, int count, bool last,
+                 DeflateScratch& scratch, DeflatePiece& piece);
 
 }  // namespace basin

@@ -76,8 +76,7 @@ class CommandLine {
   // ends the program naming the fault.
   void readPolynomial(const std::string& text, PolynomialOptions& options) const;
 
-  // Ends the program: "PROGRAM: MESSAGE" on stderr, on one line with its
-  // control characters escaped, and exit status 2.
+  // Ends the program (core/failure.h): "PROGRAM: MESSAGE", exit status 2.
   [[noreturn]] void fail(const std::string& message) const;
 
  private:

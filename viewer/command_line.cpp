@@ -1,4 +1,4 @@
-#include "tools/command_line.h"
+#include "viewer/command_line.h"
 
 #include <algorithm>
 #include <array>
@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 
+#include "core/failure.h"
 #include "core/text.h"
 #include "core/version.h"
 
@@ -49,6 +50,7 @@ CLI::Validator wholeNumber(int lo, int hi) {
 
 CommandLine::CommandLine(const char* program, std::function<void(const CLI::App&)> help)
     : program_(program), help_(std::move(help)), app_("", program) {
+  nameProgram(program);
   // Both are read before CLI11 sees the arguments; here they are listed in
   // the help.
   app_.set_help_flag("-h,--help", "print this text");
@@ -90,7 +92,7 @@ void CommandLine::addPolynomialOptions(PolynomialOptions& o) {
                                        "with POLY: registry slots beyond the degree (1,\n"
                                        "at most 19 - degree)")
                            ->type_name("N")
-                           ->check(wholeNumber(0, 18));
+                           ->check(wholeNumber(0, maxExtraSlots(1)));
   polynomialOptions_ = {ftol, rtol, extra};
 }
 
@@ -250,9 +252,6 @@ void CommandLine::readPolynomial(const std::string& text, PolynomialOptions& o) 
   if (const char* fault = tolerancesFault(o.polynomial, o.tolerances)) fail(fault);
 }
 
-void CommandLine::fail(const std::string& message) const {
-  std::fprintf(stderr, "%s: %s\n", program_.c_str(), escaped(message).c_str());
-  std::exit(2);
-}
+void CommandLine::fail(const std::string& message) const { basin::fail(message); }
 
 }  // namespace basin

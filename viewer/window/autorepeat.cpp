@@ -1,4 +1,4 @@
-#include "viewer/autorepeat.h"
+#include "viewer/window/autorepeat.h"
 
 #include <GL/glx.h>
 #include <X11/XKBlib.h>

@@ -1,4 +1,4 @@
-#include "tools/deflate_flat.h"
+#include "png/deflate_flat.h"
 
 #include <libdeflate.h>
 #ifdef __SSE2__
@@ -328,9 +328,9 @@ std::size_t tokenBits(const std::uint32_t* freq, const std::uint8_t* lengths) {
 
 }  // namespace
 
-void deflateRows(const Picture& picture, int first, int count, bool last, DeflateScratch& scratch,
-                 DeflatePiece& piece) {
-  const std::size_t rowBytes = std::size_t(picture.size) * PIXEL_BYTES;
+void deflateRows(const std::uint8_t* rows, std::size_t stride, int width, int count, bool last,
+                 DeflateScratch& scratch, DeflatePiece& piece) {
+  const std::size_t rowBytes = std::size_t(width) * PIXEL_BYTES;
   const std::size_t scanlines = (rowBytes + 1) * std::size_t(count);
   std::uint16_t* const tokens = scratch.tokens.atLeast(scanlines);
   std::uint32_t freq[LITLEN_SYMBOLS] = {};
@@ -338,8 +338,8 @@ void deflateRows(const Picture& picture, int first, int count, bool last, Deflat
   // libdeflate's Adler-32 runs several times as fast as zlib's 1.2.
   std::uint32_t adler = 1;
   static const std::uint8_t NO_FILTER = 0;
-  for (int y = first; y < first + count; ++y) {
-    const std::uint8_t* row = picture.rgb.data() + std::size_t(y) * rowBytes;
+  for (int y = 0; y < count; ++y) {
+    const std::uint8_t* row = rows + std::size_t(y) * stride;
     end = tokenizeRow(row, rowBytes, end, freq);
     adler = libdeflate_adler32(libdeflate_adler32(adler, &NO_FILTER, 1), row, rowBytes);
   }

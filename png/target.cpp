@@ -1,28 +1,16 @@
-#include "tools/output.h"
+#include "png/target.h"
 
 #include <fcntl.h>
-#include <png.h>
 #include <signal.h>
 #include <unistd.h>
-#include <zlib.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
-#include <system_error>
-#include <thread>
-#include <vector>
 
-#include "core/processors.h"
-#include "core/rows.h"
-#include "core/text.h"
-#include "tools/deflate_flat.h"
+#include "core/failure.h"
 
 namespace basin {
 namespace {
@@ -214,185 +202,21 @@ void linkIntoPlace(const Output& output, int fd) {
   if (error != 0) failWriting(output.name, std::strerror(error));
 }
 
-// The rows are compressed in pieces (tools/deflate_flat.h), each piece a
-// run of deflate blocks ended on a byte boundary, so that the pieces joined
-// in order are one deflate stream, the same whichever thread made each.
-constexpr int ROWS_PER_PIECE = 64;
-
-int pieceCount(const Picture& picture) {
-  return (picture.size + ROWS_PER_PIECE - 1) / ROWS_PER_PIECE;
-}
-
-void compressPiece(const Picture& picture, int index, DeflateScratch& scratch,
-                   DeflatePiece& piece) {
-  const int first = index * ROWS_PER_PIECE;
-  deflateRows(picture, first, std::min(ROWS_PER_PIECE, picture.size - first),
-              index == pieceCount(picture) - 1, scratch, piece);
-}
-
-}  // namespace
-
-void CompressedRows::belongTo(const Picture& picture) {
-  if (picture.rgb.data() == of_ && picture.size == size_) return;
-  of_ = picture.rgb.data();
-  size_ = picture.size;
-  made_ = 0;
-  gaveUp_ = false;
-  pieces_.clear();
-}
-
-void CompressedRows::rowsFinished(const Picture& picture, int rows) {
-  belongTo(picture);
-  if (gaveUp_) return;
-  try {
-    if (pieces_.empty()) pieces_.resize(std::size_t(pieceCount(picture)));
-    for (; made_ < int(pieces_.size()) &&
-           std::min((made_ + 1) * ROWS_PER_PIECE, picture.size) <= rows;
-         ++made_)
-      compressPiece(picture, made_, scratch_, pieces_[std::size_t(made_)]);
-  } catch (const std::bad_alloc&) {
-    gaveUp_ = true;  // complete() makes the rest, or says there is no memory
-  }
-}
-
-// The pieces not made yet are shared by up to `threads` threads. Where the
-// system gives fewer threads than asked, those it gives share the pieces;
-// the calling thread alone can do them all. Each helper starts on another
-// processor than this thread's, not beside it.
-bool CompressedRows::complete(const Picture& picture, int threads) {
-  belongTo(picture);
-  const int count = pieceCount(picture);
-  try {
-    pieces_.resize(std::size_t(count));
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  std::atomic<int> next{made_};
-  std::atomic<bool> failed{false};
-  const auto workWith = [&](DeflateScratch& scratch) {
-    try {
-      for (int i = next++; i < count && !failed; i = next++)
-        compressPiece(picture, i, scratch, pieces_[std::size_t(i)]);
-    } catch (const std::bad_alloc&) {
-      failed = true;  // on a helper thread it would end the process unexplained
-    }
-  };
-  const auto work = [&] {
-    DeflateScratch scratch;
-    workWith(scratch);
-  };
-  std::vector<std::thread> helpers;
-  try {
-    for (int t = 1; t < std::min(threads, count - made_); ++t) {
-      helpers.emplace_back(work);
-      placeAwayFromCaller(helpers.back(), t - 1);
-    }
-  } catch (const std::system_error&) {
-  }
-  workWith(scratch_);  // the room the pieces made ahead already took
-  for (std::thread& helper : helpers) helper.join();
-  if (failed) return false;
-  made_ = count;
-  return true;
-}
-
-namespace {
-
-// The zlib stream's two header bytes (deflate, 32 KiB window, fastest) and
-// its trailer: the Adler-32 of all pieces' input, most significant byte first.
-const unsigned char ZLIB_HEADER[2] = {0x78, 0x01};
-
-void adlerTrailer(const std::vector<DeflatePiece>& pieces, unsigned char trailer[4]) {
-  uLong adler = 1;
-  for (const DeflatePiece& piece : pieces)
-    adler = adler32_combine(adler, piece.adler, z_off_t(piece.length));
-  for (int i = 0; i < 4; ++i) trailer[i] = (unsigned char)(adler >> (24 - 8 * i));
-}
-
-// libpng's reason for the failure at hand. Its own handlers would print it
-// on stderr; the program says why it failed in one line of its own.
-char encoderMessage[128];
-
-[[noreturn]] void encoderFailed(png_structp png, png_const_charp message) {
-  std::snprintf(encoderMessage, sizeof encoderMessage, "%s", message);
-  png_longjmp(png, 1);
-}
-
-void encoderWarned(png_structp, png_const_charp) {}
-
-// Bytes an IDAT chunk holds at most here: a stream of any length goes out
-// in several.
-constexpr std::size_t IDAT_BYTES = 1 << 16;
-
-void writeIdat(png_structp png, const unsigned char* data, std::size_t length) {
-  static const png_byte IDAT[5] = {'I', 'D', 'A', 'T', '\0'};
-  for (std::size_t at = 0; at < length; at += IDAT_BYTES)
-    png_write_chunk(png, IDAT, data + at, std::min(IDAT_BYTES, length - at));
-}
-
-// Writes the PNG of a `size` x `size` RGB picture whose zlib stream is the
-// header, `pieces` and `trailer` to `file`: libpng writes the signature and
-// the chunks with their checksums. False with libpng's reason in `why` on
-// failure. Plain C data only between setjmp and its longjmp.
-bool encodePng(png_uint_32 size, const DeflatePiece* pieces, std::size_t count,
-               const unsigned char trailer[4], FILE* file, const char** why) {
-  png_structp png =
-      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, encoderFailed, encoderWarned);
-  if (png == nullptr) {
-    *why = "out of memory";
-    return false;
-  }
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    *why = encoderMessage;
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, size, size, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-  png_write_info(png, info);
-  writeIdat(png, ZLIB_HEADER, sizeof ZLIB_HEADER);
-  for (std::size_t i = 0; i < count; ++i)
-    writeIdat(png, pieces[i].bytes.data(), pieces[i].bytes.size());
-  writeIdat(png, trailer, 4);
-  static const png_byte IEND[5] = {'I', 'E', 'N', 'D', '\0'};
-  png_write_chunk(png, IEND, nullptr, 0);
-  png_destroy_write_struct(&png, &info);
-  return true;
-}
-
-// Writes the PNG to `fd` and closes it; an empty string, or why it failed.
+// Writes the file to `fd` and closes it; an empty string, or why it failed.
 // `sync` waits until the data is on disk, so that a rename never puts an
-// incomplete file in place after a crash; `threads` compress it.
-std::string writePng(const Picture& picture, int threads, CompressedRows& rows, int fd, bool sync) {
+// incomplete file in place after a crash.
+std::string writeFile(int fd, bool sync, FunctionRef<std::string(std::FILE*)> write) {
   FILE* file = fdopen(fd, "wb");
   if (file == nullptr) return std::strerror(errno);
-  if (!rows.complete(picture, threads)) {
-    std::fclose(file);
-    return "not enough memory to compress the picture";
-  }
-  const std::vector<DeflatePiece>& pieces = rows.pieces();
-  unsigned char trailer[4];
-  adlerTrailer(pieces, trailer);
   errno = 0;
-  std::string why;
-  const char* encoderWhy = nullptr;
-  if (!encodePng(png_uint_32(picture.size), pieces.data(), pieces.size(), trailer, file,
-                 &encoderWhy))
-    why = errno != 0 ? std::strerror(errno) : encoderWhy;
-  else if (std::fflush(file) != 0 || (sync && fsync(fileno(file)) != 0))
+  std::string why = write(file);
+  if (why.empty() && (std::fflush(file) != 0 || (sync && fsync(fileno(file)) != 0)))
     why = std::strerror(errno);
   if (std::fclose(file) != 0 && why.empty()) why = std::strerror(errno);
   return why;
 }
 
 }  // namespace
-
-void fail(const std::string& message) {
-  std::fprintf(stderr, "basinshot: %s\n", escaped(message).c_str());
-  std::exit(FAILED);
-}
 
 Output openOutput(const std::string& name) {
   Output output;
@@ -441,15 +265,13 @@ bool overwrites(const Output& output, const struct stat& input) {
          output.old.st_dev == input.st_dev && output.old.st_ino == input.st_ino;
 }
 
-void writeOutput(const Output& output, const Picture& picture, int threads, CompressedRows* ahead) {
-  CompressedRows none;
-  CompressedRows& rows = ahead != nullptr ? *ahead : none;
+void writeOutput(const Output& output, FunctionRef<std::string(std::FILE*)> write) {
   // A full disk, a file size limit or a reader gone must show as a failed
   // write that the error path cleans up, not as a signal.
   signal(SIGXFSZ, SIG_IGN);
   signal(SIGPIPE, SIG_IGN);
   if (output.fd >= 0) {
-    const std::string why = writePng(picture, threads, rows, output.fd, false);
+    const std::string why = writeFile(output.fd, false, write);
     if (!why.empty()) failWriting(output.name, why);
     return;
   }
@@ -458,13 +280,13 @@ void writeOutput(const Output& output, const Picture& picture, int threads, Comp
     // The writer closes its own copy; this one stays open for the link.
     const int copy = fcntl(unnamed, F_DUPFD_CLOEXEC, 0);
     if (copy < 0) failWriting(output.name, std::strerror(errno));
-    const std::string why = writePng(picture, threads, rows, copy, true);
+    const std::string why = writeFile(copy, true, write);
     if (!why.empty()) failWriting(output.name, why);
     linkIntoPlace(output, unnamed);
     close(unnamed);
     return;
   }
-  const std::string why = writePng(picture, threads, rows, createTemporary(output), true);
+  const std::string why = writeFile(createTemporary(output), true, write);
   if (!why.empty()) failWriting(output.name, why);
   if (rename(TEMPORARY, output.path.c_str()) != 0) failWriting(output.name, std::strerror(errno));
   TEMPORARY[0] = '\0';

@@ -1,0 +1,85 @@
+// basinshot: the picture of duobasin, quadbasin or a polynomial of the
+// user's, drawn without a display and saved as a PNG file. It draws the
+// start-up frame, then the --window if one is given, then replays the
+// --keys script through the viewer's own key table (viewer/shot.h), and
+// writes the last frame drawn (black after a final w): where the picture
+// goes, and how it is written without harm, is png/target.h's part.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "core/failure.h"
+#include "png/encoder.h"
+#include "png/target.h"
+#include "viewer/progress.h"
+#include "viewer/rootlist.h"
+#include "viewer/shot_arguments.h"
+
+namespace {
+
+// Refuses, before any work, an output that would overwrite the keys the
+// run reads: the same regular file, however either is named.
+void keepOffInputs(const basin::ShotArguments& a, const basin::Output& output) {
+  if (a.keysFile.empty() || !basin::overwrites(output, a.keysInput)) return;
+  const std::string keys = a.keysFile == "-" ? "(standard input)" : "'" + a.keysFile + "'";
+  basin::fail("'" + a.output + "' is the keys file " + keys + ": the picture would overwrite it");
+}
+
+basin::ImageRows imageOf(const basin::Picture& picture) {
+  return basin::ImageRows{picture.rgb.data(), picture.size, picture.size,
+                          std::size_t(picture.size) * 3};
+}
+
+// BASIN_PNG=plain: libpng's own encoder, in place of the fast one.
+bool plainPng() {
+  const char* value = std::getenv("BASIN_PNG");
+  return value != nullptr && std::strcmp(value, "plain") == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const basin::RowPlan plan = basin::rowPlanFromEnvironment();
+  const std::unique_ptr<basin::PngEncoder> encoder = basin::pngEncoder(plainPng());
+  basin::ShotArguments arguments;
+  basin::readShotArguments(argc, argv, &arguments);
+  if (arguments.roots) return basin::printRoots(arguments.variant);
+  basin::HeadlessViewer viewer(arguments.variant, plan);
+  basin::checkPrint(arguments, *viewer.session);
+  const basin::Output output = basin::openOutput(arguments.output);
+  keepOffInputs(arguments, output);
+
+  const bool terminal = isatty(STDERR_FILENO) != 0;
+  basin::Progress progress;
+  basin::ShotReport report;
+  if (terminal && !arguments.quiet)
+    report.progress = [&progress](long done, long total) { progress.update(done, total); };
+  if (arguments.verbose || (terminal && !arguments.quiet))
+    report.refused = [&progress](const basin::Command& c, const char* why) {
+      progress.clear();
+      std::fprintf(stderr, "basinshot: %s at (%d, %d) refused: %s\n",
+                   basin::keyName(static_cast<unsigned char>(c.key)), c.x, c.y, why);
+    };
+  // The print's rows are compressed as they are drawn, on the thread that
+  // takes them in order, while the other threads go on solving.
+  report.rowsFinal = [&encoder](const basin::Picture& p, int rows) {
+    encoder->rowsFinished(imageOf(p), rows);
+  };
+  report.finished = [&](const basin::Picture& picture) {
+    progress.clear();
+    basin::writeOutput(output, [&](std::FILE* file) {
+      return encoder->write(imageOf(picture), file, viewer.rows);
+    });
+  };
+  try {
+    basin::takeShot(viewer, arguments.shot, report);
+  } catch (const std::bad_alloc&) {
+    const std::string n = std::to_string(arguments.shot.size);
+    basin::fail("not enough memory for a " + n + " x " + n + " picture");
+  }
+  return 0;
+}

@@ -1,0 +1,179 @@
+#include "viewer/shot_arguments.h"
+
+#include <strings.h>
+
+#include <CLI/CLI.hpp>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "core/failure.h"
+#include "core/polynomial.h"
+#include "core/programs.h"
+
+namespace basin {
+namespace {
+
+constexpr int MAX_SIZE = 16384;
+
+const std::string USAGE =
+    "usage: basinshot duobasin|quadbasin|POLY [OPTIONS] -o FILE\n"
+    "\n"
+    "Draws the program's start-up frame without a display, then the window if one\n"
+    "is given, then replays the keys as the viewer would, and saves the last frame\n"
+    "drawn as an 8-bit RGB PNG (black after a final w). POLY is a real polynomial\n"
+    "in z as polybasin takes it, such as \"z^3 - 2z + 2\" (exponents 0 ... " +
+    std::to_string(MAXDEGREE) +
+    "); one\n"
+    "that begins with a minus may follow --: basinshot -o x.png -- \"-z^2 + 1\".\n";
+
+std::string keysHelp() {
+  return "keys separated by blanks, as typed in the viewer,\n"
+         "the pointer at pixel (X, Y):\n" +
+         basin::keysHelp(true) +
+         "X and Y are pixels of the viewer's 800 x 800 window\n"
+         "from its top-left corner (0 ... 799), whatever --size\n"
+         "is, so a script reaches the same view at every size";
+}
+
+const char* const SIZE_HELP =
+    "the last frame on an N x N grid over the same region\n"
+    "(1 ... 16384, default 800); frames before it are drawn\n"
+    "on the viewer's 800 x 800 grid, so the roots keep the\n"
+    "viewer's colours";
+
+const char* const OUTPUT_HELP =
+    "the PNG file to write; - for standard output. A file\n"
+    "is replaced only once the picture is complete; a\n"
+    "device, a FIFO and /dev/stdout, /dev/fd/N are written\n"
+    "in place; the keys file is never overwritten";
+
+const char* const FOOTER =
+    "Exit status: 0 when the picture is written, 2 on bad input or when it cannot\n"
+    "be written (then no file is left behind).";
+
+const char* const KEYS_FILE_HELP =
+    "read the keys from FILE (- for standard input): the\n"
+    "words of --keys, separated by any blanks or newlines;\n"
+    "# starts a comment that runs to the end of the line;\n"
+    "read up to the first bad word, and at most 1 MiB";
+
+// CLI11's help under the usage line above: the program is a choice of two
+// names, which the generated line would show as "program".
+class Help : public CLI::Formatter {
+  std::string make_usage(const CLI::App*, std::string) const override { return USAGE; }
+};
+
+// A program's name, or else a polynomial.
+void readProgram(const CommandLine& cli, const std::string& name, ShotArguments& o) {
+  if (const Program* program = findProgram(name)) {
+    const std::string option = cli.polynomialOptionGiven();
+    if (!option.empty()) fail(option + " is only for a polynomial; " + name + " has its own");
+    o.variant = variantOf(*program, cli.precision());
+    return;
+  }
+  PolynomialError error;
+  if (parsePolynomial(name, &o.user.polynomial, &error, cli.precision())) {
+    cli.readPolynomial(name, o.user);
+    o.variant =
+        polynomialVariant(o.user.polynomial, o.user.text, o.user.tolerances, cli.precision());
+    return;
+  }
+  // A word that starts with a letter other than z was meant as a name,
+  // unless it begins as a number strtod reads ("inf*z^2").
+  const std::string head = name.substr(0, 3);
+  const bool number = strcasecmp(head.c_str(), "inf") == 0 || strcasecmp(head.c_str(), "nan") == 0;
+  if (!number && !name.empty() && std::isalpha(static_cast<unsigned char>(name[0])) &&
+      name[0] != 'z')
+    fail("unknown program '" + name + "' (expected " + programNames() +
+         " or a polynomial such as \"z^3 - 1\")");
+  fail("polynomial " + describeError(name, error));
+}
+
+void readKeys(const std::string& text, ShotArguments& o) {
+  std::string error;
+  if (!parseKeys(text, &o.shot.keys, &error)) throw CLI::ValidationError("--keys", error);
+}
+
+// Reads the keys file as a stream, so no file, however large or endless,
+// is held in memory; its device and inode are kept for the output's check.
+void readKeysFile(ShotArguments& o) {
+  const std::string& name = o.keysFile;
+  std::FILE* file = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
+  if (file == nullptr) fail("--keys-file '" + name + "': " + std::strerror(errno));
+  if (fstat(fileno(file), &o.keysInput) != 0)
+    fail("--keys-file '" + name + "': " + std::strerror(errno));
+  std::string error;
+  const bool read = readKeys(file, &o.shot.keys, &error);
+  if (file != stdin) std::fclose(file);
+  if (!read) fail("--keys-file '" + name + "': " + error);
+}
+
+// basinshot's own options, beside the polynomial's, with their help and
+// the way each value is read and checked: a new option is one more entry
+// here and one more field in Options. A value is always taken as a value,
+// even one that looks like an option: -o --help names a file.
+void describeOptions(CommandLine& cli, ShotArguments& o) {
+  CLI::App& app = cli.app();
+  cli.addPolynomialOptions(o.user);
+  app.add_option_function<std::string>(
+         "--keys", [&o](const std::string& text) { readKeys(text, o); }, keysHelp())
+      ->type_name("KEYS");
+  app.add_option("--keys-file", o.keysFile, KEYS_FILE_HELP)->type_name("FILE");
+  cli.addWindowOption(&o.shot.window, &o.shot.hasWindow);
+  app.add_option("--size", o.shot.size, SIZE_HELP)->type_name("N")->check(wholeNumber(1, MAX_SIZE));
+  app.add_option("-o,--output", o.output, OUTPUT_HELP)
+      ->type_name("FILE")
+      ->check(CLI::Validator(
+          [](std::string& name) { return name.empty() ? "needs a file name" : ""; }, "", ""));
+  app.add_flag(
+      "-q,--quiet", o.quiet,
+      "no progress line and no refused mark, even on a\nterminal (--verbose still reports them)");
+  app.add_flag("-v,--verbose", o.verbose,
+               "report every refused mark on stderr (a terminal\n"
+               "hears of them anyway)");
+  app.add_flag("--roots", o.roots,
+               "print each distinct root, its multiplicity and\n"
+               "its colour in the start-up frame; draws nothing");
+}
+
+}  // namespace
+
+void readShotArguments(int argc, char** argv, ShotArguments* arguments) {
+  ShotArguments& o = *arguments;
+  CommandLine cli("basinshot", [](const CLI::App& app) { std::fputs(app.help().c_str(), stdout); });
+  cli.app().formatter(std::make_shared<Help>());
+  cli.app().footer(FOOTER);
+  describeOptions(cli, o);
+  bool given = false;
+  const std::string program = cli.parse(std::vector<std::string>(argv + 1, argv + argc), &given);
+  if (!given)
+    fail("no program given: " + programNames() + " or a polynomial (see basinshot --help)");
+  if (o.output.empty() && !o.roots)
+    fail("no output file given: -o FILE, or -o - for standard output");
+  if (o.roots)
+    cli.refuseAny(
+        {"--output", "--keys", "--keys-file", "--window", "--size", "--quiet", "--verbose"},
+        "--roots", "draws nothing");
+  if (cli.app().count("--keys") > 0 && cli.app().count("--keys-file") > 0)
+    fail("--keys and --keys-file cannot be used together");
+  readProgram(cli, program, o);
+  if (!o.keysFile.empty()) readKeysFile(o);
+}
+
+void checkPrint(const ShotArguments& o, const Session& session) {
+  const int size = o.shot.size;
+  bool fromKeys = false;
+  const Window window = lastWindow(session, o.shot, &fromKeys);
+  if (size == GRID || session.resolves(window, size)) return;
+  const std::string n = std::to_string(size);
+  const std::string what = fromKeys ? "the view the keys reach" : "the window";
+  const Precision precision = o.variant.precision;
+  const std::string deeper = precision == Precision::Float ? "; --double goes deeper" : "";
+  fail(what + " is too narrow for " + storageName(precision) + " to place " + n +
+       " samples across it (--size " + n + "); the most it can place is " +
+       std::to_string(session.largestPlaceable(window, size)) + deeper);
+}
+
+}  // namespace basin

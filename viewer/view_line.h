@@ -1,0 +1,19 @@
+// The view line: the basinshot command that draws a view again, which the
+// viewers print after each frame. "basinshot quadbasin --window XMIN XMAX
+// YMIN YMAX -o view.png", each edge printed so that it reads back as the
+// same value of the storage type T (9 significant digits for a float, 17
+// and --double for a double); for a polynomial of the user's, its text and
+// tolerances in place of the program's name.
+#pragma once
+
+#include <string>
+
+#include "core/newton.h"
+#include "viewer/views.h"
+
+namespace basin {
+
+template <class T>
+std::string viewLine(const Variant& variant, const Window& window);
+
+}  // namespace basin

@@ -1,0 +1,132 @@
+#include "viewer/window/screen.h"
+
+#define GL_GLEXT_PROTOTYPES  // glWindowPos2i, core since GL 1.4
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <chrono>
+#include <string>
+
+#include "viewer/window/state.h"
+
+namespace basin {
+namespace {
+
+// How often a frame in progress shows its finished rows and lets the event
+// loop take in keys: often enough that Escape ends a slow frame at once.
+constexpr auto PROGRESS_INTERVAL = std::chrono::milliseconds(100);
+
+// A point of the plane as a share of the current view, for GL.
+void vertexAt(double x, double y) {
+  const Window& v = viewer().session->current();
+  glVertex2d((x - v.xmin) / (v.xmax - v.xmin), (y - v.ymin) / (v.ymax - v.ymin));
+}
+
+// White outline of `w` over the picture, placed in the current window.
+void outline(const Window& w) {
+  glColor3f(1, 1, 1);
+  glBegin(GL_LINE_STRIP);
+  vertexAt(w.xmax, w.ymax);
+  vertexAt(w.xmax, w.ymin);
+  vertexAt(w.xmin, w.ymin);
+  vertexAt(w.xmin, w.ymax);
+  vertexAt(w.xmax, w.ymax);
+  glEnd();
+}
+
+// Shows the first `rows` rows of the picture, the sample of column i, row j
+// (from 1) in the cell (i - 1, j - 1) of the window's 800 x 800 grid, each
+// cell stretched over its share of a resized window. The image is drawn
+// from the top, so a later, longer prefix covers the earlier one whatever
+// the stretch, and rows not yet finished keep what the window showed.
+void showRows(int rows) {
+  const int width = glutGet(GLUT_WINDOW_WIDTH);
+  const int height = glutGet(GLUT_WINDOW_HEIGHT);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelZoom(float(width) / GRID, -float(height) / GRID);
+  glWindowPos2i(0, height);
+  glDrawPixels(GRID, rows, GL_RGB, GL_UNSIGNED_BYTE, viewer().picture.rgb.data());
+}
+
+}  // namespace
+
+// GL keeps its matrices in float, which cannot tell apart the edges of a
+// view zoomed as deep as doubles go, so outlines are placed relative to
+// the view, in double (vertexAt), before GL sees them.
+void projection() {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluOrtho2D(0, 1, 0, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+// While it runs, the finished rows go to the screen and the event loop
+// runs about ten times a second, and once more at the end however fast the
+// frame was: keys typed meanwhile wait in the queue (Escape ends the
+// process at once), and a request to draw the window is already being met.
+void frame() {
+  using Clock = std::chrono::steady_clock;
+  Viewer& v = viewer();
+  v.drawing = true;
+  auto lastShown = Clock::now();
+  v.marked = v.wiped = false;  // the frame covers the mark and the black
+  v.session->render(GRID, &v.picture, v.rows, v.lanes, [&lastShown](int rows) {
+    if (Clock::now() - lastShown < PROGRESS_INTERVAL) return;
+    showRows(rows);
+    glFlush();
+    glutMainLoopEvent();
+    lastShown = Clock::now();
+  });
+  // The last intake comes before the whole picture is shown, which then
+  // also meets any request to draw the window taken in meanwhile.
+  glutMainLoopEvent();
+  showRows(GRID);
+  glFlush();
+  event("frame " + std::to_string(++v.frames));
+  v.drawing = false;
+}
+
+void background() {
+  if (!viewer().wiped) return showRows(GRID);
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void box() {
+  Viewer& v = viewer();
+  background();
+  v.marked = true;
+  v.mark = v.session->pending();
+  outline(v.mark);
+  glFlush();
+}
+
+void unbox() {
+  if (!viewer().marked) return;
+  viewer().marked = false;
+  background();
+  glFlush();
+}
+
+void wipe() {
+  viewer().marked = false;
+  viewer().wiped = true;
+  background();
+  glFlush();
+}
+
+void redrawMark() {
+  background();
+  if (viewer().marked) outline(viewer().mark);
+  glFlush();
+}
+
+void showSquare(const Window& square) {
+  background();
+  outline(square);
+  glFlush();
+}
+
+}  // namespace basin
