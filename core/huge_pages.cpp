@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "core/speed.h"
+
 namespace basin {
 
 namespace {
@@ -17,7 +19,14 @@ constexpr bool HUGE_PAGES = false;
 constexpr bool HUGE_PAGES = true;
 #endif
 
-bool fromTheSystem(std::size_t bytes) { return HUGE_PAGES && bytes >= SMALLEST_LARGE; }
+// Whether large buffers come in huge pages, decided once, at the first of
+// them, so that each is given back the way it was taken.
+bool hugePages() {
+  static const bool chosen = HUGE_PAGES && speedMeasures().hugePages;
+  return chosen;
+}
+
+bool fromTheSystem(std::size_t bytes) { return bytes >= SMALLEST_LARGE && hugePages(); }
 
 std::size_t wholePages(std::size_t bytes) {
   return (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;

@@ -1,321 +1,20 @@
-// The vector kernel behind solveRows, compiled once per instruction set: the
-// build compiles this file for baseline x86-64 (SSE2, 2 lanes), with -mavx2
-// (4 lanes) and with -mavx512f (8 lanes), and the instruction set picks the
-// namespace, so the three copies link side by side.
-//
-// Each lane holds one run. A value the scalar code stores is held as it is
-// stored, in a vector of its storage type (`Stored<T>`): floats in float
-// vectors, doubles in double vectors. A formula reads its operands widened
-// to double and its result is stored (`store<T>`), so every operand is
-// exactly the scalar operand and every double operation the scalar one, in
-// the same order: same bits. A sum, difference or product of two stored
-// values alone runs in the storage type itself, which for floats gives the
-// same bits without the conversions (see Storage<float>).
-// The kernel is written once over the storage type T. All helpers have internal linkage and are
-// inlined, so no wide-instruction code can stand in for a function that baseline code calls.
+// The scheduling layer of the solver's kernel: which lane runs which
+// sample, when a run ends and where its outcome goes, so that the lanes go
+// on from one sample, and one row, to the next. The build compiles this
+// file once per instruction set (core/instruction_sets.h), each copy into
+// its own namespace, so the copies link side by side. The layers below it:
+// the vector operations (core/lane_vectors.h) and the polynomial's shapes
+// (core/lane_shapes.h). The kernel is written once over the storage type T.
+// All helpers have internal linkage and are inlined, so no wide-instruction
+// code can stand in for a function that baseline code calls.
 #include "core/lane_kernel.h"
 
-#include <immintrin.h>
-
-#if defined(__AVX512F__)
-#define LANES_NAMESPACE lanes_avx512
-#define LANES_WIDTH 8
-#elif defined(__AVX2__)
-#define LANES_NAMESPACE lanes_avx2
-#define LANES_WIDTH 4
-#else
-#define LANES_NAMESPACE lanes_sse2
-#define LANES_WIDTH 2
-#endif
-
-// The run is one long loop of small steps; a step left as a call costs more
-// than its arithmetic.
-#define LANE_INLINE inline __attribute__((always_inline))
+#include "core/lane_shapes.h"
+#include "core/lane_vectors.h"
 
 namespace basin {
 namespace LANES_NAMESPACE {
 namespace {
-
-constexpr int WIDTH = LANES_WIDTH;
-typedef double Real __attribute__((vector_size(8 * WIDTH)));
-typedef decltype(Real{} < Real{}) Mask;  // all ones where true
-
-// An iteration is one long chain of operations, each waiting for the one
-// before; several vectors of independent runs let the CPU overlap their
-// chains. The iteration takes each step for every group before the next
-// step, so the groups' chains lie side by side in the order the CPU reads
-// instructions, and its window of waiting operations holds part of each.
-// Written group after group, an iteration (about 100 operations) nearly
-// filled that window alone, and more than three groups gained nothing;
-// side by side, four groups are 1.1 to 1.25 times as fast as three were,
-// six and eight slower again (registers run out).
-constexpr int GROUPS = 4;
-#define EACH_GROUP(g) _Pragma("GCC unroll 8") for (int g = 0; g < GROUPS; ++g)
-
-// A float kept by a lane is held in a float vector of the same lane count
-// (SSE2: two of its four lanes), with its masks.
-typedef float Single __attribute__((vector_size(WIDTH == 2 ? 16 : 4 * WIDTH)));
-typedef decltype(Single{} < Single{}) SingleMask;
-
-// What differs from one instruction set to the next:
-// - narrow(x): the doubles stored as floats, in every lane: round to
-//   nearest, an overflow to an infinity, an underflow to a subnormal.
-// - widen(x): the floats as doubles, exactly.
-// - laneBits(m): bit i set where lane i of the mask is true.
-// - splat(x): x in every lane (a lane-by-lane fill compiles to one masked
-//   move a lane).
-#if LANES_WIDTH == 8
-// The zero-masked forms, all lanes on: GCC 12 warns that the plain ones
-// read an uninitialised register.
-LANE_INLINE Single narrow(Real x) { return _mm512_maskz_cvtpd_ps(0xff, x); }
-LANE_INLINE Real widen(Single x) { return _mm512_maskz_cvtps_pd(0xff, x); }
-LANE_INLINE int laneBits(Mask m) { return _mm512_test_epi64_mask(__m512i(m), __m512i(m)); }
-LANE_INLINE Real splat(double x) { return _mm512_set1_pd(x); }
-LANE_INLINE Single splat(float x) { return _mm256_set1_ps(x); }
-#elif LANES_WIDTH == 4
-LANE_INLINE Single narrow(Real x) { return _mm256_cvtpd_ps(x); }
-LANE_INLINE Real widen(Single x) { return _mm256_cvtps_pd(x); }
-LANE_INLINE int laneBits(Mask m) { return _mm256_movemask_pd(__m256d(m)); }
-LANE_INLINE Real splat(double x) { return _mm256_set1_pd(x); }
-LANE_INLINE Single splat(float x) { return _mm_set1_ps(x); }
-#else
-LANE_INLINE Single narrow(Real x) { return _mm_cvtpd_ps(x); }
-LANE_INLINE Real widen(Single x) { return _mm_cvtps_pd(x); }
-LANE_INLINE int laneBits(Mask m) { return _mm_movemask_pd(__m128d(m)); }
-LANE_INLINE Real splat(double x) { return _mm_set1_pd(x); }
-LANE_INLINE Single splat(float x) { return _mm_set1_ps(x); }
-#endif
-
-LANE_INLINE Mask splatMask(long long x) { return Mask{} + x; }
-
-// A complex number in double lanes: the operands and results of the
-// formulas.
-struct Cx {
-  Real re;
-  Real im;
-};
-
-// The vectors that hold values of storage type T, and how a double result
-// becomes one: a float rounds once, a double stays as it is.
-template <class T>
-struct Storage;
-
-template <>
-struct Storage<double> {
-  typedef Real Vector;
-  typedef Mask Lanes;
-  static LANE_INLINE Real store(Real x) { return x; }
-  static LANE_INLINE Real wide(Real x) { return x; }
-};
-
-// Floats stay in float vectors, widened only where a formula reads them.
-// One operation on two floats, computed in double and rounded once, gives
-// what the float operation gives: a product of floats is exact in double,
-// and a sum or difference rounded twice (to 53 bits, then 24) is rounded
-// correctly because 53 >= 2 * 24 + 2; overflow, subnormals, signed zeros
-// and a NaN operand come out the same. So sums, differences and products
-// with a coefficient run as float operations, no conversion needed.
-template <>
-struct Storage<float> {
-  typedef Single Vector;
-  typedef SingleMask Lanes;
-  static LANE_INLINE Single store(Real x) { return narrow(x); }
-  static LANE_INLINE Real wide(Single x) { return widen(x); }
-};
-
-// A complex number as storage type T keeps it.
-template <class T>
-struct Stored {
-  typename Storage<T>::Vector re;
-  typename Storage<T>::Vector im;
-};
-
-template <class T>
-LANE_INLINE Stored<T> store(const Cx& x) {
-  return {Storage<T>::store(x.re), Storage<T>::store(x.im)};
-}
-
-template <class T>
-LANE_INLINE Cx wide(const Stored<T>& x) {
-  return {Storage<T>::wide(x.re), Storage<T>::wide(x.im)};
-}
-
-// The steps of the scalar complex routines, operands in their order.
-template <class T>
-LANE_INLINE Stored<T> times(const Cx& t, const Cx& z) {  // one step of pwrcom
-  return store<T>(Cx{t.re * z.re - t.im * z.im, t.im * z.re + t.re * z.im});
-}
-
-template <class T>
-LANE_INLINE Stored<T> scaled(typename Storage<T>::Vector c, const Stored<T>& t) {
-  return {c * t.re, c * t.im};
-}
-
-template <class T>
-LANE_INLINE Stored<T> plus(const Stored<T>& a, const Stored<T>& b) {
-  return {a.re + b.re, a.im + b.im};
-}
-
-template <class T>
-LANE_INLINE Stored<T> minus(const Stored<T>& a, const Stored<T>& b) {
-  return {a.re - b.re, a.im - b.im};
-}
-
-LANE_INLINE Real norm2(const Cx& z) { return z.re * z.re + z.im * z.im; }
-
-// Division by the conjugate, as divcom, before its result is stored: an
-// exact division by d, never a multiplication by 1 / d, which would round
-// twice.
-LANE_INLINE Cx quotient(const Cx& num, const Cx& den) {
-  const Real d = norm2(den);
-  return {(num.re * den.re + num.im * den.im) / d, (-num.re * den.im + num.im * den.re) / d};
-}
-
-// The term tables with their numbers as storage type T: converted once a
-// row, where a float read from the double LaneTerm would cost a conversion
-// an iteration.
-template <class T>
-struct TermIn {
-  T coefficient;
-  int power;
-  T constant[2];
-};
-
-template <class T>
-struct TablesIn {
-  TermIn<T> poly[MAXTERMS];
-  int polyTerms;
-  TermIn<T> deriv[MAXTERMS];
-  int derivTerms;
-  int highest;
-};
-
-template <class T>
-LANE_INLINE void convertTerms(const LaneTerm* terms, int count, TermIn<T>* into) {
-  for (int i = 0; i < count; ++i) {
-    const LaneTerm& t = terms[i];
-    into[i] = TermIn<T>{T(t.coefficient), t.power, {T(t.constant[0]), T(t.constant[1])}};
-  }
-}
-
-template <class T>
-LANE_INLINE void convertTables(const LaneTables& tables, TablesIn<T>* into) {
-  convertTerms(tables.poly, tables.polyTerms, into->poly);
-  convertTerms(tables.deriv, tables.derivTerms, into->deriv);
-  into->polyTerms = tables.polyTerms;
-  into->derivTerms = tables.derivTerms;
-  into->highest = tables.highest;
-}
-
-// A term of power 1 or more, as multcom leaves it, from the power of z
-// pwrcom leaves. A coefficient of 1 or -1 rounds nothing, but the product
-// is still taken: -1 times a NaN keeps its sign, where a negation flips it.
-template <class T>
-LANE_INLINE Stored<T> termOf(const TermIn<T>& term, const Stored<T>& power) {
-  return scaled<T>(splat(term.coefficient), power);
-}
-
-// A power-0 term: the same in every run.
-template <class T>
-LANE_INLINE Stored<T> constantOf(const TermIn<T>& term) {
-  return {splat(term.constant[0]), splat(term.constant[1])};
-}
-
-// One term at z, as pwrcom and multcom leave it.
-template <class T>
-LANE_INLINE Stored<T> termAt(const TermIn<T>& term, const Stored<T>* powers) {
-  if (term.power == 0) return constantOf<T>(term);
-  return termOf<T>(term, powers[term.power]);
-}
-
-// The first sum of a table, 0 + the first term: no rounding, but -0 becomes
-// +0, as in the scalar sum.
-template <class T>
-LANE_INLINE Stored<T> fromZero(const Stored<T>& first) {
-  const typename Storage<T>::Vector zero{};
-  return {zero + first.re, zero + first.im};
-}
-
-// A polynomial at z from the powers z^1 ... z^highest: pwrcom's partial
-// products are the same chain for every exponent, so one chain serves every
-// term of both tables. The sum starts at (0, 0) and adds the terms in table
-// order, each sum stored. The first sum, 0 + a float, is that float (or +0
-// for -0) and needs no rounding, but it must still be added.
-template <class T>
-LANE_INLINE Stored<T> evaluate(const TermIn<T>* terms, int count, const Stored<T>* powers) {
-  if (count == 0) return Stored<T>{};
-  Stored<T> sum = fromZero(termAt<T>(terms[0], powers));
-  for (int i = 1; i < count; ++i) sum = plus(sum, termAt<T>(terms[i], powers));
-  return sum;
-}
-
-// How an iteration finds f(z) and f'(z), each the same operations in the
-// same order as the scalar run:
-// - Interpreted: any term tables, read as they come, the powers of z kept
-//   in an array.
-// - Binomial<N>: a z^N + c, whose derivative is b z^(N-1) (duobasin,
-//   quadbasin, z^N - 1): the powers and the terms in registers, nothing
-//   looked up while the run goes on.
-// A power is widened only to make the next one: the highest is read by
-// its terms alone.
-struct Interpreted {
-  static bool fits(const LaneTables&) { return true; }
-
-  // Group after group: each needs its own array of powers.
-  template <class T>
-  static LANE_INLINE void at(const TablesIn<T>& tables, const Stored<T>* z, Stored<T>* f,
-                             Stored<T>* slope) {
-    EACH_GROUP(g) {
-      Stored<T> powers[MAXPOWER + 1];
-      powers[1] = z[g];
-      const Cx wideZ = wide(z[g]);
-      Cx below = wideZ;
-      for (int k = 2; k <= tables.highest; ++k) {
-        powers[k] = times<T>(below, wideZ);
-        if (k < tables.highest) below = wide(powers[k]);
-      }
-      f[g] = evaluate<T>(tables.poly, tables.polyTerms, powers);
-      slope[g] = evaluate<T>(tables.deriv, tables.derivTerms, powers);
-    }
-  }
-};
-
-template <int N>
-struct Binomial {
-  static bool fits(const LaneTables& t) {
-    return t.highest == N && t.polyTerms == 2 && t.poly[0].power == N && t.poly[1].power == 0 &&
-           t.derivTerms == 1 && t.deriv[0].power == N - 1;
-  }
-
-  template <class T>
-  static LANE_INLINE void at(const TablesIn<T>& tables, const Stored<T>* z, Stored<T>* f,
-                             Stored<T>* slope) {
-    Stored<T> below[GROUPS], power[GROUPS];  // z^(N-1) and z^N
-    Cx wideZ[GROUPS], widePower[GROUPS];
-    EACH_GROUP(g) {
-      below[g] = power[g] = z[g];
-      wideZ[g] = widePower[g] = wide(z[g]);
-    }
-    for (int k = 2; k <= N; ++k) {
-      EACH_GROUP(g) {
-        below[g] = power[g];
-        power[g] = times<T>(widePower[g], wideZ[g]);
-      }
-      if (k < N) EACH_GROUP(g) widePower[g] = wide(power[g]);
-    }
-    EACH_GROUP(g) {
-      f[g] = plus(fromZero(termOf<T>(tables.poly[0], power[g])), constantOf<T>(tables.poly[1]));
-    }
-    EACH_GROUP(g) slope[g] = fromZero(termOf<T>(tables.deriv[0], below[g]));
-  }
-};
-
-// Infinity or NaN, read from the exponent bits so that no optimisation that
-// assumes finite values can drop the test.
-LANE_INLINE Mask nonFinite(Real x) {
-  const Mask exponent = splatMask(0x7ff0000000000000LL);
-  return (Mask(x) & exponent) == exponent;
-}
 
 // The rows being solved: their samples, where their outcomes go, the row
 // and the sample to start next, and the constants every iteration compares
@@ -516,7 +215,7 @@ LANE_INLINE void refill(Group<float>& g, Row<float>& row) {
 // Where runs are long (deep views) most iterations end none, and where they
 // are short nearly every one ends some: either way this one test is
 // foreseen, and the first skips the writing.
-LANE_INLINE bool retire(Group<float> (&groups)[GROUPS], Row<float>& row) {
+LANE_INLINE bool retireAtOnce(Group<float> (&groups)[GROUPS], Row<float>& row) {
   int ended = 0;
   EACH_GROUP(g) ended |= groups[g].ended;
   if (ended != 0) {
@@ -557,10 +256,14 @@ LANE_INLINE bool retire(Group<T> (&groups)[GROUPS], Row<T>& row) {
   return running > 0;
 }
 
-template <class T, class Shape>
+// Whether ended runs are retired without a branch on which lanes ended:
+// floats on 8 lanes, unless that speed measure is left out.
+template <class T>
+constexpr bool RETIRES_AT_ONCE = WIDTH == 8 && PRECISION_OF<T> == Precision::Float;
+
+template <class T, class Shape, bool atOnce>
 LANE_INLINE void runRows(const LaneTables& tables, const T* xs, const T* ys, int n, int rows,
                          BasicOutcome<T>* const* outs) {
-  if (rows <= 0) return;
   TablesIn<T> terms;
   convertTables(tables, &terms);
   Row<T> row{terms,
@@ -589,9 +292,26 @@ LANE_INLINE void runRows(const LaneTables& tables, const T* xs, const T* ys, int
   // branches, which no predictor foresees, then hold up no other group's
   // chain of operations. A group whose lanes have all retired still
   // iterates with the others, idle as any lane at a row's end.
-  do {
+  while (true) {
     iterate<T, Shape>(groups, row);
-  } while (retire(groups, row));
+#if LANES_WIDTH == 8
+    if constexpr (atOnce) {
+      if (!retireAtOnce(groups, row)) break;
+      continue;
+    }
+#endif
+    if (!retire(groups, row)) break;
+  }
+}
+
+template <class T, class Shape>
+LANE_INLINE void runRows(const LaneTables& tables, const T* xs, const T* ys, int n, int rows,
+                         BasicOutcome<T>* const* outs) {
+  if (rows <= 0) return;
+  if constexpr (RETIRES_AT_ONCE<T>) {
+    if (tables.branchFreeRetire) return runRows<T, Shape, true>(tables, xs, ys, n, rows, outs);
+  }
+  runRows<T, Shape, false>(tables, xs, ys, n, rows, outs);
 }
 
 // The rows on the first shape that fits their tables; Interpreted fits all.

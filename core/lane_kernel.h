@@ -1,12 +1,13 @@
 // What the vector kernels share with the code that dispatches to them.
 //
-// core/lane_kernel.cpp is compiled once per instruction set (SSE2, AVX2,
-// AVX-512), each copy into its own namespace. LaneTables is the solver's
+// core/lane_kernel.cpp is compiled once per instruction set
+// (core/instruction_sets.h), each copy into its own namespace. LaneTables is the solver's
 // term tables made ready for the lanes: it holds plain data only, so a
 // kernel compiled for a wider instruction set never supplies an inline
 // function that baseline code could end up calling.
 #pragma once
 
+#include "core/instruction_sets.h"
 #include "core/newton.h"
 
 namespace basin {
@@ -32,6 +33,7 @@ struct LaneTables {
   int derivTerms;
   int highest;  // the highest power either table uses, at least 1
   double ftol;
+  bool branchFreeRetire;  // the speed measure of core/speed.h, read as the job was made
 };
 
 // Fills *tables from the solver; false when an exponent lies beyond
@@ -39,22 +41,16 @@ struct LaneTables {
 template <class T>
 bool prepareLanes(const BasicSolver<T>& solver, LaneTables* tables);
 
-// Rows of runs as solveRows describes them, one namespace per vector width,
-// one function per storage type.
-#define BASIN_LANE_KERNELS                                                                      \
-  void solveRows(const LaneTables& tables, const float* xs, const float* ys, int n, int rows,   \
-                 Outcome* const* outs);                                                         \
-  void solveRows(const LaneTables& tables, const double* xs, const double* ys, int n, int rows, \
-                 WideOutcome* const* outs);
-namespace lanes_sse2 {
-BASIN_LANE_KERNELS
-}
-namespace lanes_avx2 {
-BASIN_LANE_KERNELS
-}
-namespace lanes_avx512 {
-BASIN_LANE_KERNELS
-}
+// Rows of runs as solveRows describes them, one namespace per instruction
+// set (lanes_sse2, ...), one function per storage type.
+#define BASIN_LANE_KERNELS(Path, name, feature, width, flag)                                      \
+  namespace lanes_##name {                                                                        \
+    void solveRows(const LaneTables& tables, const float* xs, const float* ys, int n, int rows,   \
+                   Outcome* const* outs);                                                         \
+    void solveRows(const LaneTables& tables, const double* xs, const double* ys, int n, int rows, \
+                   WideOutcome* const* outs);                                                     \
+  }
+BASIN_INSTRUCTION_SETS(BASIN_LANE_KERNELS)
 #undef BASIN_LANE_KERNELS
 
 }  // namespace basin

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/lane_kernel.h"
+#include "core/speed.h"
 
 namespace basin {
 
@@ -11,19 +12,6 @@ namespace {
 
 template <class T>
 using Kernel = void (*)(const LaneTables&, const T*, const T*, int, int, BasicOutcome<T>* const*);
-
-#ifdef BASIN_VECTOR_LANES
-#define LANE_KERNEL(set, T) static_cast<Kernel<T>>(&lanes_##set::solveRows)
-bool hasSse2() { return true; }  // part of every x86-64 CPU
-bool hasAvx2() { return __builtin_cpu_supports("avx2"); }
-bool hasAvx512() { return __builtin_cpu_supports("avx512f"); }
-#else
-#define LANE_KERNEL(set, T) nullptr
-bool hasSse2() { return false; }
-bool hasAvx2() { return false; }
-bool hasAvx512() { return false; }
-#endif
-bool always() { return true; }
 
 struct InstructionSet {
   LanePath path;
@@ -37,14 +25,20 @@ struct InstructionSet {
   Kernel<double> kernel(const double*) const { return wide; }
 };
 
-// Every path, in the order of LanePath, slowest first.
-const InstructionSet SETS[] = {
-    {LanePath::Scalar, "scalar", always, nullptr, nullptr},
-    {LanePath::Sse2, "sse2", hasSse2, LANE_KERNEL(sse2, float), LANE_KERNEL(sse2, double)},
-    {LanePath::Avx2, "avx2", hasAvx2, LANE_KERNEL(avx2, float), LANE_KERNEL(avx2, double)},
-    {LanePath::Avx512, "avx512", hasAvx512, LANE_KERNEL(avx512, float),
-     LANE_KERNEL(avx512, double)},
-};
+// Every path, in the order of LanePath, slowest first. The kernels exist
+// where the build made them (BASIN_VECTOR_LANES: on x86-64).
+#ifdef BASIN_VECTOR_LANES
+#define BASIN_SET_ROW(Path, name, feature, width, flag)                         \
+  {LanePath::Path, #name, [] { return bool(__builtin_cpu_supports(feature)); }, \
+   static_cast<Kernel<float>>(&lanes_##name::solveRows),                        \
+   static_cast<Kernel<double>>(&lanes_##name::solveRows)},
+#else
+#define BASIN_SET_ROW(Path, name, feature, width, flag) \
+  {LanePath::Path, #name, [] { return false; }, nullptr, nullptr},
+#endif
+const InstructionSet SETS[] = {{LanePath::Scalar, "scalar", [] { return true; }, nullptr, nullptr},
+                               BASIN_INSTRUCTION_SETS(BASIN_SET_ROW)};
+#undef BASIN_SET_ROW
 static_assert(sizeof SETS / sizeof SETS[0] == LANE_PATH_COUNT, "one row per path");
 
 const InstructionSet& setOf(LanePath path) { return SETS[int(path)]; }
@@ -83,6 +77,7 @@ bool prepareLanes(const BasicSolver<T>& solver, LaneTables* tables) {
   tables->derivTerms = terms > 1 ? terms - 1 : 0;
   tables->highest = 1;
   tables->ftol = solver.FTOL;
+  tables->branchFreeRetire = speedMeasures().branchFreeRetire;
   return tables->polyTerms <= MAXTERMS &&
          prepareTerms(solver.POLY.term, tables->polyTerms, tables->poly, &tables->highest) &&
          prepareTerms(solver.DERIV, tables->derivTerms, tables->deriv, &tables->highest);

@@ -12,17 +12,20 @@
 // Every function here is thread-safe and allocates nothing.
 #pragma once
 
+#include "core/instruction_sets.h"
 #include "core/lane_kernel.h"
 #include "core/newton.h"
 
 namespace basin {
 
-// The instruction sets the solver can run on, slowest first; each is a row
-// of one table in core/lanes.cpp (its name, how the CPU is asked whether it
-// has it, and its kernel).
-enum class LanePath { Scalar, Sse2, Avx2, Avx512 };
-constexpr LanePath LANE_PATHS[] = {LanePath::Scalar, LanePath::Sse2, LanePath::Avx2,
-                                   LanePath::Avx512};
+// The paths the solver can run on: the scalar run, then each instruction
+// set of core/instruction_sets.h, slowest first.
+#define BASIN_LANE_PATH(Path, name, feature, width, flag) Path,
+enum class LanePath { Scalar, BASIN_INSTRUCTION_SETS(BASIN_LANE_PATH) };
+#undef BASIN_LANE_PATH
+#define BASIN_LANE_PATH(Path, name, feature, width, flag) LanePath::Path,
+constexpr LanePath LANE_PATHS[] = {LanePath::Scalar, BASIN_INSTRUCTION_SETS(BASIN_LANE_PATH)};
+#undef BASIN_LANE_PATH
 constexpr int LANE_PATH_COUNT = int(sizeof LANE_PATHS / sizeof LANE_PATHS[0]);
 
 // The fastest path this CPU supports.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "core/processors.h"
+#include "core/speed.h"
 
 namespace basin {
 
@@ -19,7 +20,7 @@ RowSolver::RowSolver(int threads) : depth_(std::max(64, 32 * threads)) {
   held_.assign(std::size_t(depth_), -1);
   for (int i = 1; i < threads; ++i) {
     workers_.emplace_back([this, i] { work(i); });
-    placeAwayFromCaller(workers_.back(), i - 1);
+    if (speedMeasures().pinning) placeAwayFromCaller(workers_.back(), i - 1);
   }
 }
 

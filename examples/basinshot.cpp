@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/failure.h"
+#include "core/speed.h"
 #include "png/encoder.h"
 #include "png/target.h"
 #include "viewer/progress.h"
@@ -34,19 +35,14 @@ basin::ImageRows imageOf(const basin::Picture& picture) {
                           std::size_t(picture.size) * 3};
 }
 
-// BASIN_PNG=plain: libpng's own encoder, in place of the fast one.
-bool plainPng() {
-  const char* value = std::getenv("BASIN_PNG");
-  return value != nullptr && std::strcmp(value, "plain") == 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const basin::RowPlan plan = basin::rowPlanFromEnvironment();
-  const std::unique_ptr<basin::PngEncoder> encoder = basin::pngEncoder(plainPng());
   basin::ShotArguments arguments;
   basin::readShotArguments(argc, argv, &arguments);
+  const basin::RowPlan plan = basin::readEnvironment();
+  const std::unique_ptr<basin::PngEncoder> encoder =
+      basin::pngEncoder(!basin::speedMeasures().fastPng);
   if (arguments.roots) return basin::printRoots(arguments.variant);
   basin::HeadlessViewer viewer(arguments.variant, plan);
   basin::checkPrint(arguments, *viewer.session);

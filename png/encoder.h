@@ -6,7 +6,7 @@
 // - the plain one: libpng's own png_write_image, with zlib; the reference
 //   the tests hold the fast one to (the same pixels decoded, not the same
 //   bytes), and the way out should the fast one ever be in doubt
-//   (BASIN_PNG=plain).
+//   (BASIN_PLAIN=png, core/speed.h).
 #pragma once
 
 #include <cstdio>

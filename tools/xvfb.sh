@@ -1,24 +1,34 @@
-# A viewer under its own Xvfb, for the shell scripts that need one
-# (tools/run.sh, bench/onscreen.sh, tests/viewer/window/command_line.sh);
-# the C++ tests have the same in tests/support/xvfb_program.h. Source it:
+# A viewer under its own Xvfb: the one way the project starts an X server
+# and finds a viewer's window, for the shell scripts that source it
+# (tools/run.sh, bench/onscreen.sh, tests/viewer/window/command_line.sh)
+# and for the C++ tests, which run it as a command
+# (tests/support/xvfb_program.h).
 #
 #   source tools/xvfb.sh
-#   xvfb_start                      # exports DISPLAY; xvfb_stop ends the server
+#   xvfb_start [WIDTHxHEIGHT]       # exports DISPLAY; xvfb_stop ends the server
 #   window=$(viewer_window "$pid")  # the viewer's window, moved to (0, 0)
 #   BASIN_EVENTS=3 viewer 3>"$log" &  # its event lines, for rest_time
 #   rest_time "$log" 1 0 "$pid"     # waits for the first frame; prints when
 #
-# Each function returns non-zero, with a line on stderr, when it fails.
+#   bash tools/xvfb.sh serve WIDTHxHEIGHT FD   # becomes Xvfb; its display number goes to FD
+#   bash tools/xvfb.sh window PID              # viewer_window, on $DISPLAY
+#
+# The screen is 1024 x 1024 unless a size is given. Each function returns
+# non-zero, with a line on stderr, when it fails.
 
 XVFB_PID=
 XVFB_WORK=
 
-# Starts Xvfb on a display it picks itself, so that runs side by side never
-# meet, with a 1024 x 1024 screen.
+# Xvfb on a display it picks itself, so that runs side by side never meet,
+# its number written to descriptor $2, the screen $1 pixels (WIDTHxHEIGHT).
+xvfb_exec() {
+  exec Xvfb -displayfd "$2" -screen 0 "${1}x24" -nolisten tcp -br -noreset
+}
+
 xvfb_start() {
+  local screen=${1:-1024x1024}
   XVFB_WORK=$(mktemp -d)
-  Xvfb -displayfd 3 -screen 0 1024x1024x24 -nolisten tcp -br -noreset \
-    3>"$XVFB_WORK/display" 2>"$XVFB_WORK/xvfb.log" &
+  (xvfb_exec "$screen" 3) 3>"$XVFB_WORK/display" 2>"$XVFB_WORK/xvfb.log" &
   XVFB_PID=$!
   local _
   for _ in $(seq 200); do
@@ -44,16 +54,22 @@ xvfb_stop() {
 
 # The window of the viewer with process id $1, once it is visible. With no
 # window manager it sits at (-1, -1); at (0, 0) it is whole on the screen,
-# and moving it exposes it, so it draws again.
+# and moving it exposes it, so it draws again. Printed once it is there.
 viewer_window() {
   local window= _
-  for _ in $(seq 200); do
+  for _ in $(seq 400); do
     window=$(xdotool search --onlyvisible --pid "$1" --name Basinscope 2>/dev/null | head -n1) || true
     [[ -n $window ]] && break
     sleep 0.05
   done
   [[ -n $window ]] || { echo "process $1 opened no window" >&2; return 1; }
   xdotool windowmove "$window" 0 0
+  for _ in $(seq 400); do
+    [[ $(xdotool getwindowgeometry "$window") == *"Position: 0,0"* ]] && break
+    sleep 0.02
+  done
+  [[ $(xdotool getwindowgeometry "$window") == *"Position: 0,0"* ]] ||
+    { echo "the window of process $1 did not move to (0, 0)" >&2; return 1; }
   echo "$window"
 }
 
@@ -96,3 +112,14 @@ rest_time() {
     xvfb_pause 0.002
   done
 }
+
+if [[ ${BASH_SOURCE[0]} == "$0" ]]; then
+  case ${1:-} in
+    serve) xvfb_exec "$2" "$3" ;;
+    window) viewer_window "$2" ;;
+    *)
+      echo "usage: $0 serve WIDTHxHEIGHT FD | window PID" >&2
+      exit 2
+      ;;
+  esac
+fi

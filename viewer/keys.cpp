@@ -48,14 +48,14 @@ Effect applyKey(BasicViews<T>& v, unsigned char key, const Pointer& at, const ch
 }
 
 const MouseAction MOUSE[] = {
-    {"click", "zd", 0, "left click: z then d at the pointer"},
-    {"rclick", "Zd", 2, "right click: Z then d at the pointer"},
-    {"mclick", "cd", 1, "middle click: c then d at the pointer"},
-    {"wheelup", "zd", 3, "wheel up: z then d at the pointer"},
-    {"wheeldown", "Zd", 4, "wheel down: Z then d at the pointer"},
-    {"drag", nullptr, 0,
-     "left drag (5 pixels or more): the square of its larger side,\n"
-     "centred where it started, marked and drawn; a shorter one is a click"},
+    {"click", "zd", 0, "left click", "z then d at the pointer"},
+    {"rclick", "Zd", 2, "right click", "Z then d at the pointer"},
+    {"mclick", "cd", 1, "middle click", "c then d at the pointer"},
+    {"wheelup", "zd", 3, "wheel up", "z then d at the pointer"},
+    {"wheeldown", "Zd", 4, "wheel down", "Z then d at the pointer"},
+    {"drag", nullptr, 0, "left drag",
+     "the square of its larger side, centred where it started,\n"
+     "marked and drawn; under 5 pixels it is a left click"},
 };
 const std::size_t MOUSE_COUNT = sizeof MOUSE / sizeof MOUSE[0];
 
@@ -115,7 +115,7 @@ std::string keysHelp(bool scripted) {
   }
   text += scripted ? "mouse actions, each the keys it names:\n" : "mouse, in the window:\n";
   for (const MouseAction& action : MOUSE) {
-    std::string help = action.help;
+    std::string help = std::string(action.gesture) + ": " + action.help;
     for (std::size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at + 1))
       help.insert(at + 1, 4, ' ');
     if (scripted)

@@ -70,10 +70,11 @@ constexpr unsigned char SQUARE = 1;
 // dragged, then `d`. In a key script each is WORD@X,Y, the drag
 // drag@X0,Y0-X1,Y1.
 struct MouseAction {
-  const char* word;  // in a key script: "click"
-  const char* keys;  // the keys it stands for, the first at the pointer: "zd"
-  int button;        // the button that does it, as GLUT numbers them (3 and 4: the wheel)
-  const char* help;
+  const char* word;     // in a key script: "click"
+  const char* keys;     // the keys it stands for, the first at the pointer: "zd"
+  int button;           // the button that does it, as GLUT numbers them (3 and 4: the wheel)
+  const char* gesture;  // as the help and the manual pages name it: "left click"
+  const char* help;     // what it does
 };
 
 extern const MouseAction MOUSE[];

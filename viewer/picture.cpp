@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "core/failure.h"
 #include "core/processors.h"
+#include "core/speed.h"
 
 namespace basin {
 
@@ -16,7 +18,13 @@ Picture blankPicture(int size) {
 
 int RowPlan::processorCount() { return usableProcessors(); }
 
-RowPlan rowPlanFromEnvironment() {
+RowPlan readEnvironment() {
+  SpeedMeasures measures;
+  std::string unknown;
+  if (!readPlain(std::getenv("BASIN_PLAIN"), &measures, &unknown))
+    fail("BASIN_PLAIN: unknown speed measure '" + unknown + "' (the measures are " +
+         speedMeasureNames() + ")");
+  setSpeedMeasures(measures);
   RowPlan plan;
   const char* threads = std::getenv("BASIN_THREADS");
   const int asked = threads ? std::atoi(threads) : 0;

@@ -14,6 +14,7 @@
 #include "core/huge_pages.h"
 #include "core/lanes.h"
 #include "core/rows.h"
+#include "core/speed.h"
 #include "viewer/basin.h"
 
 namespace basin {
@@ -40,16 +41,19 @@ struct RowPlan {
   static int processorCount();
 };
 
-// The defaults, changed by the environment: BASIN_THREADS (1 ... 64) and
-// BASIN_LANES (lanePathNamed); a value out of range is ignored. Read by
-// the programs once, as they start.
-RowPlan rowPlanFromEnvironment();
+// What a program takes from its environment, read once as it starts: the
+// RowPlan's defaults changed by BASIN_THREADS (1 ... 64) and BASIN_LANES
+// (lanePathNamed), a value out of range ignored; and the speed measures
+// that BASIN_PLAIN leaves out (core/speed.h), set for the whole process. A
+// BASIN_PLAIN with a name it does not know ends the program (core/failure.h).
+RowPlan readEnvironment();
 
 // Renders the current window of `basin` into `picture` (resized to size),
 // advancing the registry exactly as the viewer's frame does: the rows are
 // solved by `solvers` on `lanes`, each coloured ahead by the thread that
 // solved it, and taken into the registry in order on this thread
-// (colour/row_colour.h); rowDone(rows) after each row, with the number of
+// (colour/row_colour.h; with that speed measure left out, each row is
+// coloured in order alone); rowDone(rows) after each row, with the number of
 // rows of the picture finished so far. Resets the pending window first. At
 // size GRID the same picture, bit for bit, as the reference walk of
 // viewer/reference_walk.h; at other sizes the samples sit where
@@ -66,6 +70,14 @@ void renderPicture(BasicBasin<T>& basin, int size, Picture* picture, RowSolver& 
   resetPending(basin.views);
   if (basin.forecasts.size() < std::size_t(solvers.depth()))
     basin.forecasts.resize(std::size_t(solvers.depth()));
+  if (!speedMeasures().colourAhead) {
+    solvers.solve(basin.solver, basin.columns.data(), basin.rows.data(), size, size, lanes,
+                  [&](int row, const BasicOutcome<T>* outcomes) {
+                    colourRow(basin.registry, outcomes, size, picture->at(0, row));
+                    rowDone(row + 1);
+                  });
+    return;
+  }
   ColourAhead colouring(basin.registry, basin.forecasts.data(), solvers.depth());
   solvers.solve(
       basin.solver, basin.columns.data(), basin.rows.data(), size, size, lanes,

@@ -22,6 +22,7 @@
 #include "core/processors.h"
 #include "core/programs.h"
 #include "core/rows.h"
+#include "core/speed.h"
 #include "viewer/views.h"
 
 namespace basin {
@@ -217,6 +218,13 @@ TEST(Lanes, EveryFrameSampleMatchesTheScalarRunOnEveryPathAndThreads) {
   }
   // Doubles far beyond float's range: |f|^2 overflows, the runs stop.
   expectFrameMatches<double>(threads, QUADBASIN, {-1e80, 1e80, -1e80, 1e80}, 1);
+  // Ended runs retired lane by lane, that speed measure left out.
+  SpeedMeasures plain;
+  plain.branchFreeRetire = false;
+  setSpeedMeasures(plain);
+  for (int i = 0; i < 3; ++i)
+    expectFrameMatches<float>(threads, frames[i].variant, frames[i].window, frames[i].rowStep);
+  setSpeedMeasures(SpeedMeasures{});
 }
 
 // A row callback that throws leaves no worker behind on the job: the next,

@@ -16,10 +16,6 @@
 namespace support {
 namespace {
 
-void pause(int milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
 // The keys an xdotool command line types: each word after `key` up to the
 // next command, each character `type` types, and each `keydown` (a held
 // key's repeats only add to the keys the program takes in).
@@ -74,7 +70,7 @@ std::string displayNumber(int fd, Clock::time_point deadline) {
 }  // namespace
 
 XvfbProgram::XvfbProgram(const std::string& name, const std::vector<std::string>& program,
-                         const std::vector<std::string>& environment)
+                         const std::vector<std::string>& environment, const std::string& screen)
     : name_(name) {
   int numberPipe[2];
   if (pipe2(numberPipe, O_CLOEXEC) != 0) fail("pipe failed");
@@ -82,8 +78,7 @@ XvfbProgram::XvfbProgram(const std::string& name, const std::vector<std::string>
   server.log = name + ".xvfb.log";
   server.keepFd = numberPipe[1];
   xvfb_ = std::make_unique<Child>(
-      std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(numberPipe[1]), "-screen", "0",
-                               "1024x1024x24", "-nolisten", "tcp", "-br", "-noreset"},
+      std::vector<std::string>{"bash", XVFB_SCRIPT, "serve", screen, std::to_string(numberPipe[1])},
       server);
   close(numberPipe[1]);
   const Clock::time_point deadline = after(20);
@@ -98,22 +93,11 @@ XvfbProgram::XvfbProgram(const std::string& name, const std::vector<std::string>
   viewer.environment.push_back("DISPLAY=" + display_);
   viewer.log = name + ".program.log";
   program_ = std::make_unique<Child>(program, viewer);
-  const std::string pid = std::to_string(program_->pid());
-  while (window_.empty()) {
-    if (Clock::now() > deadline)
-      fail(program[0] + " opened no window (see " + name + ".program.log)");
-    const Result found =
-        run({"xdotool", "search", "--onlyvisible", "--pid", pid, "--name", "Basinscope"},
-            Launch{{"DISPLAY=" + display_}}, 20);
-    window_ = found.out.substr(0, found.out.find('\n'));
-    if (window_.empty()) pause(50);
-  }
-  helper({"xdotool", "windowmove", window_, "0", "0"});
-  while (helper({"xdotool", "getwindowgeometry", window_}).find("Position: 0,0") ==
-         std::string::npos) {
-    if (Clock::now() > deadline) fail("the window did not move to (0, 0)");
-    pause(20);
-  }
+  const Result found = run({"bash", XVFB_SCRIPT, "window", std::to_string(program_->pid())},
+                           Launch{{"DISPLAY=" + display_}}, 60);
+  window_ = found.out.substr(0, found.out.find('\n'));
+  if (found.status != 0 || window_.empty())
+    fail(program[0] + ": " + found.err + " (see " + name + ".program.log)");
 }
 
 std::string XvfbProgram::output() const {
@@ -139,7 +123,7 @@ bool XvfbProgram::waitForFrames(int frames, double timeout) {
   return true;
 }
 
-void pollPause() { pause(5); }
+void pollPause() { std::this_thread::sleep_for(std::chrono::milliseconds(5)); }
 
 std::vector<std::string> XvfbProgram::events() const {
   std::istringstream out(output());

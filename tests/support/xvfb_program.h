@@ -1,10 +1,11 @@
 // One real program under a private X server, driven the way a person would.
 //
-// An XvfbProgram starts its own Xvfb on a display it picks itself
-// (-displayfd), so runs side by side never meet; starts the program there;
-// finds its window and moves it to (0, 0), since without a window manager
-// freeglut maps it at (-1, -1) and a capture would lose its top row and left
-// column. Keys go through xdotool with the pointer placed first: with no
+// An XvfbProgram starts its own Xvfb on a display it picks itself, so runs
+// side by side never meet; starts the program there; finds its window and
+// moves it to (0, 0), since without a window manager freeglut maps it at
+// (-1, -1) and a capture would lose its top row and left column. The server
+// and the window come from tools/xvfb.sh, the one way the project's
+// scripts and tests do both. Keys go through xdotool with the pointer placed first: with no
 // window manager the focus follows the pointer, and GLUT reports the
 // pointer's real position. Captures come from xwd. Whatever happens, the
 // program and the server end with the object, and with the test process.
@@ -36,7 +37,8 @@ class XvfbProgram {
   // is mapped at (0, 0). `name` labels the logs. Throws std::runtime_error
   // on failure.
   XvfbProgram(const std::string& name, const std::vector<std::string>& program,
-              const std::vector<std::string>& environment = {});
+              const std::vector<std::string>& environment = {},
+              const std::string& screen = "1024x1024");
 
   // What the program has written so far, standard output and error.
   std::string output() const;

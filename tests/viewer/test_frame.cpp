@@ -5,6 +5,7 @@
 
 #include "core/polynomial.h"
 #include "core/programs.h"
+#include "core/speed.h"
 #include "viewer/picture.h"
 #include "viewer/reference_walk.h"
 
@@ -99,9 +100,12 @@ TEST(Frame, ResetsPendingWindowAndKeepsColoursAcrossZooms) {
 
 // The picture of the solved rows, coloured in order, is the picture of the
 // sample walk, and leaves the registry where the walk leaves it, whatever
-// the number of threads solving rows and the lane path; a mark made before
-// the frame is forgotten by it.
+// the number of threads solving rows, the lane path and the speed measures
+// left out; a mark made before the frame is forgotten by it.
 TEST(Frame, RowsSolvedOnSeveralThreadsGiveTheWalksPictureAndRegistry) {
+  SpeedMeasures plain[4];  // all measures, then colouring ahead, retiring at once, both left out
+  plain[1].colourAhead = plain[3].colourAhead = false;
+  plain[2].branchFreeRetire = plain[3].branchFreeRetire = false;
   RowSolver three(3);
   Terms doubleRoots;  // (z^2 - 1)^2: its end points move to its roots
   ASSERT_TRUE(parsePolynomial("z^4 - 2z^2 + 1", &doubleRoots, nullptr));
@@ -122,7 +126,9 @@ TEST(Frame, RowsSolvedOnSeveralThreadsGiveTheWalksPictureAndRegistry) {
       renderFrame(
           walked, GRID, [&](const Sample& s) { paintCell(&reference, s); }, [](int) {});
       ASSERT_TRUE(basin::zoom(solved.views, Pointer{100, 700}));
+      setSpeedMeasures(plain[zoom]);
       renderPicture(solved, GRID, &picture, three, LANE_PATHS[zoom % LANE_PATH_COUNT]);
+      setSpeedMeasures(SpeedMeasures{});
       EXPECT_EQ(solved.views.pending.xmin, solved.views.XMIN());
       EXPECT_EQ(solved.views.pending.ymax, solved.views.YMAX());
       EXPECT_TRUE(picture.rgb == reference.rgb) << variant->name << ", zoom " << zoom;

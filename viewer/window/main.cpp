@@ -74,7 +74,7 @@ void fitToScreen() {
 // happens, where even an empty one would keep a processor busy.
 int runViewer(ViewerArguments& arguments) {
   std::signal(SIGPIPE, SIG_IGN);  // a closed reader ends the printing only
-  openViewer(arguments.variant, rowPlanFromEnvironment());
+  openViewer(arguments.variant, readEnvironment());
   viewer().events = eventDescriptor();
   viewer().hasStart = arguments.hasWindow;
   viewer().start = arguments.window;
