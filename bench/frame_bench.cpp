@@ -166,10 +166,11 @@ BENCHMARK_CAPTURE(colourFrame, userCubeUnsnapped, false)->Unit(benchmark::kMilli
 
 // The frame of `zooms` zooms at the centre (z@400,400 d), after the
 // start-up frame.
-void wholeFrame(benchmark::State& state, const Variant& variant, LanePath path, int threads,
-                bool progress, int zooms) {
+template <class T>
+void wholeFrameIn(benchmark::State& state, const Variant& variant, LanePath path, int threads,
+                  bool progress, int zooms) {
   RowSolver rows(threads);
-  Basin basin(variant);
+  BasicBasin<T> basin(variant);
   setup(basin);
   Picture picture;
   renderPicture(basin, GRID, &picture, rows, path);  // sizes the buffers, finds the roots
@@ -194,6 +195,14 @@ void wholeFrame(benchmark::State& state, const Variant& variant, LanePath path, 
   if (allocations != 0) state.SkipWithError("the frame allocated memory");
 }
 
+// The frame in the variant's own storage type.
+void wholeFrame(benchmark::State& state, const Variant& variant, LanePath path, int threads,
+                bool progress, int zooms) {
+  if (variant.precision == Precision::Double)
+    return wholeFrameIn<double>(state, variant, path, threads, progress, zooms);
+  wholeFrameIn<float>(state, variant, path, threads, progress, zooms);
+}
+
 double medianOf(std::vector<double> values) {
   std::nth_element(values.begin(), values.begin() + long(values.size() / 2), values.end());
   return values[values.size() / 2];
@@ -203,10 +212,11 @@ double medianOf(std::vector<double> values) {
 // on one thread and then on one thread a processor, so that both meet the
 // machine as it is at that moment, however its load changes over the run.
 // The counters give the median frame of each, in ms, and their ratio.
-void threadGain(benchmark::State& state, const Variant& variant, LanePath path, int threads) {
+template <class T>
+void threadGainIn(benchmark::State& state, const Variant& variant, LanePath path, int threads) {
   using Clock = std::chrono::steady_clock;
   RowSolver one(1), all(threads);
-  Basin basin(variant);
+  BasicBasin<T> basin(variant);
   setup(basin);
   Picture picture;
   renderPicture(basin, GRID, &picture, all, path);
@@ -221,6 +231,12 @@ void threadGain(benchmark::State& state, const Variant& variant, LanePath path, 
   state.counters["one_ms"] = oneMs;
   state.counters["all_ms"] = allMs;
   state.counters["gain"] = oneMs / allMs;
+}
+
+void threadGain(benchmark::State& state, const Variant& variant, LanePath path, int threads) {
+  if (variant.precision == Precision::Double)
+    return threadGainIn<double>(state, variant, path, threads);
+  threadGainIn<float>(state, variant, path, threads);
 }
 
 void configure(benchmark::internal::Benchmark* b) {
