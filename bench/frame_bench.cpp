@@ -165,28 +165,28 @@ BENCHMARK_CAPTURE(colourFrame, userCube, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(colourFrame, userCubeUnsnapped, false)->Unit(benchmark::kMillisecond);
 
 // The frame of `zooms` zooms at the centre (z@400,400 d), after the
-// start-up frame.
+// start-up frame, in a window of `size` (the start-up view fitted to it).
 template <class T>
 void wholeFrameIn(benchmark::State& state, const Variant& variant, LanePath path, int threads,
-                  bool progress, int zooms) {
+                  bool progress, int zooms, Size size) {
   RowSolver rows(threads);
   BasicBasin<T> basin(variant);
   setup(basin);
   Picture picture;
-  renderPicture(basin, GRID, &picture, rows, path);  // sizes the buffers, finds the roots
+  renderPicture(basin, &picture, rows, path);  // sizes the buffers, finds the roots
   for (int i = 0; i < zooms; ++i) {
     zoom(basin.views, Pointer{400, 400});
     changewin(basin.views);
   }
+  if (!resize(basin.views, size)) state.SkipWithError("the view cannot be drawn at this size");
   long allocations = 0;
   for (auto _ : state) {
     Progress line;  // new each frame: it stays silent for its first second
     const long before = basin::allocations();
     if (progress) {
-      renderPicture(basin, GRID, &picture, rows, path,
-                    [&line](int row) { line.update(row, GRID); });
+      renderPicture(basin, &picture, rows, path, [&line](int row) { line.update(row, GRID); });
     } else {
-      renderPicture(basin, GRID, &picture, rows, path);
+      renderPicture(basin, &picture, rows, path);
     }
     allocations += basin::allocations() - before;
     benchmark::DoNotOptimize(picture.rgb.data());
@@ -197,10 +197,10 @@ void wholeFrameIn(benchmark::State& state, const Variant& variant, LanePath path
 
 // The frame in the variant's own storage type.
 void wholeFrame(benchmark::State& state, const Variant& variant, LanePath path, int threads,
-                bool progress, int zooms) {
+                bool progress, int zooms, Size size = Size{}) {
   if (variant.precision == Precision::Double)
-    return wholeFrameIn<double>(state, variant, path, threads, progress, zooms);
-  wholeFrameIn<float>(state, variant, path, threads, progress, zooms);
+    return wholeFrameIn<double>(state, variant, path, threads, progress, zooms, size);
+  wholeFrameIn<float>(state, variant, path, threads, progress, zooms, size);
 }
 
 double medianOf(std::vector<double> values) {
@@ -219,12 +219,12 @@ void threadGainIn(benchmark::State& state, const Variant& variant, LanePath path
   BasicBasin<T> basin(variant);
   setup(basin);
   Picture picture;
-  renderPicture(basin, GRID, &picture, all, path);
+  renderPicture(basin, &picture, all, path);
   std::vector<double> ms[2];
   for (auto _ : state)
     for (int k = 0; k < 2; ++k) {
       const Clock::time_point start = Clock::now();
-      renderPicture(basin, GRID, &picture, k == 0 ? one : all, path);
+      renderPicture(basin, &picture, k == 0 ? one : all, path);
       ms[k].push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
   const double oneMs = medianOf(ms[0]), allMs = medianOf(ms[1]);
@@ -265,7 +265,7 @@ void registerPaths() {
       for (int threads : {1, cores})
         benchmark::RegisterBenchmark(
             ("wholeFrame/" + program + lanes + "/threads:" + std::to_string(threads)).c_str(),
-            wholeFrame, *variant, path, threads, false, 0)
+            wholeFrame, *variant, path, threads, false, 0, Size{})
             ->Apply(configure)
             ->UseRealTime();
       if (!wide && path != LanePath::Scalar)
@@ -277,14 +277,22 @@ void registerPaths() {
     }
     if (variant != &CUBE && variant != &TRINOMIAL)
       benchmark::RegisterBenchmark(("wholeFrame/" + program + "/progress").c_str(), wholeFrame,
-                                   *variant, fastestLanePath(), cores, true, 0)
+                                   *variant, fastestLanePath(), cores, true, 0, Size{})
           ->Apply(configure)
           ->UseRealTime();
   }
   benchmark::RegisterBenchmark("wholeFrame/user-cube", wholeFrame, USER_CUBE, fastestLanePath(),
-                               cores, false, 0)
+                               cores, false, 0, Size{})
       ->Apply(configure)
       ->UseRealTime();
+  // Desktop windows: the start-up view fitted to 1920 x 1080 and 1280 x 720.
+  for (const Size size : {Size{1920, 1080}, Size{1280, 720}})
+    benchmark::RegisterBenchmark(
+        ("wholeFrame/quadbasin/" + std::to_string(size.width) + "x" + std::to_string(size.height))
+            .c_str(),
+        wholeFrame, QUADBASIN, fastestLanePath(), cores, false, 0, size)
+        ->Apply(configure)
+        ->UseRealTime();
   // Six zooms at the centre of quadbasin, where runs take many steps: with
   // floats and doubles, and as the plain scalar model on one thread.
   const struct {
@@ -297,7 +305,7 @@ void registerPaths() {
               {"quadbasin-double", WIDE_QUADBASIN, fastestLanePath(), cores}};
   for (const auto& d : deep)
     benchmark::RegisterBenchmark((std::string("deepFrame/") + d.name).c_str(), wholeFrame,
-                                 d.variant, d.path, d.threads, false, 6)
+                                 d.variant, d.path, d.threads, false, 6, Size{})
         ->Apply(configure)
         ->UseRealTime();
 }

@@ -30,14 +30,15 @@ const Picture& startUpPicture(int size) {
   auto found = drawn.find(size);
   if (found == drawn.end()) {
     Shot shot;
-    shot.size = size;
+    shot.size = Size{size, size};
     found = drawn.emplace(size, takeShot(QUADBASIN, shot)).first;
   }
   return found->second;
 }
 
 ImageRows imageOf(const Picture& picture) {
-  return ImageRows{picture.rgb.data(), picture.size, picture.size, std::size_t(picture.size) * 3};
+  return ImageRows{picture.rgb.data(), picture.width, picture.height,
+                   std::size_t(picture.width) * 3};
 }
 
 // Writes `picture` to `output` as basinshot does, the fast way on
@@ -64,7 +65,8 @@ double fileBytes(const Picture& picture, bool plain) {
 
 void setCounters(benchmark::State& state, const Picture& picture, bool plain = false) {
   state.counters["bytes"] = fileBytes(picture, plain);
-  state.SetBytesProcessed(std::int64_t(state.iterations()) * (picture.size * 3 + 1) * picture.size);
+  state.SetBytesProcessed(std::int64_t(state.iterations()) * (picture.width * 3 + 1) *
+                          picture.height);
 }
 
 // Threads 0: libpng's plain encoder.
@@ -86,10 +88,10 @@ void compressRows(benchmark::State& state) {
   DeflateScratch scratch;
   DeflatePiece piece;
   for (auto _ : state) {
-    for (int first = 0; first < picture.size; first += 64) {
-      const int count = std::min(64, picture.size - first);
-      deflateRows(picture.at(0, first), std::size_t(picture.size) * 3, picture.size, count,
-                  first + count == picture.size, scratch, piece);
+    for (int first = 0; first < picture.height; first += 64) {
+      const int count = std::min(64, picture.height - first);
+      deflateRows(picture.at(0, first), std::size_t(picture.width) * 3, picture.width, count,
+                  first + count == picture.height, scratch, piece);
       benchmark::DoNotOptimize(piece.bytes.data());
     }
   }

@@ -31,8 +31,8 @@ void keepOffInputs(const basin::ShotArguments& a, const basin::Output& output) {
 }
 
 basin::ImageRows imageOf(const basin::Picture& picture) {
-  return basin::ImageRows{picture.rgb.data(), picture.size, picture.size,
-                          std::size_t(picture.size) * 3};
+  return basin::ImageRows{picture.rgb.data(), picture.width, picture.height,
+                          std::size_t(picture.width) * 3};
 }
 
 }  // namespace
@@ -74,8 +74,10 @@ int main(int argc, char** argv) {
   try {
     basin::takeShot(viewer, arguments.shot, report);
   } catch (const std::bad_alloc&) {
-    const std::string n = std::to_string(arguments.shot.size);
-    basin::fail("not enough memory for a " + n + " x " + n + " picture");
+    basin::Size size;
+    basin::lastWindow(*viewer.session, arguments.shot, nullptr, &size);
+    basin::fail("not enough memory for a " + std::to_string(size.width) + " x " +
+                std::to_string(size.height) + " picture");
   }
   return 0;
 }

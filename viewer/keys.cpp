@@ -3,23 +3,49 @@
 namespace basin {
 
 const KeyCommand KEYS[] = {
-    {'z', "z", "zoom-in", true, "zoom in: mark a third of the view, outlined", KeyAction::ZoomIn},
-    {'Z', "Z", "zoom-out", true, "zoom out: mark three times the view", KeyAction::ZoomOut},
-    {'c', "c", "re-centre", true, "re-centre: mark the view's size, outlined", KeyAction::Recentre},
-    {'r', "r", "restore", false, "mark the start-up view", KeyAction::Restore},
-    {'d', "d", "apply", false, "apply the mark: draw the marked view", KeyAction::Apply},
-    {'w', "w", "wipe", false, "wipe the picture to black", KeyAction::Wipe},
-    {'u', "u", "back", false, "step back to the view before and draw it", KeyAction::Back},
+    {'z', "z", "zoom-in", true, "zoom in: mark a third of the view, outlined", KeyAction::ZoomIn,
+     "z"},
+    {'Z', "Z", "zoom-out", true, "zoom out: mark three times the view", KeyAction::ZoomOut, "Z"},
+    {'c', "c", "re-centre", true, "re-centre: mark the view's size, outlined", KeyAction::Recentre,
+     "c"},
+    {'r', "r", "restore", false, "mark the start-up view", KeyAction::Restore, "r"},
+    {'d', "d", "apply", false, "apply the mark: draw the marked view", KeyAction::Apply, "d"},
+    {'w', "w", "wipe", false, "wipe the picture to black", KeyAction::Wipe, "w"},
+    {'u', "u", "back", false, "step back to the view before and draw it", KeyAction::Back, "u"},
     {'U', "U", "forward", false, "step forward again to the view stepped back from",
-     KeyAction::Forward},
-    {ESCAPE, "Escape", "quit", false, "quit", KeyAction::Quit},
+     KeyAction::Forward, "U"},
+    {ARROW_LEFT, "Left", "pan-left", false, "move the view a quarter of the window left",
+     KeyAction::PanLeft, "left"},
+    {ARROW_RIGHT, "Right", "pan-right", false, "move the view a quarter of the window right",
+     KeyAction::PanRight, "right"},
+    {ARROW_UP, "Up", "pan-up", false, "move the view a quarter of the window up", KeyAction::PanUp,
+     "up"},
+    {ARROW_DOWN, "Down", "pan-down", false, "move the view a quarter of the window down",
+     KeyAction::PanDown, "down"},
+    {'f', "f", "full-screen", false, "full screen, or back to the window's last size",
+     KeyAction::FullScreen, nullptr},
+    {ESCAPE, "Escape", "quit", false, "quit", KeyAction::Quit, nullptr},
 };
 const std::size_t KEY_COUNT = sizeof KEYS / sizeof KEYS[0];
 
-bool scriptable(const KeyCommand& command) { return command.action != KeyAction::Quit; }
+bool scriptable(const KeyCommand& command) { return command.word != nullptr; }
+
+namespace {
+
+// A quarter of the window, in the direction the arrow moves the view: the
+// picture moves the other way, as a pan dragging it would.
+template <class T>
+Effect panQuarter(BasicViews<T>& v, int right, int down, const char** why) {
+  const int width = v.size.width, height = v.size.height;
+  const Pointer from{0, 0, width, height};
+  const Pointer to{-right * (width / 4), -down * (height / 4), width, height};
+  return pan(v, from, to, why) ? Effect::Frame : Effect::Refused;
+}
+
+}  // namespace
 
 template <class T>
-Effect applyKey(BasicViews<T>& v, unsigned char key, const Pointer& at, const char** why) {
+Effect applyKey(BasicViews<T>& v, int key, const Pointer& at, const char** why) {
   const KeyCommand* command = keyCommand(key);
   if (command == nullptr) return Effect::None;
   switch (command->action) {
@@ -41,6 +67,16 @@ Effect applyKey(BasicViews<T>& v, unsigned char key, const Pointer& at, const ch
       return stepBack(v, why) ? Effect::Frame : Effect::Refused;
     case KeyAction::Forward:
       return stepForward(v, why) ? Effect::Frame : Effect::Refused;
+    case KeyAction::PanLeft:
+      return panQuarter(v, -1, 0, why);
+    case KeyAction::PanRight:
+      return panQuarter(v, 1, 0, why);
+    case KeyAction::PanUp:
+      return panQuarter(v, 0, -1, why);
+    case KeyAction::PanDown:
+      return panQuarter(v, 0, 1, why);
+    case KeyAction::FullScreen:
+      return Effect::FullScreen;
     case KeyAction::Quit:
       break;
   }
@@ -48,14 +84,36 @@ Effect applyKey(BasicViews<T>& v, unsigned char key, const Pointer& at, const ch
 }
 
 const MouseAction MOUSE[] = {
-    {"click", "zd", 0, "left click", "z then d at the pointer"},
-    {"rclick", "Zd", 2, "right click", "Z then d at the pointer"},
-    {"mclick", "cd", 1, "middle click", "c then d at the pointer"},
-    {"wheelup", "zd", 3, "wheel up", "z then d at the pointer"},
-    {"wheeldown", "Zd", 4, "wheel down", "Z then d at the pointer"},
-    {"drag", nullptr, 0, "left drag",
+    {"click", {'z', 'd'}, false, 0, "left click", "z then d at the pointer"},
+    {"rclick", {'Z', 'd'}, false, 2, "right click", "Z then d at the pointer"},
+    {"mclick", {'c', 'd'}, false, 1, "middle click", "c then d at the pointer"},
+    {"wheelup",
+     {WHEEL_IN, 0},
+     false,
+     3,
+     "wheel up",
+     "zoom in about the pointer by the cube root of 3, at once\n"
+     "(three notches make one z)"},
+    {"wheeldown",
+     {WHEEL_OUT, 0},
+     false,
+     4,
+     "wheel down",
+     "zoom out about the pointer by the cube root of 3, at once"},
+    {"drag",
+     {SQUARE, 'd'},
+     true,
+     0,
+     "left drag",
      "the square of its larger side, centred where it started,\n"
      "marked and drawn; under 5 pixels it is a left click"},
+    {"pan",
+     {PAN, 0},
+     true,
+     1,
+     "middle drag",
+     "moves the view with the pointer, drawn as it goes;\n"
+     "under 5 pixels it is a middle click"},
 };
 const std::size_t MOUSE_COUNT = sizeof MOUSE / sizeof MOUSE[0];
 
@@ -67,7 +125,13 @@ const MouseAction* mouseAction(const std::string& word) {
 
 const MouseAction* buttonAction(int button) {
   for (const MouseAction& action : MOUSE)
-    if (action.button == button && action.keys != nullptr) return &action;
+    if (action.button == button && !action.drags) return &action;
+  return nullptr;
+}
+
+const MouseAction* dragAction(int button) {
+  for (const MouseAction& action : MOUSE)
+    if (action.button == button && action.drags) return &action;
   return nullptr;
 }
 
@@ -76,50 +140,76 @@ bool isDrag(const Pointer& from, const Pointer& to) {
 }
 
 std::vector<KeyPress> pressesOf(const MouseAction& action, const Pointer& at, const Pointer& to) {
-  if (action.keys == nullptr) {
-    if (isDrag(at, to)) return {KeyPress{SQUARE, at, to}, KeyPress{'d', to}};
-    return pressesOf(*buttonAction(action.button), at);
-  }
+  if (action.drags && !isDrag(at, to)) return pressesOf(*buttonAction(action.button), at);
   std::vector<KeyPress> presses;
-  for (const char* key = action.keys; *key; ++key)
-    presses.push_back(KeyPress{static_cast<unsigned char>(*key), at});
+  for (const int key : action.keys)
+    if (key != 0) presses.push_back(KeyPress{key, at, to});
   return presses;
 }
 
 template <class T>
 Effect applyPress(BasicViews<T>& views, const KeyPress& press, const char** why) {
-  if (press.key != SQUARE) return applyKey(views, press.key, press.at, why);
-  return markSquare(views, press.at, press.to, why) ? Effect::Outline : Effect::Refused;
+  switch (press.key) {
+    case SQUARE:
+      return markSquare(views, press.at, press.to, why) ? Effect::Outline : Effect::Refused;
+    case PAN:
+      return pan(views, press.at, press.to, why) ? Effect::Frame : Effect::Refused;
+    case WHEEL_IN:
+    case WHEEL_OUT:
+      return wheel(views, press.at, press.key == WHEEL_IN, why) ? Effect::Frame : Effect::Refused;
+    case RESIZE:
+      return resize(views, Size{press.at.width, press.at.height}, why) ? Effect::Frame
+                                                                       : Effect::Refused;
+    default:
+      return applyKey(views, press.key, press.at, why);
+  }
 }
 
-const KeyCommand* keyCommand(unsigned char key) {
+const KeyCommand* keyCommand(int key) {
   for (const KeyCommand& command : KEYS)
     if (command.key == key) return &command;
   return nullptr;
 }
 
-const char* keyName(unsigned char key) {
-  if (key == SQUARE) return "drag";
+const KeyCommand* scriptKey(const std::string& word) {
+  for (const KeyCommand& command : KEYS)
+    if (command.word != nullptr && word == command.word) return &command;
+  return nullptr;
+}
+
+const char* keyName(int key) {
+  switch (key) {
+    case SQUARE:
+      return "drag";
+    case PAN:
+      return "pan";
+    case WHEEL_IN:
+    case WHEEL_OUT:
+      return "wheel";
+    case RESIZE:
+      return "resize";
+  }
   const KeyCommand* command = keyCommand(key);
   return command ? command->name : "key";
 }
 
 std::string keysHelp(bool scripted) {
   std::string text;
-  const std::size_t column = scripted ? 5 : 6;  // "z@X,Y", "Escape"
+  const std::size_t column = 6;  // "z@X,Y", "Escape"
   for (const KeyCommand& command : KEYS) {
     if (scripted && !scriptable(command)) continue;
-    std::string label = command.label;
+    std::string label = scripted ? command.word : command.label;
     if (scripted && command.takesPointer) label += "@X,Y";
     text += "  " + label + std::string(column - label.size() + 2, ' ') + command.help + "\n";
   }
+  if (scripted) text += "  size@WxH  the window's size from here on (a frame, as a resize)\n";
   text += scripted ? "mouse actions, each the keys it names:\n" : "mouse, in the window:\n";
   for (const MouseAction& action : MOUSE) {
     std::string help = std::string(action.gesture) + ": " + action.help;
     for (std::size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at + 1))
       help.insert(at + 1, 4, ' ');
     if (scripted)
-      text += std::string("  ") + action.word + (action.keys ? "@X,Y" : "@X0,Y0-X1,Y1") + "\n";
+      text += std::string("  ") + action.word + (action.drags ? "@X0,Y0-X1,Y1" : "@X,Y") + "\n";
     text += "    " + help + "\n";
   }
   return text;
@@ -127,24 +217,29 @@ std::string keysHelp(bool scripted) {
 
 namespace {
 
-unsigned char physical(unsigned char key) {
-  return key >= 'A' && key <= 'Z' ? static_cast<unsigned char>(key - 'A' + 'a') : key;
-}
+int physical(int key) { return key >= 'A' && key <= 'Z' ? key - 'A' + 'a' : key; }
 
 }  // namespace
 
-bool HeldKeys::goesDown(unsigned char key) {
-  if (down_.test(physical(key))) return false;
-  down_.set(physical(key));
+bool HeldKeys::goesDown(int key) {
+  if (key < 0 || key > 255) return true;
+  if (down_.test(std::size_t(physical(key)))) return false;
+  down_.set(std::size_t(physical(key)));
   return true;
 }
 
-void HeldKeys::release(unsigned char key) { down_.reset(physical(key)); }
+void HeldKeys::release(int key) {
+  if (key >= 0 && key <= 255) down_.reset(std::size_t(physical(key)));
+}
 
 void KeyQueue::push(const KeyPress* keys, std::size_t count) {
   if (count == 0) return;
-  const unsigned char before = keys_.empty() ? running_ : keys_.back().press.key;
+  const int before = keys_.empty() ? running_ : keys_.back().press.key;
   if (count == 1 && keys[0].key == 'd' && before == 'd') return;
+  if (count == 1 && keys[0].key == RESIZE && !keys_.empty() && before == RESIZE) {
+    keys_.back().press = keys[0];
+    return;
+  }
   if (actions_ >= CAPACITY) {
     ++dropped_;
     return;
@@ -168,8 +263,8 @@ long KeyQueue::takeDropped() {
   return dropped;
 }
 
-#define BASIN_KEYS_FOR(T)                                                                \
-  template Effect applyKey(BasicViews<T>&, unsigned char, const Pointer&, const char**); \
+#define BASIN_KEYS_FOR(T)                                                      \
+  template Effect applyKey(BasicViews<T>&, int, const Pointer&, const char**); \
   template Effect applyPress(BasicViews<T>&, const KeyPress&, const char**);
 BASIN_STORAGE_TYPES(BASIN_KEYS_FOR)
 #undef BASIN_KEYS_FOR

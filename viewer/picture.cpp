@@ -9,10 +9,11 @@
 
 namespace basin {
 
-Picture blankPicture(int size) {
+Picture blankPicture(int width, int height) {
   Picture picture;
-  picture.size = size;
-  picture.rgb.assign(std::size_t(size) * size * 3, 0);
+  picture.width = width;
+  picture.height = height;
+  picture.rgb.assign(std::size_t(width) * std::size_t(height) * 3, 0);
   return picture;
 }
 

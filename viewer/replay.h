@@ -29,19 +29,22 @@ struct HeadlessViewer {
   RowSolver rows;  // last: its workers stop before what they read goes
 };
 
-// Draws the current window on a size x size grid into viewer.picture.
-void drawFrame(HeadlessViewer& viewer, int size = GRID);
+// Draws the current window into viewer.picture at the window's size or,
+// when `frame` is given, on a frame.width x frame.height grid over the
+// view as a window of that size would draw it (the window's own size
+// comes back afterwards).
+void drawFrame(HeadlessViewer& viewer, Size frame = Size{0, 0});
 
 // Runs one command as the viewer would: `d` applies the pending window and
-// draws a frame on a size x size grid, `w` blanks the picture (keeping its
-// size), the others only move the pending window. Pointer positions map
-// through the 800 x 800 window whatever `size` is. A refused mark says why
-// in *why, if given.
-Effect replay(HeadlessViewer& viewer, const Command& command, int size = GRID,
-              const char** why = nullptr);
+// draws a frame (at `frame`'s size, if given, as drawFrame), `w` blanks the
+// picture (keeping its size), a resize draws at the new size, the marks
+// only move the pending window. Pointer positions map through the window
+// at its size. A refused mark says why in *why, if given.
+Effect replay(HeadlessViewer& viewer, const Command& command, const char** why = nullptr,
+              Size frame = Size{0, 0});
 
 // Makes `window` current and draws it, as marking exactly that window and
 // pressing `d` would. A window with a fault changes nothing and gives false.
-bool showWindow(HeadlessViewer& viewer, const Window& window, int size = GRID);
+bool showWindow(HeadlessViewer& viewer, const Window& window);
 
 }  // namespace basin

@@ -9,24 +9,21 @@
 namespace basin {
 namespace {
 
-// The keys a script may hold: every key of the table but Escape.
-const KeyCommand* scriptKey(char key) {
-  const KeyCommand* command = keyCommand(static_cast<unsigned char>(key));
-  return command && scriptable(*command) ? command : nullptr;
-}
+// The largest window a script may size: as large as a print.
+constexpr int LARGEST_WINDOW = 16384;
 
-// "unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w u U; the mouse's
-// click@X,Y ... drag@X0,Y0-X1,Y1)"
+// "unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w u U left ...; the
+// mouse's click@X,Y ... drag@X0,Y0-X1,Y1 ...; size@WxH)"
 std::string unknownKey() {
   std::string keys, mouse;
   for (std::size_t i = 0; i < KEY_COUNT; ++i)
     if (scriptable(KEYS[i]))
-      keys += std::string(keys.empty() ? "" : " ") + KEYS[i].label +
+      keys += std::string(keys.empty() ? "" : " ") + KEYS[i].word +
               (KEYS[i].takesPointer ? "@X,Y" : "");
   for (std::size_t i = 0; i < MOUSE_COUNT; ++i)
     mouse += std::string(mouse.empty() ? "" : " ") + MOUSE[i].word +
-             (MOUSE[i].keys ? "@X,Y" : "@X0,Y0-X1,Y1");
-  return "unknown key (the keys are " + keys + "; the mouse's " + mouse + ")";
+             (MOUSE[i].drags ? "@X0,Y0-X1,Y1" : "@X,Y");
+  return "unknown key (the keys are " + keys + "; the mouse's " + mouse + "; size@WxH)";
 }
 
 // A whole number of pixels: digits only, at most `digits` of them. A minus
@@ -47,23 +44,27 @@ bool parseCoordinate(std::string text, std::size_t digits, int* value, bool* neg
   return true;
 }
 
-const char* const OUTSIDE = "pointer position outside the 800 x 800 window (0 ... 799)";
+std::string outside(Size size) {
+  return "pointer position outside the " + std::to_string(size.width) + " x " +
+         std::to_string(size.height) + " window (0 ... " + std::to_string(size.width - 1) +
+         ", 0 ... " + std::to_string(size.height - 1) + ")";
+}
 
 // "X,Y" into a position; false with *error set. `inside`: it must lie in
-// the window, as every pointer position where an action starts does; a
-// drag's release may lie anywhere on the screen, as the mouse can.
-bool parsePosition(const std::string& text, const std::string& form, bool inside, int* x, int* y,
-                   std::string* error) {
+// the window of `size`, as every pointer position where an action starts
+// does; a drag's release may lie anywhere on the screen, as the mouse can.
+bool parsePosition(const std::string& text, const std::string& form, bool inside, Size size, int* x,
+                   int* y, std::string* error) {
   const std::size_t comma = text.find(',');
-  const std::size_t digits = inside ? 4 : 5;
+  const std::size_t digits = inside ? 5 : 6;
   bool below = false;  // a coordinate written with a minus, left of or above the window
   if (comma == std::string::npos || !parseCoordinate(text.substr(0, comma), digits, x, &below) ||
       !parseCoordinate(text.substr(comma + 1), digits, y, &below)) {
     *error = "expected " + form + " with X and Y whole numbers of pixels";
     return false;
   }
-  if (inside && (below || *x >= GRID || *y >= GRID)) {
-    *error = OUTSIDE;
+  if (inside && (below || *x >= size.width || *y >= size.height)) {
+    *error = outside(size);
     return false;
   }
   return true;
@@ -71,19 +72,18 @@ bool parsePosition(const std::string& text, const std::string& form, bool inside
 
 // The commands of one action, in order.
 void appendPresses(const std::vector<KeyPress>& presses, std::vector<Command>* out) {
-  for (const KeyPress& p : presses)
-    out->push_back(Command{char(p.key), p.at.x, p.at.y, p.to.x, p.to.y});
+  for (const KeyPress& p : presses) out->push_back(Command{p.key, p.at.x, p.at.y, p.to.x, p.to.y});
 }
 
 // A mouse word: "click@X,Y" and the like, or "drag@X0,Y0-X1,Y1": the same
 // keys the gesture queues in the viewer (pressesOf), a drag under
-// DRAG_THRESHOLD pixels a click where it began.
-bool parseMouse(const MouseAction& action, const std::string& at, std::vector<Command>* out,
-                std::string* error) {
+// DRAG_THRESHOLD pixels its button's click where it began.
+bool parseMouse(const MouseAction& action, const std::string& at, Size size,
+                std::vector<Command>* out, std::string* error) {
   const std::string word = action.word;
   int x = 0, y = 0;
-  if (action.keys != nullptr) {
-    if (!parsePosition(at, word + "@X,Y", true, &x, &y, error)) return false;
+  if (!action.drags) {
+    if (!parsePosition(at, word + "@X,Y", true, size, &x, &y, error)) return false;
     appendPresses(pressesOf(action, Pointer{x, y}), out);
     return true;
   }
@@ -95,44 +95,63 @@ bool parseMouse(const MouseAction& action, const std::string& at, std::vector<Co
     *error = "expected " + form + " with whole numbers of pixels";
     return false;
   }
-  if (!parsePosition(at.substr(0, dash), form, true, &x, &y, error) ||
-      !parsePosition(at.substr(dash + 1), form, false, &x1, &y1, error))
+  if (!parsePosition(at.substr(0, dash), form, true, size, &x, &y, error) ||
+      !parsePosition(at.substr(dash + 1), form, false, size, &x1, &y1, error))
     return false;
   appendPresses(pressesOf(action, Pointer{x, y}, Pointer{x1, y1}), out);
   return true;
 }
 
-// One word: "r", "d", "w", "u", "U", "z@X,Y", "Z@X,Y", "c@X,Y", or a mouse
-// word; its commands are appended to *out.
-bool parseToken(const std::string& token, std::vector<Command>* out, std::string* error) {
+// "size@WxH": the window's size from here on, each side 1 ... LARGEST_WINDOW.
+bool parseSize(const std::string& text, Size* size, std::vector<Command>* out, std::string* error) {
+  const std::size_t x = text.find('x');
+  bool negative = false;
+  int width = 0, height = 0;
+  if (x == std::string::npos || !parseCoordinate(text.substr(0, x), 5, &width, &negative) ||
+      !parseCoordinate(text.substr(x + 1), 5, &height, &negative) || negative || width < 1 ||
+      height < 1 || width > LARGEST_WINDOW || height > LARGEST_WINDOW) {
+    *error = "expected size@WxH with W and H whole numbers of pixels, 1 ... " +
+             std::to_string(LARGEST_WINDOW);
+    return false;
+  }
+  *size = Size{width, height};
+  out->push_back(Command{RESIZE, width, height});
+  return true;
+}
+
+// One word: a key ("r", "left", "z@X,Y", ...), a mouse word or "size@WxH";
+// its commands are appended to *out. *size is the window's size in the
+// script at this word, which pointer positions must lie within.
+bool parseToken(const std::string& token, Size* size, std::vector<Command>* out,
+                std::string* error) {
   const std::size_t atSign = token.find('@');
-  if (atSign != std::string::npos && atSign > 1) {
-    const MouseAction* action = mouseAction(token.substr(0, atSign));
-    if (action == nullptr) {
+  const std::string word = token.substr(0, atSign);
+  const std::string at = atSign == std::string::npos ? "" : token.substr(atSign + 1);
+  if (word == "size" && atSign != std::string::npos) return parseSize(at, size, out, error);
+  if (const MouseAction* action = mouseAction(word)) {
+    if (atSign == std::string::npos) {
       *error = unknownKey();
       return false;
     }
-    return parseMouse(*action, token.substr(atSign + 1), out, error);
+    return parseMouse(*action, at, *size, out, error);
   }
-  const char key = token[0];
-  const KeyCommand* entry = scriptKey(key);
-  if (entry == nullptr || (token.size() > 1 && token[1] != '@')) {
+  const KeyCommand* entry = scriptKey(word);
+  if (entry == nullptr) {
     *error = unknownKey();
     return false;
   }
   if (!entry->takesPointer) {
-    if (token.size() != 1) {
-      *error = std::string(1, key) + " takes no pointer position";
+    if (atSign != std::string::npos) {
+      *error = word + " takes no pointer position";
       return false;
     }
-    out->push_back(Command{key, 0, 0});
+    out->push_back(Command{entry->key, 0, 0});
     return true;
   }
   int x = 0, y = 0;
-  if (token.size() < 2 ||
-      !parsePosition(token.substr(2), std::string(1, key) + "@X,Y", true, &x, &y, error))
+  if (atSign == std::string::npos || !parsePosition(at, word + "@X,Y", true, *size, &x, &y, error))
     return false;
-  out->push_back(Command{key, x, y});
+  out->push_back(Command{entry->key, x, y});
   return true;
 }
 
@@ -140,7 +159,7 @@ bool parseToken(const std::string& token, std::vector<Command>* out, std::string
 
 namespace {
 
-// Longer than any word ("drag@0799,0799--99999,-99999" is the longest), so a word this long
+// Longer than any word ("drag@16383,16383--99999,-99999" is the longest), so a word this long
 // is refused whatever follows; the rest of it is not kept.
 constexpr std::size_t LONGEST_WORD = 32;
 
@@ -196,6 +215,7 @@ template <class Source>
 bool parseWords(Source& source, bool namesLines, std::vector<Command>* commands,
                 std::string* error) {
   std::vector<Command> parsed;
+  Size size;  // the window's, as size@ words change it
   int words = 0;
   int line = 1;
   int c = source.get();
@@ -220,7 +240,7 @@ bool parseWords(Source& source, bool namesLines, std::vector<Command>* commands,
       return false;
     }
     ++words;
-    if (cut || !parseToken(word, &parsed, error)) {
+    if (cut || !parseToken(word, &size, &parsed, error)) {
       const std::string where = namesLines ? " on line " + std::to_string(line) : "";
       *error = "key " + std::to_string(words) + " '" + escaped(word) + (cut ? "...'" : "'") +
                where + ": " + (cut ? unknownKey() : *error);
@@ -244,10 +264,10 @@ bool readKeys(std::FILE* file, std::vector<Command>* commands, std::string* erro
   return parseWords(source, true, commands, error);
 }
 
-KeyPress pressOf(const Command& command) {
-  return KeyPress{static_cast<unsigned char>(command.key),
-                  Pointer{command.x, command.y, GRID, GRID},
-                  Pointer{command.x1, command.y1, GRID, GRID}};
+KeyPress pressOf(const Command& command, Size size) {
+  if (command.key == RESIZE) return KeyPress{RESIZE, Pointer{0, 0, command.x, command.y}};
+  return KeyPress{command.key, Pointer{command.x, command.y, size.width, size.height},
+                  Pointer{command.x1, command.y1, size.width, size.height}};
 }
 
 }  // namespace basin

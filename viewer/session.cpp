@@ -14,7 +14,8 @@ class SessionOf final : public Session {
   const Registry& registry() const override { return basin_.registry; }
   const Window& current() const override { return basin_.views.current; }
   const Window& pending() const override { return basin_.views.pending; }
-  const Window& home() const override { return basin_.views.home; }
+  const Window& home() const override { return basin_.views.home.window; }
+  Size size() const override { return basin_.views.size; }
 
   Effect press(const KeyPress& press, const char** why) override {
     return applyPress(basin_.views, press, why);
@@ -34,25 +35,55 @@ class SessionOf final : public Session {
   bool squareOf(const Pointer& from, const Pointer& to, Window* square) const override {
     BasicViews<T> probe;
     probe.current = basin_.views.current;
+    probe.size = basin_.views.size;
     if (!markSquare(probe, from, to)) return false;
     *square = probe.pending;
     return true;
   }
 
-  void render(int size, Picture* picture, RowSolver& rows, LanePath lanes,
-              FunctionRef<void(int)> rowDone) override {
-    renderPicture(basin_, size, picture, rows, lanes, rowDone);
+  bool resize(Size size, const char** why) override {
+    return basin::resize(basin_.views, size, why);
+  }
+  Window fitted(Size size) const override { return drawnView<T>(basin_.views.base, size); }
+
+  bool panned(const Pointer& from, const Pointer& to, Window* view) const override {
+    BasicViews<T> probe = basin_.views;
+    if (!pan(probe, from, to)) return false;
+    *view = probe.current;
+    return true;
   }
 
-  bool resolves(const Window& window, int samples) const override {
-    return windowResolves<T>(window, samples);
+  void pointAt(const Pointer& at, double* x, double* y) const override {
+    pointInPlane(basin_.views, at, x, y);
   }
-  int largestPlaceable(const Window& window, int atMost) const override {
-    return basin::largestPlaceable<T>(window, atMost);
+
+  void render(Picture* picture, RowSolver& rows, LanePath lanes,
+              FunctionRef<void(int)> rowDone) override {
+    renderPicture(basin_, picture, rows, lanes, rowDone);
+  }
+
+  void glimpse(const Window& window, Picture* picture, RowSolver& rows, LanePath lanes,
+               FunctionRef<void(int)> rowDone) override {
+    const BasicViews<T> views = basin_.views;
+    const Registry registry = basin_.registry;
+    basin_.views.current = window;
+    renderPicture(basin_, picture, rows, lanes, rowDone);
+    basin_.views = views;
+    basin_.registry = registry;
+  }
+
+  bool resolves(const Window& window, Size size) const override {
+    return windowResolves<T>(window, size);
+  }
+  Size largestPlaceable(const Window& window, Size atMost) const override {
+    const Window across{window.xmin, window.xmax, window.xmin, window.xmax};
+    const Window up{window.ymin, window.ymax, window.ymin, window.ymax};
+    return Size{basin::largestPlaceable<T>(across, atMost.width),
+                basin::largestPlaceable<T>(up, atMost.height)};
   }
 
   std::string viewLine() const override {
-    return basin::viewLine<T>(basin_.variant, basin_.views.current);
+    return basin::viewLine<T>(basin_.variant, basin_.views.current, basin_.views.size);
   }
 
   std::unique_ptr<Session> copy() const override { return std::make_unique<SessionOf>(*this); }

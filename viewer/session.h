@@ -22,10 +22,12 @@ class Session {
   virtual const Variant& variant() const = 0;
   virtual const Registry& registry() const = 0;
 
-  // The view windows (viewer/views.h): current, pending and home.
+  // The view windows (viewer/views.h): current, pending and home, and the
+  // window's size, in pixels: what a frame draws.
   virtual const Window& current() const = 0;
   virtual const Window& pending() const = 0;
   virtual const Window& home() const = 0;
+  virtual Size size() const = 0;
 
   // A key (or a drag's mark) on the view windows, as applyPress does it.
   virtual Effect press(const KeyPress& press, const char** why = nullptr) = 0;
@@ -35,19 +37,37 @@ class Session {
   // The window a drag from `from` to `to` would mark, without marking it;
   // false when that mark would be refused.
   virtual bool squareOf(const Pointer& from, const Pointer& to, Window* square) const = 0;
+  // The view a pan from `from` to `to` would give, without giving it; false
+  // when that pan would be refused.
+  virtual bool panned(const Pointer& from, const Pointer& to, Window* view) const = 0;
+  // The point of the plane under a pointer position (pointInPlane).
+  virtual void pointAt(const Pointer& at, double* x, double* y) const = 0;
 
-  // Draws the current window on a size x size grid into `picture`
+  // The window is now `size`, its current window the base view fitted to
+  // it (resize); false, changing nothing and saying why, when that cannot
+  // be drawn. Draws nothing.
+  virtual bool resize(Size size, const char** why = nullptr) = 0;
+  // The current base view as a window of `size` would draw it.
+  virtual Window fitted(Size size) const = 0;
+
+  // Draws the current window at the window's size into `picture`
   // (renderPicture), calling rowDone(rows finished) after each row.
-  virtual void render(int size, Picture* picture, RowSolver& rows, LanePath lanes,
+  virtual void render(Picture* picture, RowSolver& rows, LanePath lanes,
                       FunctionRef<void(int)> rowDone) = 0;
-  void render(int size, Picture* picture, RowSolver& rows, LanePath lanes) {
-    render(size, picture, rows, lanes, [](int) {});
+  void render(Picture* picture, RowSolver& rows, LanePath lanes) {
+    render(picture, rows, lanes, [](int) {});
   }
+  // Draws `window` at the window's size as a passing glimpse: neither the
+  // view windows nor the registry keep anything of it (the frames shown
+  // while a pan is dragged).
+  virtual void glimpse(const Window& window, Picture* picture, RowSolver& rows, LanePath lanes,
+                       FunctionRef<void(int)> rowDone) = 0;
 
-  // Whether this storage type places `samples` samples a side across
-  // `window` (windowResolves), and the most it can (largestPlaceable).
-  virtual bool resolves(const Window& window, int samples) const = 0;
-  virtual int largestPlaceable(const Window& window, int atMost) const = 0;
+  // Whether this storage type places size.width samples across `window`
+  // and size.height up it (windowResolves), and the most a side it can
+  // place across and up it (largestPlaceable).
+  virtual bool resolves(const Window& window, Size size) const = 0;
+  virtual Size largestPlaceable(const Window& window, Size atMost) const = 0;
 
   // The basinshot command that draws the current window, as printed after
   // each frame (see viewLine in viewer/view_line.h).

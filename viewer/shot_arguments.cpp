@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -32,16 +33,42 @@ std::string keysHelp() {
   return "keys separated by blanks, as typed in the viewer,\n"
          "the pointer at pixel (X, Y):\n" +
          basin::keysHelp(true) +
-         "X and Y are pixels of the viewer's 800 x 800 window\n"
-         "from its top-left corner (0 ... 799), whatever --size\n"
-         "is, so a script reaches the same view at every size";
+         "X and Y are pixels of the viewer's window from its\n"
+         "top-left corner, 800 x 800 until size@WxH resizes it,\n"
+         "whatever --size is, so a script reaches the same view\n"
+         "at every size";
 }
 
 const char* const SIZE_HELP =
-    "the last frame on an N x N grid over the same region\n"
-    "(1 ... 16384, default 800); frames before it are drawn\n"
-    "on the viewer's 800 x 800 grid, so the roots keep the\n"
+    "the last frame on an N x N or W x H grid (each side\n"
+    "1 ... 16384; default: the window's, 800 x 800), its view\n"
+    "as a window of that size shows it; frames before it are\n"
+    "drawn at the window's size, so the roots keep the\n"
     "viewer's colours";
+
+// "N" or "WxH", each side 1 ... MAX_SIZE, in decimal digits.
+CLI::Validator printSize() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        const std::size_t x = text.find('x');
+        std::string side = x == std::string::npos ? text : text.substr(0, x);
+        std::string fault = wholeNumber(1, MAX_SIZE)(side);
+        if (fault.empty() && x != std::string::npos) {
+          side = text.substr(x + 1);
+          fault = wholeNumber(1, MAX_SIZE)(side);
+        }
+        return fault.empty() ? ""
+                             : "'" + text + "': expected N or WxH, each a whole number from 1 to " +
+                                   std::to_string(MAX_SIZE);
+      },
+      "", "");
+}
+
+// The text of a size as --size takes it: "N" for a square, else "WxH".
+std::string sizeText(Size size) {
+  if (size.width == size.height) return std::to_string(size.width);
+  return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
 
 const char* const OUTPUT_HELP =
     "the PNG file to write; - for standard output. A file\n"
@@ -122,7 +149,17 @@ void describeOptions(CommandLine& cli, ShotArguments& o) {
       ->type_name("KEYS");
   app.add_option("--keys-file", o.keysFile, KEYS_FILE_HELP)->type_name("FILE");
   cli.addWindowOption(&o.shot.window, &o.shot.hasWindow);
-  app.add_option("--size", o.shot.size, SIZE_HELP)->type_name("N")->check(wholeNumber(1, MAX_SIZE));
+  app.add_option_function<std::string>(
+         "--size",
+         [&o](const std::string& text) {
+           const std::size_t x = text.find('x');
+           const int width = std::stoi(text.substr(0, x));
+           o.shot.size =
+               Size{width, x == std::string::npos ? width : std::stoi(text.substr(x + 1))};
+         },
+         SIZE_HELP)
+      ->type_name("N|WxH")
+      ->check(printSize());
   app.add_option("-o,--output", o.output, OUTPUT_HELP)
       ->type_name("FILE")
       ->check(CLI::Validator(
@@ -163,17 +200,19 @@ void readShotArguments(int argc, char** argv, ShotArguments* arguments) {
 }
 
 void checkPrint(const ShotArguments& o, const Session& session) {
-  const int size = o.shot.size;
   bool fromKeys = false;
-  const Window window = lastWindow(session, o.shot, &fromKeys);
-  if (size == GRID || session.resolves(window, size)) return;
-  const std::string n = std::to_string(size);
+  Size size;
+  const Window window = lastWindow(session, o.shot, &fromKeys, &size);
+  if (session.resolves(window, size)) return;
   const std::string what = fromKeys ? "the view the keys reach" : "the window";
   const Precision precision = o.variant.precision;
   const std::string deeper = precision == Precision::Float ? "; --double goes deeper" : "";
-  fail(what + " is too narrow for " + storageName(precision) + " to place " + n +
-       " samples across it (--size " + n + "); the most it can place is " +
-       std::to_string(session.largestPlaceable(window, size)) + deeper);
+  const Size largest = session.largestPlaceable(window, size);
+  fail(what + " is too narrow for " + storageName(precision) + " to place " +
+       std::to_string(size.width == largest.width ? size.height : size.width) +
+       " samples across it (--size " + sizeText(size) + "); the most it can place is " +
+       sizeText(Size{std::min(largest.width, size.width), std::min(largest.height, size.height)}) +
+       deeper);
 }
 
 }  // namespace basin

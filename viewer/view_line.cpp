@@ -7,7 +7,7 @@
 namespace basin {
 
 template <class T>
-std::string viewLine(const Variant& variant, const Window& w) {
+std::string viewLine(const Variant& variant, const Window& w, Size size) {
   constexpr Precision precision = PRECISION_OF<T>;
   std::string program = variant.name;
   if (variant.fromUser)
@@ -20,10 +20,14 @@ std::string viewLine(const Variant& variant, const Window& w) {
   char edges[160];
   std::snprintf(edges, sizeof edges, "%.*g %.*g %.*g %.*g", digits, w.xmin, digits, w.xmax, digits,
                 w.ymin, digits, w.ymax);
-  return "basinshot " + program + " --window " + edges + " -o view.png";
+  const std::string sized =
+      size == Size{} ? ""
+                     : " --size " + std::to_string(size.width) + "x" + std::to_string(size.height);
+  return "basinshot " + program + " --window " + edges + sized + " -o view.png";
 }
 
-#define BASIN_VIEW_LINE_FOR(T) template std::string viewLine<T>(const Variant&, const Window&);
+#define BASIN_VIEW_LINE_FOR(T) \
+  template std::string viewLine<T>(const Variant&, const Window&, Size);
 BASIN_STORAGE_TYPES(BASIN_VIEW_LINE_FOR)
 #undef BASIN_VIEW_LINE_FOR
 

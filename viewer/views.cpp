@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "core/complex.h"
@@ -14,24 +15,63 @@ bool sameWindow(const Window& a, const Window& b) {
 }
 
 template <class T>
+Window drawnView(const BaseView& base, Size size) {
+  if (base.size == size) return base.window;
+  const Window& b = base.window;
+  const double width = b.xmax - b.xmin, height = b.ymax - b.ymin;
+  // Widths per pixel compared as width / W against height / H, crosswise.
+  const double across = width * size.height, down = height * size.width;
+  if (across == down) return b;  // the window's shape already
+  if (across > down) {           // the base is the wider: its height grows
+    const double centre = (b.ymin + b.ymax) / 2, half = width * size.height / size.width / 2;
+    return Window{b.xmin, b.xmax, keptAs<T>(centre - half), keptAs<T>(centre + half)};
+  }
+  const double centre = (b.xmin + b.xmax) / 2, half = height * size.width / size.height / 2;
+  return Window{keptAs<T>(centre - half), keptAs<T>(centre + half), b.ymin, b.ymax};
+}
+
+template <class T>
+bool resize(BasicViews<T>& v, Size size, const char** why) {
+  const Window drawn = drawnView<T>(v.base, size);
+  const char* fault = windowFault<T>(drawn, size);
+  if (why) *why = fault;
+  if (fault) return false;
+  v.keepPending = !sameWindow(v.pending, v.current) || v.pendingSize != v.size;
+  v.size = size;
+  v.current = drawn;
+  return true;
+}
+
+template <class T>
 void changewin(BasicViews<T>& v) {
-  if (sameWindow(v.current, v.pending)) return;  // drawn again, not a new view
-  v.earlier.push_back(v.current);
+  if (sameWindow(v.current, v.pending) && v.pendingSize == v.size) return;  // drawn again
+  v.earlier.push_back(v.base);
   if (v.earlier.size() >= HISTORY_LIMIT) v.earlier.erase(v.earlier.begin());
   v.later.clear();
-  v.current = v.pending;
+  v.base = BaseView{v.pending, v.pendingSize};
+  v.current = drawnView<T>(v.base, v.size);
+  v.pending = v.current;
+  v.pendingSize = v.size;
 }
 
 namespace {
 
-// Moves the current view onto `to` and the newest of `from` into its place.
+// Moves the base view onto `to` and the newest of `from` into its place,
+// unless that one cannot be drawn in the window as it now is.
 template <class T>
-bool step(BasicViews<T>& v, std::vector<Window>& from, std::vector<Window>& to, const char* none,
-          const char** why) {
+bool step(BasicViews<T>& v, std::vector<BaseView>& from, std::vector<BaseView>& to,
+          const char* none, const char** why) {
   if (why) *why = from.empty() ? none : nullptr;
   if (from.empty()) return false;
-  to.push_back(v.current);
-  v.current = v.pending = from.back();
+  const Window drawn = drawnView<T>(from.back(), v.size);
+  if (const char* fault = windowFault<T>(drawn, v.size)) {
+    if (why) *why = fault;
+    return false;
+  }
+  to.push_back(v.base);
+  v.base = from.back();
+  v.current = v.pending = drawn;
+  v.pendingSize = v.size;
   from.pop_back();
   return true;
 }
@@ -120,6 +160,12 @@ bool windowResolves(const Window& w, int samples) {
   return axisResolves<T>(w.xmin, w.xmax, samples) && axisResolves<T>(w.ymin, w.ymax, samples);
 }
 
+template <class T>
+bool windowResolves(const Window& w, Size size) {
+  return axisResolves<T>(w.xmin, w.xmax, size.width) &&
+         axisResolves<T>(w.ymin, w.ymax, size.height);
+}
+
 // The fewer the samples, the wider apart they lie, so the counts that
 // resolve run from 1 up to some largest: a bisection finds it. The
 // accumulated walk of the viewer's grid, checked in its own way, may fail
@@ -135,7 +181,7 @@ int largestPlaceable(const Window& w, int atMost) {
 }
 
 template <class T>
-const char* windowFault(const Window& w) {
+const char* windowFault(const Window& w, Size size) {
   const bool single = PRECISION_OF<T> == Precision::Float;
   if (!std::isfinite(w.xmin) || !std::isfinite(w.xmax) || !std::isfinite(w.ymin) ||
       !std::isfinite(w.ymax))
@@ -146,17 +192,19 @@ const char* windowFault(const Window& w) {
   // Only double edges can lie so far apart.
   if (!std::isfinite(w.xmax - w.xmin) || !std::isfinite(w.ymax - w.ymin))
     return "the window is too wide: its width is beyond the range of double";
-  if (!windowResolves<T>(w, GRID))
-    return single ? TOO_NARROW_FOR_FLOAT
-                  : "the window is too narrow for double to place 800 samples across it";
-  return nullptr;
+  const bool across = axisResolves<T>(w.xmin, w.xmax, size.width);
+  if (across && axisResolves<T>(w.ymin, w.ymax, size.height)) return nullptr;
+  // Named with the count of the axis that fails; valid until the next call
+  // on this thread.
+  static thread_local char narrow[128];
+  std::snprintf(narrow, sizeof narrow,
+                "the window is too narrow for %s to place %d samples across it%s", storageName<T>(),
+                across ? size.height : size.width, single ? " (--double goes deeper)" : "");
+  return narrow;
 }
 
-namespace {
-
-// The pointer in world coordinates, per pixel of the window's present size.
 template <class T>
-void toWorld(const BasicViews<T>& v, const Pointer& at, double* xw, double* yw) {
+void pointInPlane(const BasicViews<T>& v, const Pointer& at, double* xw, double* yw) {
   const int width = at.width > 0 ? at.width : GRID;
   const int height = at.height > 0 ? at.height : GRID;
   const double xstep = v.keep((v.XMAX() - v.XMIN()) / width);
@@ -164,6 +212,8 @@ void toWorld(const BasicViews<T>& v, const Pointer& at, double* xw, double* yw) 
   *xw = v.keep(double(at.x) * xstep + v.XMIN());
   *yw = v.keep(v.YMAX() - double(at.y) * ystep);
 }
+
+namespace {
 
 // The window of half-extents hw and hh around (xw, yw), each edge stored.
 template <class T>
@@ -177,7 +227,7 @@ Window around(const BasicViews<T>& v, double xw, double yw, double hw, double hh
 template <class T, class Half>
 bool markAround(BasicViews<T>& v, const Pointer& at, const char** why, Half half) {
   double xw, yw;
-  toWorld(v, at, &xw, &yw);
+  pointInPlane(v, at, &xw, &yw);
   return markWindow(v, around(v, xw, yw, half(v.XMAX() - v.XMIN()), half(v.YMAX() - v.YMIN())),
                     why);
 }
@@ -205,8 +255,8 @@ std::string parseWindow(const std::string (&edges)[4], Window* window, Precision
   if (merged && std::isfinite(read.xmin) && std::isfinite(read.xmax) && std::isfinite(read.ymin) &&
       std::isfinite(read.ymax))
     return TOO_NARROW_FOR_FLOAT;
-  const char* fault =
-      precision == Precision::Double ? windowFault<double>(read) : windowFault<float>(read);
+  const char* fault = precision == Precision::Double ? windowFault<double>(read, Size{})
+                                                     : windowFault<float>(read, Size{});
   if (fault) return fault;
   *window = read;
   return "";
@@ -216,10 +266,38 @@ std::string parseWindow(const std::string (&edges)[4], Window* window, Precision
 // new: not an older mark, which the user has given up.
 template <class T>
 bool markWindow(BasicViews<T>& v, const Window& w, const char** why) {
-  const char* fault = windowFault<T>(w);
+  const char* fault = windowFault<T>(w, v.size);
   if (why) *why = fault;
   v.pending = fault ? v.current : w;
+  v.pendingSize = v.size;
   return fault == nullptr;
+}
+
+template <class T>
+bool pan(BasicViews<T>& v, const Pointer& from, const Pointer& to, const char** why) {
+  const int width = from.width > 0 ? from.width : GRID;
+  const int height = from.height > 0 ? from.height : GRID;
+  const double dx = double(to.x - from.x) * (v.XMAX() - v.XMIN()) / width;
+  const double dy = double(to.y - from.y) * (v.YMAX() - v.YMIN()) / height;
+  const Window moved{v.keep(v.XMIN() - dx), v.keep(v.XMAX() - dx), v.keep(v.YMIN() + dy),
+                     v.keep(v.YMAX() + dy)};
+  if (!markWindow(v, moved, why)) return false;
+  changewin(v);
+  return true;
+}
+
+// k = the cube root of 3: three notches make the scale of one `z`.
+template <class T>
+bool wheel(BasicViews<T>& v, const Pointer& at, bool in, const char** why) {
+  double px, py;
+  pointInPlane(v, at, &px, &py);
+  const double k = std::cbrt(3.0);
+  const auto scaled = [&](double p, double edge) { return in ? (edge - p) / k : (edge - p) * k; };
+  const Window zoomed{v.keep(px + scaled(px, v.XMIN())), v.keep(px + scaled(px, v.XMAX())),
+                      v.keep(py + scaled(py, v.YMIN())), v.keep(py + scaled(py, v.YMAX()))};
+  if (!markWindow(v, zoomed, why)) return false;
+  changewin(v);
+  return true;
 }
 
 // The zoom factor is 3 per axis, taken as the square root of 9.
@@ -250,26 +328,32 @@ bool markSquare(BasicViews<T>& v, const Pointer& from, const Pointer& to, const 
   const int width = from.width > 0 ? from.width : GRID;
   const int height = from.height > 0 ? from.height : GRID;
   double xw, yw;
-  toWorld(v, from, &xw, &yw);
+  pointInPlane(v, from, &xw, &yw);
   const double hw = (v.XMAX() - v.XMIN()) * square.side / (2.0 * width);
   const double hh = (v.YMAX() - v.YMIN()) * square.side / (2.0 * height);
   return markWindow(v, around(v, xw, yw, hw, hh), why);
 }
 
 // Each function above, for each storage type.
-#define BASIN_VIEWS_FOR(T)                                               \
-  template void changewin(BasicViews<T>&);                               \
-  template bool stepBack(BasicViews<T>&, const char**);                  \
-  template bool stepForward(BasicViews<T>&, const char**);               \
-  template void axisPositions(double, double, int, bool, T*);            \
-  template bool axisResolves<T>(double, double, int);                    \
-  template bool windowResolves<T>(const Window&, int);                   \
-  template int largestPlaceable<T>(const Window&, int);                  \
-  template const char* windowFault<T>(const Window&);                    \
-  template bool markWindow(BasicViews<T>&, const Window&, const char**); \
-  template bool zoom(BasicViews<T>&, const Pointer&, const char**);      \
-  template bool zoomo(BasicViews<T>&, const Pointer&, const char**);     \
-  template bool recent(BasicViews<T>&, const Pointer&, const char**);    \
+#define BASIN_VIEWS_FOR(T)                                                            \
+  template void changewin(BasicViews<T>&);                                            \
+  template bool stepBack(BasicViews<T>&, const char**);                               \
+  template bool stepForward(BasicViews<T>&, const char**);                            \
+  template void axisPositions(double, double, int, bool, T*);                         \
+  template bool axisResolves<T>(double, double, int);                                 \
+  template bool windowResolves<T>(const Window&, int);                                \
+  template bool windowResolves<T>(const Window&, Size);                               \
+  template Window drawnView<T>(const BaseView&, Size);                                \
+  template bool resize(BasicViews<T>&, Size, const char**);                           \
+  template void pointInPlane(const BasicViews<T>&, const Pointer&, double*, double*); \
+  template bool pan(BasicViews<T>&, const Pointer&, const Pointer&, const char**);    \
+  template bool wheel(BasicViews<T>&, const Pointer&, bool, const char**);            \
+  template int largestPlaceable<T>(const Window&, int);                               \
+  template const char* windowFault<T>(const Window&, Size);                           \
+  template bool markWindow(BasicViews<T>&, const Window&, const char**);              \
+  template bool zoom(BasicViews<T>&, const Pointer&, const char**);                   \
+  template bool zoomo(BasicViews<T>&, const Pointer&, const char**);                  \
+  template bool recent(BasicViews<T>&, const Pointer&, const char**);                 \
   template bool markSquare(BasicViews<T>&, const Pointer&, const Pointer&, const char**);
 BASIN_STORAGE_TYPES(BASIN_VIEWS_FOR)
 #undef BASIN_VIEWS_FOR

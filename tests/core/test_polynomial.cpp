@@ -305,8 +305,8 @@ TEST(Roots, RepeatedRootsDrawInOneColourEach) {
     unknown.registry.snaps = 0;
     RowSolver rows(2);
     Picture knownPicture, unknownPicture;
-    renderPicture(known, GRID, &knownPicture, rows, fastestLanePath());
-    renderPicture(unknown, GRID, &unknownPicture, rows, fastestLanePath());
+    renderPicture(known, &knownPicture, rows, fastestLanePath());
+    renderPicture(unknown, &unknownPicture, rows, fastestLanePath());
     long black = 0;
     for (int y = 0; y < GRID; ++y)
       for (int x = 0; x < GRID; ++x) {

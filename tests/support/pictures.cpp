@@ -33,12 +33,8 @@ basin::Picture readPng(const std::string& path) {
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_file(&image, path.c_str())) return basin::Picture{};
-  if (image.width != image.height) {
-    png_image_free(&image);
-    return basin::Picture{};
-  }
   image.format = PNG_FORMAT_RGB;
-  basin::Picture picture = basin::blankPicture(int(image.width));
+  basin::Picture picture = basin::blankPicture(int(image.width), int(image.height));
   if (!png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr))
     return basin::Picture{};
   return picture;
@@ -47,7 +43,7 @@ basin::Picture readPng(const std::string& path) {
 // Reads an xwd window dump: a big-endian header of 25 words and the window
 // name, the colour map (12 bytes an entry), then the pixel rows. Handles the
 // true-colour ZPixmaps of a 24-bit screen, 24 or 32 bits a pixel.
-basin::Picture readXwd(const std::string& bytes, bool oblong) {
+basin::Picture readXwd(const std::string& bytes) {
   if (bytes.size() < 100) throw std::runtime_error("xwd dump too short");
   std::uint32_t h[25];
   for (int i = 0; i < 25; ++i) h[i] = big32(bytes, 4 * std::size_t(i));
@@ -56,13 +52,10 @@ basin::Picture readXwd(const std::string& bytes, bool oblong) {
   const std::uint32_t red = h[14], green = h[15], blue = h[16], colours = h[19];
   if (format != 2 || (bitsPerPixel != 32 && bitsPerPixel != 24))
     throw std::runtime_error("xwd dump is not a 24/32-bit ZPixmap");
-  if (width != height && !oblong)
-    throw std::runtime_error("window is not square: " + std::to_string(width) + "x" +
-                             std::to_string(height));
   const std::size_t start = headerSize + 12 * std::size_t(colours);
   if (bytes.size() < start + std::size_t(bytesPerLine) * height)
     throw std::runtime_error("xwd dump truncated");
-  basin::Picture picture = basin::blankPicture(int(std::max(width, height)));
+  basin::Picture picture = basin::blankPicture(int(width), int(height));
   const int bytesPerPixel = int(bitsPerPixel / 8);
   for (std::uint32_t y = 0; y < height; ++y) {
     for (std::uint32_t x = 0; x < width; ++x) {

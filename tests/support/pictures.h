@@ -11,13 +11,11 @@
 
 namespace support {
 
-// Reads a square 8-bit RGB PNG file; an empty picture when it cannot.
+// Reads an 8-bit RGB PNG file; an empty picture when it cannot.
 basin::Picture readPng(const std::string& path);
 
-// Reads an xwd window dump of a 24-bit screen. A window that is not square
-// throws std::runtime_error unless `oblong`; it is then padded with black
-// rows or columns to a square.
-basin::Picture readXwd(const std::string& bytes, bool oblong);
+// Reads an xwd window dump of a 24-bit screen, of the window's size.
+basin::Picture readXwd(const std::string& bytes);
 
 // Whether two pixels (three channels each) are equal.
 inline bool samePixel(const std::uint8_t* a, const std::uint8_t* b) {
@@ -28,10 +26,15 @@ inline bool samePixel(const std::uint8_t* a, const std::uint8_t* b) {
 inline std::vector<std::pair<int, int>> differences(const basin::Picture& a,
                                                     const basin::Picture& b) {
   std::vector<std::pair<int, int>> out;
-  for (int y = 0; y < a.size; ++y)
-    for (int x = 0; x < a.size; ++x)
+  for (int y = 0; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x)
       if (!samePixel(a.at(x, y), b.at(x, y))) out.emplace_back(x, y);
   return out;
+}
+
+// Whether two pictures are of one size and the same in every pixel.
+inline bool samePicture(const basin::Picture& a, const basin::Picture& b) {
+  return a.width == b.width && a.height == b.height && a.rgb == b.rgb;
 }
 
 inline bool allBlack(const basin::Picture& picture) {

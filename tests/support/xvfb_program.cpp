@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -153,6 +154,18 @@ int XvfbProgram::framesComputed() const {
   return frames;
 }
 
+bool XvfbProgram::resizeWindow(int width, int height, double timeout) {
+  const std::string taken = "size " + std::to_string(width) + " " + std::to_string(height);
+  const auto count = [&taken](const std::vector<std::string>& lines) {
+    return std::count(lines.begin(), lines.end(), taken);
+  };
+  const long before = count(events());
+  helper({"xdotool", "windowsize", window_, std::to_string(width), std::to_string(height)});
+  return waitForEvents([&](const std::vector<std::string>& e) { return count(e) > before; },
+                       timeout) &&
+         waitForRest(0, timeout);
+}
+
 bool XvfbProgram::waitForRest(int frames, double timeout) {
   return waitForEvents(
       [this, frames](const std::vector<std::string>& lines) {
@@ -203,8 +216,8 @@ double XvfbProgram::ticksToSeconds(long ticks) {
   return double(ticks) / double(sysconf(_SC_CLK_TCK));
 }
 
-basin::Picture XvfbProgram::capture(bool oblong) {
-  return readXwd(helper({"xwd", "-silent", "-id", window_}), oblong);
+basin::Picture XvfbProgram::capture() {
+  return readXwd(helper({"xwd", "-silent", "-id", window_}));
 }
 
 void XvfbProgram::pressAt(int x, int y, const std::string& key) {
@@ -219,10 +232,11 @@ void XvfbProgram::clickAt(int x, int y, int button) {
           "click", std::to_string(button)});
 }
 
-void XvfbProgram::dragAt(int x0, int y0, int x1, int y1) {
+void XvfbProgram::dragAt(int x0, int y0, int x1, int y1, int button) {
+  const std::string b = std::to_string(button);
   helper({"xdotool", "mousemove", "--window", window_, std::to_string(x0), std::to_string(y0),
-          "mousedown", "1", "mousemove", "--window", window_, std::to_string(x1),
-          std::to_string(y1), "mouseup", "1"});
+          "mousedown", b, "mousemove", "--window", window_, std::to_string(x1),
+          std::to_string(y1), "mouseup", b});
 }
 
 std::string XvfbProgram::pressAndWait(int x, int y, const std::string& key, bool drawsFrame) {

@@ -74,8 +74,12 @@ class XvfbProgram {
 
   std::string title();
 
-  // The window's present content, 8-bit RGB, top row first; see readXwd.
-  basin::Picture capture(bool oblong = false);
+  // The window's present content, 8-bit RGB, top row first, of its size.
+  basin::Picture capture();
+
+  // Resizes the window to width x height (another size than its own) and
+  // waits until the program has taken that size and come to rest.
+  bool resizeWindow(int width, int height, double timeout = 30);
 
   // Moves the pointer to window pixel (x, y), then types `key` (an xdotool
   // key name such as "z", "Z", "Escape", "space").
@@ -84,8 +88,8 @@ class XvfbProgram {
   // Moves the pointer to window pixel (x, y) and clicks X's `button` there
   // (1 left, 2 middle, 3 right, 4 and 5 the wheel up and down).
   void clickAt(int x, int y, int button);
-  // Drags with the left button from (x0, y0) to (x1, y1).
-  void dragAt(int x0, int y0, int x1, int y1);
+  // Drags with X's `button` (1 left, 2 middle) from (x0, y0) to (x1, y1).
+  void dragAt(int x0, int y0, int x1, int y1, int button = 1);
   // pressAt, then waits for the program to rest; for a key that draws a
   // frame, first for the view it prints once the frame is on the screen.
   // Empty, or what did not happen.

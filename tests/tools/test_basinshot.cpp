@@ -141,7 +141,7 @@ Picture expected(const Variant& variant, const std::string& keys, int size = GRI
   Shot shot;
   std::string error;
   EXPECT_TRUE(parseKeys(keys, &shot.keys, &error));
-  shot.size = size;
+  shot.size = Size{size, size};
   return takeShot(variant, shot);
 }
 
@@ -155,14 +155,14 @@ TEST_F(Basinshot, WritesTheReplayedPictureAsPng) {
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                 fs::perms::others_read);
   const Picture png = support::readPng(out);
-  EXPECT_EQ(png.size, GRID);
+  EXPECT_TRUE(png.size() == Size{});
   EXPECT_EQ(png.rgb, expected(QUADBASIN, "z@400,400 d Z@100,700 d").rgb);
 
   // Options in any order; --size prints the last frame on a finer grid.
   const Outcome small = shoot({"-o", out, "--size", "123", "duobasin", "--keys", "c@0,0 d"});
   EXPECT_EQ(small.status, 0) << small.err;
   const Picture print = support::readPng(out);
-  EXPECT_EQ(print.size, 123);
+  EXPECT_TRUE(print.size() == (Size{123, 123}));
   EXPECT_EQ(print.rgb, expected(DUOBASIN, "c@0,0 d", 123).rgb);
   EXPECT_EQ(files(), std::vector<std::string>{"zoomed.png"});
 
@@ -176,7 +176,7 @@ TEST_F(Basinshot, WritesTheReplayedPictureAsPng) {
   EXPECT_EQ(walked.status, 0) << walked.err;
   EXPECT_EQ(walked.err, "basinshot: forward at (0, 0) refused: no later view to go forward to\n");
   EXPECT_EQ(support::readPng(out).rgb,
-            expected(QUADBASIN, "z@200,200 d z@600,600 d drag@100,100-160,130", 40).rgb);
+            expected(QUADBASIN, "z@200,200 d wheelup@600,600 drag@100,100-160,130", 40).rgb);
   fs::remove(walk);
 
   // A polynomial with a leading minus after --, written through standard
@@ -215,7 +215,7 @@ TEST_F(Basinshot, WritesTheReplayedPictureAsPng) {
                               "--window", "0.1", "0.10000000001", "0", "1e-11", "-o", out});
   EXPECT_EQ(wide.status, 0) << wide.err;
   Shot window;
-  window.size = 30;
+  window.size = Size{30, 30};
   window.hasWindow = true;
   window.window = Window{0.1, 0.10000000001, 0, 1e-11};
   const Variant wideCubic = polynomialVariant(cubic, "z^3 - 0.1", fine, Precision::Double);
@@ -265,7 +265,7 @@ TEST_F(Basinshot, PngFileHoldsAnyPictureExactly) {
     skewed[i] = i % 2 == 0 ? 255 : i / 2 < rare.size() ? rare[i / 2] : 254;
 
   const auto imageOf = [](const Picture& p) {
-    return ImageRows{p.rgb.data(), p.size, p.size, std::size_t(p.size) * 3};
+    return ImageRows{p.rgb.data(), p.width, p.height, std::size_t(p.width) * 3};
   };
   // Writes `picture` to `out` through `encoder` on `threads` threads.
   const auto write = [&](const std::string& out, const Picture& picture, int threads,
@@ -275,7 +275,7 @@ TEST_F(Basinshot, PngFileHoldsAnyPictureExactly) {
                 [&](std::FILE* file) { return encoder.write(imageOf(picture), file, team); });
   };
   for (const Picture& picture : pictures) {
-    SCOPED_TRACE(picture.size);
+    SCOPED_TRACE(picture.width);
     std::string bytes[2];
     for (const int threads : {1, 3}) {
       const std::string out = dir + "/p" + std::to_string(threads) + ".png";
@@ -287,9 +287,10 @@ TEST_F(Basinshot, PngFileHoldsAnyPictureExactly) {
     // Pieces made as the rows are finished, after pieces of another picture
     // that must not be taken, give the same file.
     const std::unique_ptr<PngEncoder> ahead = pngEncoder(false);
-    const Picture other = blankPicture(picture.size);
-    ahead->rowsFinished(imageOf(other), other.size);
-    for (int rows = 1; rows < picture.size; rows += 50) ahead->rowsFinished(imageOf(picture), rows);
+    const Picture other = blankPicture(picture.width, picture.height);
+    ahead->rowsFinished(imageOf(other), other.height);
+    for (int rows = 1; rows < picture.height; rows += 50)
+      ahead->rowsFinished(imageOf(picture), rows);
     write(dir + "/ahead.png", picture, 2, *ahead);
     EXPECT_EQ(contents(dir + "/ahead.png"), bytes[0]);
     // libpng's own encoder, the reference: other bytes, the same pixels.
@@ -344,7 +345,7 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
       {{"duobasin", "--quiet=maybe", "-o", out}, "--quiet takes no value"},
       {{"duobasin", "-qx", "-o", out}, "unknown option '-x' in '-qx'"},
       {{"duobasin", "--window=1", "-o", out}, "--window needs 4 values"},
-      {{"duobasin", "--size=", "-o", out}, "--size needs a value (N)"},
+      {{"duobasin", "--size=", "-o", out}, "--size needs a value (N|WxH)"},
       {{"duobasin", "-vqo"}, "-o needs a value (FILE)"},
       {{"z^2", "--ftol", "-1", "-o", out}, "'-1': must be a positive number below 3.4e38"},
       {{"z^2", "--rtol=1e39", "-o", out}, "'1e39': must be a positive number below 3.4e38"},
@@ -385,7 +386,11 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
       {{"quadbasin", "--window", "1", "1.00009537", "1", "1.00009537", "--size", "1601", "-o", out},
        "too narrow for float to place 1601 samples across it (--size 1601); the most it can "
        "place is 800; --double goes deeper"},
-      {{"duobasin", "--size", "0", "-o", out}, "'0': expected a whole number from 1 to 16384"},
+      {{"duobasin", "--size", "0", "-o", out},
+       "'0': expected N or WxH, each a whole number from 1 to 16384"},
+      {{"duobasin", "--size", "10x0", "-o", out}, "from 1 to 16384"},
+      {{"duobasin", "--size", "10x", "-o", out}, "from 1 to 16384"},
+      {{"duobasin", "--size", "5x5x5", "-o", out}, "from 1 to 16384"},
       {{"duobasin", "--size=16385", "-o", out}, "from 1 to 16384"},
       {{"duobasin", "--size", "-5", "-o", out}, "from 1 to 16384"},
       {{"duobasin", "--size", "8.5", "-o", out}, "from 1 to 16384"},
@@ -414,7 +419,7 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
   std::ofstream(keys) << "d\nz@1,1 a" << '\0' << "b d\n";
   expectFailure(
       shoot({"duobasin", "--keys-file", keys, "-o", out}),
-      "key 3 'a\\x00b' on line 2: unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w u U;");
+      "key 3 'a\\x00b' on line 2: unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w u U left");
   std::ofstream(keys) << "z@1,1 d\n";
   fs::create_symlink("k.keys", dir + "/link");
   const std::string keysText = contents(keys);

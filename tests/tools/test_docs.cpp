@@ -38,7 +38,7 @@ TEST(Docs, EveryPictureIsWhatItsCommandDrawsNow) {
     const support::Result r = support::run({"sh", "-c", command});
     ASSERT_EQ(r.status, 0) << command << ": " << r.err;
     const basin::Picture drawn = support::readPng(out), kept = support::readPng(DOCS + picture);
-    EXPECT_TRUE(drawn.size > 0 && drawn.size == kept.size && drawn.rgb == kept.rgb)
+    EXPECT_TRUE(drawn.width > 0 && support::samePicture(drawn, kept))
         << "docs/" << picture << " is not what `basinshot " << arguments << "` draws now";
   }
   // Every picture under docs/ is in the table.
@@ -100,8 +100,8 @@ TEST(Docs, KeyAndMouseTablesListTheProgramsOwnTables) {
     const basin::KeyCommand& key = basin::KEYS[i];
     labels.insert(key.label);
     if (basin::scriptable(key))
-      scripted.insert(key.takesPointer ? std::string(".BI ") + key.label + "@ X , Y"
-                                       : std::string(".B ") + key.label);
+      scripted.insert(key.takesPointer ? std::string(".BI ") + key.word + "@ X , Y"
+                                       : std::string(".B ") + key.word);
   }
   for (std::size_t i = 0; i < basin::MOUSE_COUNT; ++i) {
     gestures.insert(basin::MOUSE[i].gesture);

@@ -127,7 +127,7 @@ TEST(Frame, RowsSolvedOnSeveralThreadsGiveTheWalksPictureAndRegistry) {
           walked, GRID, [&](const Sample& s) { paintCell(&reference, s); }, [](int) {});
       ASSERT_TRUE(basin::zoom(solved.views, Pointer{100, 700}));
       setSpeedMeasures(plain[zoom]);
-      renderPicture(solved, GRID, &picture, three, LANE_PATHS[zoom % LANE_PATH_COUNT]);
+      renderPicture(solved, &picture, three, LANE_PATHS[zoom % LANE_PATH_COUNT]);
       setSpeedMeasures(SpeedMeasures{});
       EXPECT_EQ(solved.views.pending.xmin, solved.views.XMIN());
       EXPECT_EQ(solved.views.pending.ymax, solved.views.YMAX());

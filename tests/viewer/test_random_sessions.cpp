@@ -59,11 +59,12 @@ class Script {
   // Every key of a script from the key table; `d` is rarer than the
   // marks, since every `d` draws a whole frame.
   Command single() {
-    static const std::string keys = [] {
-      std::string weighted;
+    static const std::vector<int> keys = [] {
+      std::vector<int> weighted;
       for (std::size_t i = 0; i < KEY_COUNT; ++i)
         if (scriptable(KEYS[i]))
-          weighted.append(KEYS[i].takesPointer ? 3 : KEYS[i].key == 'd' ? 1 : 2, char(KEYS[i].key));
+          weighted.insert(weighted.end(), KEYS[i].takesPointer ? 3 : KEYS[i].key == 'd' ? 1 : 2,
+                          KEYS[i].key);
       return weighted;
     }();
     return Command{keys[std::size_t(below(int(keys.size())))], coordinate(), coordinate()};
@@ -82,8 +83,9 @@ class Script {
 
 std::string describe(const Command& c) {
   std::ostringstream out;
-  out << c.key;
-  if (keyCommand(static_cast<unsigned char>(c.key))->takesPointer) out << '@' << c.x << ',' << c.y;
+  const KeyCommand* command = keyCommand(c.key);
+  out << command->word;
+  if (command->takesPointer) out << '@' << c.x << ',' << c.y;
   return out.str();
 }
 
@@ -99,7 +101,7 @@ void checkState(const Session& s) {
   EXPECT_TRUE(drawable(v.ymin, v.ymax));
   EXPECT_TRUE(drawable(pending.xmin, pending.xmax));
   EXPECT_TRUE(drawable(pending.ymin, pending.ymax));
-  EXPECT_TRUE(s.resolves(v, GRID));
+  EXPECT_TRUE(s.resolves(v, s.size()));
   const Registry& r = s.registry();
   for (int i = 0; i < r.store; ++i)
     EXPECT_TRUE(std::isfinite(r.ROOTS[i].re) && std::isfinite(r.ROOTS[i].im)) << "slot " << i;
@@ -117,7 +119,7 @@ void randomSession(const Variant& variant, unsigned long seed, int count) {
   const std::vector<Command> commands = Script(seed).make(count);
   int refusedIn = 0, refusedOut = 0;
   for (std::size_t i = 0; i < commands.size(); ++i) {
-    const bool refused = replay(session, commands[i], grid) == Effect::Refused;
+    const bool refused = replay(session, commands[i], nullptr, Size{grid, grid}) == Effect::Refused;
     if (commands[i].key == 'z' && refused) ++refusedIn;
     if (commands[i].key == 'Z' && refused) ++refusedOut;
     checkState(*session.session);

@@ -35,7 +35,9 @@ TEST(ParseKeys, ReadsKeysAndPointerPositions) {
   EXPECT_EQ(c[2].key, 'Z');
   EXPECT_EQ(c[2].x, 100);
   EXPECT_EQ(c[2].y, 700);
-  EXPECT_EQ(std::string({c[1].key, c[3].key, c[4].key, c[5].key, c[6].key}), "ddrdw");
+  std::string letters;
+  for (const int i : {1, 3, 4, 5, 6}) letters += static_cast<char>(c[std::size_t(i)].key);
+  EXPECT_EQ(letters, "ddrdw");
   EXPECT_EQ(c[7].key, 'c');
   EXPECT_EQ(c[7].y, 799);
   EXPECT_EQ(c[8].x, 799);
@@ -129,7 +131,7 @@ TEST(Press, RefusedMarkDrawsNoOutline) {
   Shot shot;
   shot.hasWindow = true;
   shot.window = deep;
-  shot.size = 64;
+  shot.size = Size{64, 64};
   const auto view = takeShot(QUADBASIN, shot).rgb;
   shot.keys = keys("z@100,100 drag@400,400-405,400");
   EXPECT_TRUE(sameWindow(lastWindow(*openSession(DUOBASIN), shot), deep));
@@ -192,7 +194,7 @@ TEST(Replay, RestoreRedrawsTheStartUpPictureAndWipeBlanks) {
     replay(s, c);
     EXPECT_LT(s.session->current().xmin, s.session->current().xmax);
   }
-  EXPECT_EQ(s.picture.size, GRID);
+  EXPECT_TRUE(s.picture.size() == Size{});
   EXPECT_TRUE(allBlack(s.picture));
   for (const Command& c : keys("r d")) replay(s, c);
   EXPECT_EQ(s.picture.rgb, startUp.rgb);
@@ -201,15 +203,15 @@ TEST(Replay, RestoreRedrawsTheStartUpPictureAndWipeBlanks) {
 
 TEST(Replay, PointerPositionsMapThroughTheViewersWindowAtEverySize) {
   HeadlessViewer small(DUOBASIN), full(DUOBASIN);
-  drawFrame(small, 100);
+  drawFrame(small, Size{100, 100});
   drawFrame(full);
   for (const Command& c : keys("z@200,600 d c@700,100 d")) {
-    replay(small, c, 100);
+    replay(small, c, nullptr, Size{100, 100});
     replay(full, c);
   }
   EXPECT_EQ(small.session->current().xmin, full.session->current().xmin);
   EXPECT_EQ(small.session->current().ymax, full.session->current().ymax);
-  EXPECT_EQ(small.picture.size, 100);
+  EXPECT_TRUE(small.picture.size() == (Size{100, 100}));
 }
 
 TEST(TakeShot, PrintsOfEverySizeShowTheViewAndSampleItByIndex) {
@@ -229,9 +231,9 @@ TEST(TakeShot, PrintsOfEverySizeShowTheViewAndSampleItByIndex) {
   axisPositions(w.ymin, w.ymax, GRID, false, ys800.data());
   for (const int size : {1200, 2400, 1600}) {
     SCOPED_TRACE(size);
-    shot.size = size;
+    shot.size = Size{size, size};
     const Picture print = takeShot(QUADBASIN, shot);
-    ASSERT_EQ(print.size, size);
+    ASSERT_TRUE(print.size() == (Size{size, size}));
     const auto nearest = [size](double offset, double extent) {
       return std::clamp(int(std::lround(offset / extent * size)), 1, size) - 1;
     };
@@ -275,7 +277,7 @@ TEST(TakeShot, StartUpPictureKeepsTheViewersColoursAtEverySize) {
   for (const int size : {4, 400, 1600}) {
     SCOPED_TRACE(size);
     Shot shot;
-    shot.size = size;
+    shot.size = Size{size, size};
     const int q = size / 4 - 1, h = size / 2 - 1, t = 3 * size / 4 - 1;
     const Picture quad = takeShot(QUADBASIN, shot);
     EXPECT_EQ(hue(quad, h, q), "red");  // i at the top
@@ -286,7 +288,7 @@ TEST(TakeShot, StartUpPictureKeepsTheViewersColoursAtEverySize) {
     EXPECT_EQ(hue(duo, q, h) + " " + hue(duo, t, h), "red green");
   }
   Shot one;
-  one.size = 1;  // its one sample, at 2 - 2i, runs to +1
+  one.size = Size{1, 1};  // its one sample, at 2 - 2i, runs to +1
   EXPECT_EQ(hue(takeShot(DUOBASIN, one), 0, 0), "green");
   HeadlessViewer plain(QUADBASIN);
   drawFrame(plain);
@@ -312,7 +314,7 @@ TEST(Mouse, ActionsAreTheirKeysAndHistoryWalksTheViews) {
   const auto shoot = [](const std::string& script, const Window* window = nullptr) {
     Shot shot;
     shot.keys = keys(script);
-    shot.size = 64;
+    shot.size = Size{64, 64};
     shot.hasWindow = window != nullptr;
     if (window) shot.window = *window;
     return takeShot(DUOBASIN, shot).rgb;
@@ -323,10 +325,12 @@ TEST(Mouse, ActionsAreTheirKeysAndHistoryWalksTheViews) {
   } same[] = {{"click@200,300", "z@200,300 d"},
               {"rclick@200,300", "Z@200,300 d"},
               {"mclick@100,700", "c@100,700 d"},
-              {"wheelup@200,300", "z@200,300 d"},
-              {"wheeldown@600,100", "Z@600,100 d"},
               // Under 5 pixels a drag is the click where it began, as the gesture is.
               {"drag@100,100-104,96", "z@100,100 d"},
+              {"pan@100,100-104,96", "c@100,100 d"},
+              // The arrows move the view as a pan of a quarter of the window would.
+              {"left", "pan@0,0-200,0"},
+              {"up down", "pan@0,0-0,200 pan@0,0-0,-200"},
               // A release outside the window counts where it is, as the mouse's does.
               {"drag@400,400-900,400", "drag@400,400--100,400"},
               {"drag@400,400-400,-100", "drag@400,400-400,900"}};
@@ -338,6 +342,27 @@ TEST(Mouse, ActionsAreTheirKeysAndHistoryWalksTheViews) {
   Shot dragged;
   dragged.keys = keys("drag@0,0-50,100");
   EXPECT_TRUE(sameWindow(lastWindow(*openSession(DUOBASIN), dragged), eighth));
+
+  // A wheel notch zooms by the cube root of 3 about the pointer, whose
+  // point stays put: three of them make the scale of one z, about 1 + i
+  // (pixel 600, 200) here; a pan keeps the view's size and moves the point
+  // under its press to its release.
+  Views v;
+  for (int notch = 0; notch < 3; ++notch) ASSERT_TRUE(wheel(v, Pointer{600, 200}, true));
+  EXPECT_NEAR(v.XMAX() - v.XMIN(), 4.0 / 3, 1e-5);
+  double x = 0, y = 0;
+  pointInPlane(v, Pointer{600, 200}, &x, &y);
+  EXPECT_NEAR(x, 1.0, 1e-5);
+  EXPECT_NEAR(y, 1.0, 1e-5);
+  ASSERT_TRUE(wheel(v, Pointer{600, 200}, false));
+  EXPECT_NEAR(v.XMAX() - v.XMIN(), 4.0 / 3 * std::cbrt(3.0), 1e-5);
+  const Window before = v.current;
+  ASSERT_TRUE(pan(v, Pointer{100, 700}, Pointer{300, 600}));
+  EXPECT_FLOAT_EQ(float(v.XMAX() - v.XMIN()), float(before.xmax - before.xmin));
+  EXPECT_NEAR(v.XMIN(), before.xmin - 200 * (before.xmax - before.xmin) / 800, 1e-6);
+  EXPECT_NEAR(v.YMIN(), before.ymin - 100 * (before.ymax - before.ymin) / 800, 1e-6);
+  ASSERT_TRUE(stepBack(v));
+  EXPECT_TRUE(sameWindow(v.current, before));  // each notch and pan is a view
 
   // Three zooms, back twice, forward once, then a new zoom: the forward
   // views are gone, so U is refused and the picture stays.
@@ -357,15 +382,15 @@ TEST(Mouse, ActionsAreTheirKeysAndHistoryWalksTheViews) {
                                                 "back: no earlier view to go back to"}));
 
   // At most HISTORY_LIMIT views are kept, the oldest dropped first.
-  Views v;
+  Views kept;
   for (int i = 1; i <= 150; ++i) {
-    markWindow(v, Window{0, float(i), 0, 1});
-    changewin(v);
+    markWindow(kept, Window{0, float(i), 0, 1});
+    changewin(kept);
   }
   int steps = 0;
-  while (stepBack(v)) ++steps;
+  while (stepBack(kept)) ++steps;
   EXPECT_EQ(steps + 1, int(HISTORY_LIMIT));
-  EXPECT_EQ(v.XMAX(), 51.0f);
+  EXPECT_EQ(kept.XMAX(), 51.0f);
 }
 
 TEST(ParseKeys, MouseWordsAreCheckedLikeKeys) {
@@ -374,14 +399,15 @@ TEST(ParseKeys, MouseWordsAreCheckedLikeKeys) {
     const char* says;
   } bad[] = {{"click", "unknown key"},
              {"klick@1,1",
-              "unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w u U; the mouse's "
-              "click@X,Y rclick@X,Y mclick@X,Y wheelup@X,Y wheeldown@X,Y "
-              "drag@X0,Y0-X1,Y1)"},
+              "unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w u U left right up down; the "
+              "mouse's click@X,Y rclick@X,Y mclick@X,Y wheelup@X,Y wheeldown@X,Y "
+              "drag@X0,Y0-X1,Y1 pan@X0,Y0-X1,Y1; size@WxH)"},
              {"click@800,1", "pointer position outside the 800 x 800 window"},
              {"wheelup@1", "expected wheelup@X,Y"},
              {"drag@1,1", "expected drag@X0,Y0-X1,Y1"},
              {"drag@-1,1-5,5", "pointer position outside"},
-             {"drag@1,1-123456,5", "expected drag@X0,Y0-X1,Y1"},
+             {"drag@1,1-1234567,5", "expected drag@X0,Y0-X1,Y1"},
+             {"size@0x600", "expected size@WxH"},
              {"u@1,1", "u takes no pointer position"}};
   for (const auto& c : bad) {
     std::vector<Command> commands;
@@ -391,6 +417,14 @@ TEST(ParseKeys, MouseWordsAreCheckedLikeKeys) {
         << error;
   }
   EXPECT_EQ(keys("drag@1,1-6,1 u U").size(), 4u);
+  // Positions are checked against the window's size where they stand.
+  std::vector<Command> commands;
+  std::string error;
+  EXPECT_TRUE(parseKeys("click@999,599 size@1000x600 click@999,599", &commands, &error) == false);
+  EXPECT_NE(error.find("key 1 'click@999,599': pointer position outside the 800 x 800 window"),
+            std::string::npos)
+      << error;
+  EXPECT_TRUE(parseKeys("size@1000x600 click@999,599", &commands, &error)) << error;
 }
 
 // The print's rows are final as they are drawn unless a wipe follows: only
@@ -399,18 +433,18 @@ TEST(ParseKeys, MouseWordsAreCheckedLikeKeys) {
 TEST(TakeShot, FinalWipeGivesBlackAtTheRequestedSize) {
   Shot shot;
   shot.keys = keys("z@300,300 d w");
-  shot.size = 37;
+  shot.size = Size{37, 37};
   std::vector<int> heard;
   Picture finished;
   ShotReport report;
   report.rowsFinal = [&heard](const Picture& p, int rows) {
     heard.push_back(rows);
-    EXPECT_EQ(p.size, 37);
+    EXPECT_TRUE(p.size() == (Size{37, 37}));
   };
   report.finished = [&finished](const Picture& p) { finished = p; };
   const Picture p = takeShot(DUOBASIN, shot, report);
-  EXPECT_TRUE(finished.size == 37 && finished.rgb == p.rgb);
-  EXPECT_EQ(p.size, 37);
+  EXPECT_TRUE(finished.size() == (Size{37, 37}) && finished.rgb == p.rgb);
+  EXPECT_TRUE(p.size() == (Size{37, 37}));
   EXPECT_EQ(p.rgb.size(), 37u * 37 * 3);
   EXPECT_TRUE(allBlack(p));
   EXPECT_TRUE(heard.empty());

@@ -8,6 +8,7 @@ namespace basin {
 
 // GLUT's callbacks (see main.cpp for their registration).
 void display();
+void reshape(int width, int height);
 void keyboard(unsigned char key, int x, int y);
 void keyboardUp(unsigned char key, int x, int y);
 void special(int key, int x, int y);

@@ -95,6 +95,7 @@ int runViewer(ViewerArguments& arguments) {
   glutSpecialFunc(special);
   glutMouseFunc(mouse);
   glutMotionFunc(motion);
+  glutReshapeFunc(reshape);
   projection();
   glutMainLoop();
   return 0;

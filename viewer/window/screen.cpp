@@ -15,7 +15,9 @@ namespace {
 
 // How often a frame in progress shows its finished rows and lets the event
 // loop take in keys: often enough that Escape ends a slow frame at once.
+// The first rows go out sooner, so that a large frame shows at once.
 constexpr auto PROGRESS_INTERVAL = std::chrono::milliseconds(100);
+constexpr auto FIRST_ROWS = std::chrono::milliseconds(15);
 
 // A point of the plane as a share of the current view, for GL.
 void vertexAt(double x, double y) {
@@ -36,17 +38,51 @@ void outline(const Window& w) {
 }
 
 // Shows the first `rows` rows of the picture, the sample of column i, row j
-// (from 1) in the cell (i - 1, j - 1) of the window's 800 x 800 grid, each
-// cell stretched over its share of a resized window. The image is drawn
-// from the top, so a later, longer prefix covers the earlier one whatever
-// the stretch, and rows not yet finished keep what the window showed.
+// (from 1) in pixel (i - 1, j - 1): one sample a pixel, but for a picture
+// of another size than the window's, stretched over it until the frame of
+// its new size is drawn. The image is drawn from the top, so a later,
+// longer prefix covers the earlier one whatever the stretch, and rows not
+// yet finished keep what the window showed. Rows are packed, whatever the
+// width: GL is told so.
 void showRows(int rows) {
+  const Picture& picture = viewer().picture;
   const int width = glutGet(GLUT_WINDOW_WIDTH);
   const int height = glutGet(GLUT_WINDOW_HEIGHT);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glPixelZoom(float(width) / GRID, -float(height) / GRID);
+  glPixelZoom(float(width) / float(picture.width), -float(height) / float(picture.height));
   glWindowPos2i(0, height);
-  glDrawPixels(GRID, rows, GL_RGB, GL_UNSIGNED_BYTE, viewer().picture.rgb.data());
+  glDrawPixels(picture.width, rows, GL_RGB, GL_UNSIGNED_BYTE, picture.rgb.data());
+}
+
+// Draws through `draw`, which solves the picture and calls back after each
+// row: the finished rows go to the screen and the event loop runs about
+// ten times a second (the first time sooner), and once more at the end
+// however fast the frame was: keys typed meanwhile wait in the queue
+// (Escape ends the process at once), and a request to draw the window is
+// already being met.
+template <class Draw>
+void drawShowing(Draw&& draw) {
+  using Clock = std::chrono::steady_clock;
+  Viewer& v = viewer();
+  v.drawing = true;
+  const Clock::time_point start = Clock::now();
+  Clock::time_point lastShown{};
+  v.marked = v.wiped = false;  // the frame covers the mark and the black
+  draw([&](int rows) {
+    const Clock::time_point now = Clock::now();
+    if (lastShown == Clock::time_point{} ? now - start < FIRST_ROWS
+                                         : now - lastShown < PROGRESS_INTERVAL)
+      return;
+    showRows(rows);
+    glFlush();
+    event("rows " + std::to_string(rows));
+    glutMainLoopEvent();
+    lastShown = Clock::now();
+  });
+  glutMainLoopEvent();
+  showRows(v.picture.height);
+  glFlush();
+  v.drawing = false;
 }
 
 }  // namespace
@@ -62,34 +98,21 @@ void projection() {
   glLoadIdentity();
 }
 
-// While it runs, the finished rows go to the screen and the event loop
-// runs about ten times a second, and once more at the end however fast the
-// frame was: keys typed meanwhile wait in the queue (Escape ends the
-// process at once), and a request to draw the window is already being met.
 void frame() {
-  using Clock = std::chrono::steady_clock;
   Viewer& v = viewer();
-  v.drawing = true;
-  auto lastShown = Clock::now();
-  v.marked = v.wiped = false;  // the frame covers the mark and the black
-  v.session->render(GRID, &v.picture, v.rows, v.lanes, [&lastShown](int rows) {
-    if (Clock::now() - lastShown < PROGRESS_INTERVAL) return;
-    showRows(rows);
-    glFlush();
-    glutMainLoopEvent();
-    lastShown = Clock::now();
-  });
-  // The last intake comes before the whole picture is shown, which then
-  // also meets any request to draw the window taken in meanwhile.
-  glutMainLoopEvent();
-  showRows(GRID);
-  glFlush();
+  drawShowing([&v](auto rowDone) { v.session->render(&v.picture, v.rows, v.lanes, rowDone); });
   event("frame " + std::to_string(++v.frames));
-  v.drawing = false;
+}
+
+void glimpse(const Window& view) {
+  Viewer& v = viewer();
+  drawShowing([&v, &view](auto rowDone) {
+    v.session->glimpse(view, &v.picture, v.rows, v.lanes, rowDone);
+  });
 }
 
 void background() {
-  if (!viewer().wiped) return showRows(GRID);
+  if (!viewer().wiped) return showRows(viewer().picture.height);
   glClearColor(0, 0, 0, 0);
   glClear(GL_COLOR_BUFFER_BIT);
 }

@@ -14,6 +14,8 @@ void projection();
 // Draws the current window as a frame, showing its rows as they are done
 // and taking in events between them (input.h waits on its end).
 void frame();
+// Draws `view` as a passing glimpse (Session::glimpse), shown as a frame is.
+void glimpse(const Window& view);
 
 // What lies under any outline: the stored picture, or black after a wipe.
 void background();

@@ -21,15 +21,20 @@ struct Viewer {
   bool marked = false;                   // the live mark is outlined: `mark`
   Window mark{};                         // the pending window as last outlined
   bool wiped = false;                    // the screen is black since a wipe
-  bool leftDown = false;                 // the left button is held: a click or a drag
+  int held = -1;                         // the button held for a click or a drag, or -1
   Pointer pressedAt{0, 0};               // where it went down
+  double pressX = 0, pressY = 0;         // and the point of the plane under it then
   Pointer draggedTo{0, 0};               // where a drag's pointer was last seen
   bool dragging = false;                 // it has moved DRAG_THRESHOLD pixels or more
+  int glimpses = 0;                      // frames shown while panning, kept nowhere
+  int reshapes = 0;                      // the window's size changes seen so far
+  bool fullScreen = false;               // `f` made it so
+  Size windowed;                         // the window's size before full screen
   bool hasStart = false;                 // opened on a window of the user's: `start`
   Window start{};
   bool drawing = false;        // a frame is in progress
   KeyQueue keys;               // keys waiting for the frame to end
-  HeldKeys held;               // keys down, to tell repeats from presses
+  HeldKeys keysHeld;           // keys down, to tell repeats from presses
   bool repeatsMarked = false;  // repeats come as presses with no release between
   bool runningKeys = false;    // runKeys is taking keys from the queue
   bool printing = true;        // standard output still takes the view lines
@@ -49,7 +54,10 @@ void openViewer(const Variant& variant, const RowPlan& plan);
 // for each frame finished, "shown N" for each time the stored picture is
 // shown again, "ready" once no key waits and no frame is drawn; "mouse
 // BUTTON down|up" for each button, "drag X Y" for each square shown while
-// dragging. Written to the descriptor BASIN_EVENTS names, if any.
+// dragging, "glimpse N" for each view shown while panning, "rows N" as a
+// frame's first N rows are shown, "size W H" once a settled size has been
+// taken (drawn, or refused with the reason on standard error). Written to the descriptor
+// BASIN_EVENTS names, if any.
 void event(const std::string& what);
 
 }  // namespace basin

@@ -21,11 +21,11 @@ constexpr double SNAP = 1.0 / 256;
 // exact arithmetic puts it, in pixels: a few roundings of the terms of the
 // projection (2 / (hi - lo)) * x - (hi + lo) / (hi - lo), scaled by half the
 // window. Windows far from the origin cancel large terms and need more.
-double slack(double lo, double hi) {
+double slack(double lo, double hi, int pixels) {
   const double width = double(hi) - lo;
   const double terms =
       (2 * std::max(std::fabs(lo), std::fabs(hi)) + std::fabs(double(hi) + lo)) / width + 1;
-  return 4 * (GRID / 2.0) * std::ldexp(terms, -24);
+  return 4 * (pixels / 2.0) * std::ldexp(terms, -24);
 }
 
 // An outline edge at or just past a pixel edge may light the pixel on
@@ -47,7 +47,7 @@ std::string describe(const std::uint8_t* c) {
 
 void writePpm(const Picture& picture, const std::string& path) {
   std::ofstream file(path, std::ios::binary);
-  file << "P6\n" << picture.size << " " << picture.size << "\n255\n";
+  file << "P6\n" << picture.width << " " << picture.height << "\n255\n";
   file.write(reinterpret_cast<const char*>(picture.rgb.data()),
              std::streamsize(picture.rgb.size()));
 }
@@ -57,33 +57,35 @@ void writePpm(const Picture& picture, const std::string& path) {
 Picture expectFrame(basin::Basin& basin) {
   Picture out;
   basin::RowSolver rows(2);
-  basin::renderPicture(basin, GRID, &out, rows, basin::fastestLanePath());
+  basin::renderPicture(basin, &out, rows, basin::fastestLanePath());
   return out;
 }
 
 std::vector<Picture> expectOutline(const basin::Views& v, const Picture& before) {
+  const int W = v.size.width, H = v.size.height;
   const double width = double(v.XMAX()) - v.XMIN(), height = double(v.YMAX()) - v.YMIN();
-  const double xs = slack(v.XMIN(), v.XMAX()), ys = slack(v.YMIN(), v.YMAX());
-  const auto column = [&](double x) { return lineCandidates((x - v.XMIN()) / width * GRID, xs); };
+  const double xs = slack(v.XMIN(), v.XMAX(), W), ys = slack(v.YMIN(), v.YMAX(), H);
+  const auto column = [&](double x) { return lineCandidates((x - v.XMIN()) / width * W, xs); };
   const auto row = [&](double y) {
-    std::vector<int> rows = lineCandidates((y - v.YMIN()) / height * GRID, ys);
-    for (int& r : rows) r = GRID - 1 - r;  // GL counts rows from the bottom
+    std::vector<int> rows = lineCandidates((y - v.YMIN()) / height * H, ys);
+    for (int& r : rows) r = H - 1 - r;  // GL counts rows from the bottom
     return rows;
   };
-  const auto inside = [](int p) { return p >= 0 && p < GRID; };
+  const auto insideX = [W](int p) { return p >= 0 && p < W; };
+  const auto insideY = [H](int p) { return p >= 0 && p < H; };
   std::vector<Picture> out;
   for (int left : column(v.NXMIN()))
     for (int right : column(v.NXMAX()))
       for (int top : row(v.NYMAX()))
         for (int bottom : row(v.NYMIN())) {
           Picture outlined = before;
-          for (int y = std::max(top, 0); y <= std::min(bottom, GRID - 1); ++y) {
-            if (inside(left)) paintWhite(outlined, left, y);
-            if (inside(right)) paintWhite(outlined, right, y);
+          for (int y = std::max(top, 0); y <= std::min(bottom, H - 1); ++y) {
+            if (insideX(left)) paintWhite(outlined, left, y);
+            if (insideX(right)) paintWhite(outlined, right, y);
           }
-          for (int x = std::max(left, 0); x <= std::min(right, GRID - 1); ++x) {
-            if (inside(top)) paintWhite(outlined, x, top);
-            if (inside(bottom)) paintWhite(outlined, x, bottom);
+          for (int x = std::max(left, 0); x <= std::min(right, W - 1); ++x) {
+            if (insideY(top)) paintWhite(outlined, x, top);
+            if (insideY(bottom)) paintWhite(outlined, x, bottom);
           }
           out.push_back(std::move(outlined));
         }
@@ -95,7 +97,7 @@ std::string compare(const Picture& screen, const std::vector<Picture>& options,
   const Picture* closest = nullptr;
   std::vector<std::pair<int, int>> wrong;
   for (const Picture& option : options) {
-    if (option.size != screen.size) continue;
+    if (option.width != screen.width || option.height != screen.height) continue;
     std::vector<std::pair<int, int>> bad = differences(screen, option);
     if (bad.empty()) return "";
     if (!closest || bad.size() < wrong.size()) {
@@ -103,7 +105,8 @@ std::string compare(const Picture& screen, const std::vector<Picture>& options,
       wrong = std::move(bad);
     }
   }
-  if (!closest) return "the screen is " + std::to_string(screen.size) + " pixels wide";
+  if (!closest)
+    return "the screen is " + std::to_string(screen.width) + " x " + std::to_string(screen.height);
 
   std::ostringstream out;
   out << wrong.size() << " pixels differ from the expected screen";
