@@ -38,7 +38,7 @@ cleanup() {
 trap cleanup EXIT
 xvfb_start
 
-median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+source "$(dirname "${BASH_SOURCE[0]}")/median.sh"
 
 # Nanoseconds on a processor, all the viewer's threads together.
 cpu_ns() {

@@ -17,7 +17,7 @@ done
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
-median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+source "$(dirname "${BASH_SOURCE[0]}")/median.sh"
 
 # "wall cpu" in seconds for each of $RUNS runs of basinshot quadbasin at size $1.
 process() {

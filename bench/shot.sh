@@ -18,7 +18,7 @@ BIG_RUNS=${3:-3}
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
-median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+source "$(dirname "${BASH_SOURCE[0]}")/median.sh"
 
 # Seconds of wall time of each of $1 runs of the rest of the line.
 times() {

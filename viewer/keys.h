@@ -190,6 +190,7 @@ class KeyQueue {
   // Takes the next key; it counts as running until `done`.
   bool pop(KeyPress* typed);
   void done() { running_ = 0; }
+  bool empty() const { return keys_.empty(); }
   // The actions dropped since the last call, the queue being full.
   long takeDropped();
 

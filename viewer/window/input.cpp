@@ -188,20 +188,23 @@ void runKeys() {
   v.runningKeys = true;
   KeyPress typed;
   glutMainLoopEvent();
-  while (v.keys.pop(&typed)) {
-    runKey(typed);
-    if (typed.key == RESIZE)
-      event("size " + std::to_string(typed.at.width) + " " + std::to_string(typed.at.height));
-    v.keys.done();
-    glutMainLoopEvent();
-  }
+  do {
+    while (v.keys.pop(&typed)) {
+      runKey(typed);
+      if (typed.key == RESIZE)
+        event("size " + std::to_string(typed.at.width) + " " + std::to_string(typed.at.height));
+      v.keys.done();
+      glutMainLoopEvent();
+    }
+    // A pan's glimpses take in events too, its release among them.
+    followPan();
+  } while (!v.keys.empty());
   v.runningKeys = false;
   if (const long dropped = v.keys.takeDropped()) {
     std::fprintf(stderr, "%s: %ld actions dropped: at most %zu wait while frames are drawn\n",
                  v.session->variant().name, dropped, KeyQueue::CAPACITY);
     std::fflush(stderr);
   }
-  followPan();
   event("ready");
 }
 

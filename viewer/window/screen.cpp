@@ -1,10 +1,9 @@
 #include "viewer/window/screen.h"
 
-#define GL_GLEXT_PROTOTYPES  // glWindowPos2i, core since GL 1.4
 #include <GL/freeglut.h>
 #include <GL/gl.h>
-#include <GL/glext.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -37,21 +36,67 @@ void outline(const Window& w) {
   glEnd();
 }
 
+// The picture as a GL texture of its size, with the rows of the frame in
+// progress uploaded so far. Shown as a textured rectangle rather than with
+// glDrawPixels, whose cost in software GL grows with every new image size
+// it meets: a frame's first rows, a new count each time, would wait on it.
+struct ScreenTexture {
+  GLuint id = 0;
+  int width = 0, height = 0;
+  int uploaded = 0;  // rows of the picture now in the texture
+};
+ScreenTexture& screenTexture() {
+  static ScreenTexture texture;
+  return texture;
+}
+
+// Brings the texture up to the picture's first `rows` rows: a new texture
+// for a picture of another size, then the rows not yet uploaded. Rows are
+// packed, whatever the width: GL is told so.
+void upload(const Picture& picture, int rows) {
+  ScreenTexture& t = screenTexture();
+  if (t.id == 0) glGenTextures(1, &t.id);
+  glBindTexture(GL_TEXTURE_2D, t.id);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  if (t.width != picture.width || t.height != picture.height) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, picture.width, picture.height, 0, GL_RGB,
+                 GL_UNSIGNED_BYTE, nullptr);
+    t = ScreenTexture{t.id, picture.width, picture.height, 0};
+  }
+  if (rows > t.uploaded)
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, t.uploaded, picture.width, rows - t.uploaded, GL_RGB,
+                    GL_UNSIGNED_BYTE, picture.at(0, t.uploaded));
+  t.uploaded = std::max(t.uploaded, rows);
+}
+
 // Shows the first `rows` rows of the picture, the sample of column i, row j
-// (from 1) in pixel (i - 1, j - 1): one sample a pixel, but for a picture
-// of another size than the window's, stretched over it until the frame of
-// its new size is drawn. The image is drawn from the top, so a later,
-// longer prefix covers the earlier one whatever the stretch, and rows not
-// yet finished keep what the window showed. Rows are packed, whatever the
-// width: GL is told so.
+// (from 1) in pixel (i - 1, j - 1): one texel a pixel, nearest, but for a
+// picture of another size than the window's, stretched over it until the
+// frame of its new size is drawn. Texture row 0 is the picture's top row,
+// drawn at the window's top, so a later, longer prefix covers the earlier
+// one whatever the stretch, and rows not yet finished keep what the window
+// showed.
 void showRows(int rows) {
   const Picture& picture = viewer().picture;
-  const int width = glutGet(GLUT_WINDOW_WIDTH);
-  const int height = glutGet(GLUT_WINDOW_HEIGHT);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glPixelZoom(float(width) / float(picture.width), -float(height) / float(picture.height));
-  glWindowPos2i(0, height);
-  glDrawPixels(picture.width, rows, GL_RGB, GL_UNSIGNED_BYTE, picture.rgb.data());
+  upload(picture, rows);
+  const double share = double(rows) / picture.height;
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  glBegin(GL_QUADS);
+  glTexCoord2d(0, 0);
+  glVertex2d(0, 1);
+  glTexCoord2d(1, 0);
+  glVertex2d(1, 1);
+  glTexCoord2d(1, share);
+  glVertex2d(1, 1 - share);
+  glTexCoord2d(0, share);
+  glVertex2d(0, 1 - share);
+  glEnd();
+  glDisable(GL_TEXTURE_2D);
 }
 
 // Draws through `draw`, which solves the picture and calls back after each
@@ -67,7 +112,8 @@ void drawShowing(Draw&& draw) {
   v.drawing = true;
   const Clock::time_point start = Clock::now();
   Clock::time_point lastShown{};
-  v.marked = v.wiped = false;  // the frame covers the mark and the black
+  v.marked = v.wiped = false;    // the frame covers the mark and the black
+  screenTexture().uploaded = 0;  // the picture's rows are drawn anew
   draw([&](int rows) {
     const Clock::time_point now = Clock::now();
     if (lastShown == Clock::time_point{} ? now - start < FIRST_ROWS
