@@ -84,13 +84,14 @@ for run in $(seq 3); do
   moves=()
   for step in $(seq 180); do moves+=(mousemove --window "$WINDOW" $((300 + 4 * step)) 360 sleep 0.0167); done
   xdotool mousemove --window "$WINDOW" 300 360 mousedown 2 "${moves[@]}" mouseup 2 &
+  drag=$!
   read_until "mouse 1 down"
   down=$SEEN glimpses=0
   while read_until ""; do
     [[ $LINE == "event glimpse "* ]] && glimpses=$((glimpses + 1))
     [[ $LINE == "event mouse 1 up" ]] && break
   done
-  wait
+  wait "$drag"
   awk -v g=$glimpses -v t=$((SEEN - down)) 'BEGIN {printf "%.1f\n", g / (t / 1e6)}' >>"$WORK/rates"
   read_until "frame "
   read_until ready

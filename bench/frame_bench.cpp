@@ -179,6 +179,7 @@ void wholeFrameIn(benchmark::State& state, const Variant& variant, LanePath path
     changewin(basin.views);
   }
   if (!resize(basin.views, size)) state.SkipWithError("the view cannot be drawn at this size");
+  renderPicture(basin, &picture, rows, path);  // sizes the buffers for this size
   long allocations = 0;
   for (auto _ : state) {
     Progress line;  // new each frame: it stays silent for its first second
