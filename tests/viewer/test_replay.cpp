@@ -457,6 +457,38 @@ TEST(TakeShot, FinalWipeGivesBlackAtTheRequestedSize) {
   EXPECT_EQ(heard.back(), 37);
 }
 
+// A view is kept with the size it was set at: a window of another shape
+// draws the smallest rectangle of its own shape around it, with its
+// centre, and at that size again the view itself; `u` steps through the
+// views as set. A size at which float cannot place the view's samples is
+// refused, changing nothing.
+TEST(Resize, FitsTheViewToTheWindowAndBack) {
+  Views v;
+  ASSERT_TRUE(resize(v, Size{1000, 500}));
+  EXPECT_TRUE(sameWindow(v.current, Window{-4, 4, -2, 2}));
+  ASSERT_TRUE(resize(v, Size{500, 1000}));
+  EXPECT_TRUE(sameWindow(v.current, Window{-2, 2, -4, 4}));
+  ASSERT_TRUE(zoom(v, Pointer{250, 500, 500, 1000}));
+  changewin(v);
+  const Window tall = v.current;
+  EXPECT_FLOAT_EQ(float(tall.ymax - tall.ymin), 8.0f / 3);
+  ASSERT_TRUE(resize(v, Size{}));
+  EXPECT_FLOAT_EQ(float(v.XMAX() - v.XMIN()), 8.0f / 3);  // square, holding the tall view
+  ASSERT_TRUE(stepBack(v));
+  EXPECT_TRUE(sameWindow(v.current, Window{-2, 2, -2, 2}));
+  ASSERT_TRUE(stepForward(v));
+  ASSERT_TRUE(resize(v, Size{500, 1000}));
+  EXPECT_TRUE(sameWindow(v.current, tall));
+
+  Views deep;
+  ASSERT_TRUE(markWindow(deep, Window{1, 1.00009537f, 1, 1.00009537f}));
+  changewin(deep);
+  const char* why = nullptr;
+  EXPECT_FALSE(resize(deep, Size{1601, 1601}, &why));
+  EXPECT_NE(std::string(why).find("too narrow for float to place 1601 samples"), std::string::npos);
+  EXPECT_TRUE(deep.size == Size{});
+}
+
 TEST(WindowFault, NamesEachKindOfBadWindow) {
   EXPECT_EQ(windowFault<float>(Window{-2, 2, -2, 2}), nullptr);
   EXPECT_EQ(windowFault<float>(Window{-1e-30f, 1e-30f, 5, 6}), nullptr);
