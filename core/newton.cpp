@@ -57,12 +57,17 @@ void deriv(const BasicSolver<T>& solver, BasicComplex<T>* out, const BasicComple
   evaluate(solver.DERIV, solver.POLY.count - 1, out, in);
 }
 
-template <class T>
-BasicOutcome<T> solve(const BasicSolver<T>& solver, BasicComplex<T> start) {
+namespace {
+
+// The run from `start`, visit(its, point) hearing each iterate it evaluates,
+// the start first (its 1): one loop for the plain run and the traced one.
+template <class T, class Visit>
+BasicOutcome<T> run(const BasicSolver<T>& solver, BasicComplex<T> start, Visit&& visit) {
   const double ftol = solver.FTOL;
   BasicOutcome<T> run{start, 1, 1};
   BasicComplex<T>& point = run.end;
   for (; run.its <= MAXITS; ++run.its) {
+    visit(run.its, point);
     BasicComplex<T> f;
     func(solver, &f, &point);
     const double fmag = norm2(f);
@@ -86,6 +91,19 @@ BasicOutcome<T> solve(const BasicSolver<T>& solver, BasicComplex<T> start) {
   return run;
 }
 
+}  // namespace
+
+template <class T>
+BasicOutcome<T> solve(const BasicSolver<T>& solver, BasicComplex<T> start) {
+  return run(solver, start, [](int, const BasicComplex<T>&) {});
+}
+
+template <class T>
+BasicOutcome<T> trace(const BasicSolver<T>& solver, BasicComplex<T> start,
+                      FunctionRef<void(int its, const BasicComplex<T>& point)> visit) {
+  return run(solver, start, visit);
+}
+
 template <class T>
 void newton(BasicSolver<T>& solver, const BasicComplex<T>* start, BasicComplex<T>* end) {
   const BasicOutcome<T> run = solve(solver, *start);
@@ -101,6 +119,8 @@ void newton(BasicSolver<T>& solver, const BasicComplex<T>* start, BasicComplex<T
   template void func(const BasicSolver<T>&, BasicComplex<T>*, const BasicComplex<T>*);  \
   template void deriv(const BasicSolver<T>&, BasicComplex<T>*, const BasicComplex<T>*); \
   template BasicOutcome<T> solve(const BasicSolver<T>&, BasicComplex<T>);               \
+  template BasicOutcome<T> trace(const BasicSolver<T>&, BasicComplex<T>,                \
+                                 FunctionRef<void(int, const BasicComplex<T>&)>);       \
   template void newton(BasicSolver<T>&, const BasicComplex<T>*, BasicComplex<T>*);
 BASIN_SOLVER_FOR(float)
 BASIN_SOLVER_FOR(double)

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "core/complex.h"
+#include "core/function_ref.h"
 
 namespace basin {
 
@@ -112,6 +113,13 @@ using WideOutcome = BasicOutcome<double>;
 // any number of threads may share one solver.
 template <class T>
 BasicOutcome<T> solve(const BasicSolver<T>& solver, BasicComplex<T> start);
+
+// The same run, visit(its, point) hearing each iterate whose f it
+// evaluates, the start first (its 1), as the run stores it: the path a
+// run takes, to show and to print. Its outcome is solve's.
+template <class T>
+BasicOutcome<T> trace(const BasicSolver<T>& solver, BasicComplex<T> start,
+                      FunctionRef<void(int its, const BasicComplex<T>& point)> visit);
 
 // The same run, its outcome left where the program has always kept it: the
 // end point in *end, ITS and FAULT in the solver.

@@ -12,17 +12,24 @@
 
 namespace basin {
 
+// The exact roots of the named programs' polynomials, re and im, for the
+// rings and the information panel: known, so nothing need find them.
+inline constexpr double ROOTS_OF_Z2_MINUS_1[][2] = {{-1, 0}, {1, 0}};
+inline constexpr double ROOTS_OF_Z4_MINUS_1[][2] = {{0, 1}, {0, -1}, {-1, 0}, {1, 0}};
+
 struct Program {
   const char* name;
-  const char* formula;  // the polynomial as a person writes it: POLY, its terms in that order
-  const char* FTOL;     // the convergence tolerance on |f(z)|^2, as written
-  const char* RTOL;     // the root-match tolerance on squared distance, as written
-  int EXTRASLOTS;       // registry slots beyond the degree
+  const char* formula;       // the polynomial as a person writes it: POLY, its terms in that order
+  const char* FTOL;          // the convergence tolerance on |f(z)|^2, as written
+  const char* RTOL;          // the root-match tolerance on squared distance, as written
+  int EXTRASLOTS;            // registry slots beyond the degree
+  const double (*roots)[2];  // its polynomial's roots, each once
+  int rootCount;
 };
 
 inline constexpr Program PROGRAMS[] = {
-    {"duobasin", "z^2 - 1", "1e-14", "1e-10", 0},  // the basins of z^2 - 1
-    {"quadbasin", "z^4 - 1", "1e-10", "1e-8", 1},  // the basins of z^4 - 1
+    {"duobasin", "z^2 - 1", "1e-14", "1e-10", 0, ROOTS_OF_Z2_MINUS_1, 2},  // z^2 - 1
+    {"quadbasin", "z^4 - 1", "1e-10", "1e-8", 1, ROOTS_OF_Z4_MINUS_1, 4},  // z^4 - 1
 };
 
 // The named program called `name`, or nullptr.

@@ -15,6 +15,7 @@
 #include "core/failure.h"
 #include "core/speed.h"
 #include "png/encoder.h"
+#include "png/numbered.h"
 #include "png/target.h"
 #include "viewer/progress.h"
 #include "viewer/rootlist.h"
@@ -33,6 +34,14 @@ void keepOffInputs(const basin::ShotArguments& a, const basin::Output& output) {
 basin::ImageRows imageOf(const basin::Picture& picture) {
   return basin::ImageRows{picture.rgb.data(), picture.width, picture.height,
                           std::size_t(picture.width) * 3};
+}
+
+// The folder of the print's file, where `s` saves: the working one for a
+// print written in place (standard output, a device).
+std::string besidePrint(const basin::Output& output) {
+  if (output.path.empty()) return ".";
+  const std::size_t slash = output.path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : output.path.substr(0, slash);
 }
 
 }  // namespace
@@ -57,8 +66,8 @@ int main(int argc, char** argv) {
   if (arguments.verbose || (terminal && !arguments.quiet))
     report.refused = [&progress](const basin::Command& c, const char* why) {
       progress.clear();
-      std::fprintf(stderr, "basinshot: %s at (%d, %d) refused: %s\n",
-                   basin::keyName(static_cast<unsigned char>(c.key)), c.x, c.y, why);
+      std::fprintf(stderr, "basinshot: %s at (%d, %d) refused: %s\n", basin::keyName(c.key), c.x,
+                   c.y, why);
     };
   // The print's rows are compressed as they are drawn, on the thread that
   // takes them in order, while the other threads go on solving.
@@ -71,6 +80,19 @@ int main(int argc, char** argv) {
       return encoder->write(imageOf(picture), file, viewer.rows);
     });
   };
+  // `s` saves the frame beside the print; `o` tells its run when asked.
+  viewer.save = [&](const basin::Picture& frame) {
+    std::string path;
+    const std::string fault = basin::saveNumbered(imageOf(frame), besidePrint(output), &path);
+    progress.clear();
+    if (!fault.empty()) basin::fail("cannot save: " + fault);
+    if (arguments.verbose || terminal) std::fprintf(stderr, "basinshot: saved %s\n", path.c_str());
+  };
+  if (arguments.verbose)
+    viewer.path = [&](const basin::SampleProbe& run) {
+      progress.clear();
+      std::fputs(basin::describeRun(run, arguments.variant.precision).c_str(), stderr);
+    };
   try {
     basin::takeShot(viewer, arguments.shot, report);
   } catch (const std::bad_alloc&) {

@@ -1,6 +1,10 @@
 #include "viewer/arguments.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "viewer/command_line.h"
@@ -79,6 +83,19 @@ ViewerArguments readViewerArguments(const Program* program, int argc, char** arg
   const std::string formula = program ? program->formula : "the polynomial POLY";
   CommandLine cli(name.c_str(), [&](const CLI::App&) { printHelp(usage, formula); });
   cli.addWindowOption(&read.window, &read.hasWindow);
+  cli.app()
+      .add_option("--save-dir", read.saveDir,
+                  "the folder s and S write basinscope-NNNN.png into\n(default: the working one)")
+      ->type_name("DIR")
+      ->check(CLI::Validator(
+          [](std::string& dir) {
+            struct stat info {};
+            if (stat(dir.c_str(), &info) != 0) return "'" + dir + "': " + std::strerror(errno);
+            return S_ISDIR(info.st_mode) ? std::string() : "'" + dir + "' is not a folder";
+          },
+          "", ""));
+  cli.addSizeOption("--print-size", &read.printSize,
+                    "the size of S's prints (default: four times the\nwindow's)");
   PolynomialOptions user;
   if (program == nullptr) {
     cli.addPolynomialOptions(user);
@@ -99,7 +116,7 @@ ViewerArguments readViewerArguments(const Program* program, int argc, char** arg
   cli.readPolynomial(operand, user);
   read.variant = polynomialVariant(user.polynomial, user.text, user.tolerances, cli.precision());
   if (read.roots) {
-    cli.refuseAny({"--window"}, "--roots", "opens no window");
+    cli.refuseAny({"--window", "--save-dir", "--print-size"}, "--roots", "opens no window");
     if (!read.glut.given.empty())
       cli.fail(read.glut.given[0] + " does nothing with --roots, which opens no window" + see);
   }

@@ -96,6 +96,34 @@ void CommandLine::addPolynomialOptions(PolynomialOptions& o) {
   polynomialOptions_ = {ftol, rtol, extra};
 }
 
+void CommandLine::addSizeOption(const std::string& name, Size* size, const std::string& help) {
+  // "N" or "WxH", each side checked as a whole number before it is read.
+  const CLI::Validator sides(
+      [](std::string& text) -> std::string {
+        const std::size_t x = text.find('x');
+        std::string side = x == std::string::npos ? text : text.substr(0, x);
+        std::string fault = wholeNumber(1, MAX_PRINT_SIDE)(side);
+        if (fault.empty() && x != std::string::npos) {
+          side = text.substr(x + 1);
+          fault = wholeNumber(1, MAX_PRINT_SIDE)(side);
+        }
+        return fault.empty() ? ""
+                             : "'" + text + "': expected N or WxH, each a whole number from 1 to " +
+                                   std::to_string(MAX_PRINT_SIDE);
+      },
+      "", "");
+  app_.add_option_function<std::string>(
+          name,
+          [size](const std::string& text) {
+            const std::size_t x = text.find('x');
+            const int width = std::stoi(text.substr(0, x));
+            *size = Size{width, x == std::string::npos ? width : std::stoi(text.substr(x + 1))};
+          },
+          help)
+      ->type_name("N|WxH")
+      ->check(sides);
+}
+
 void CommandLine::addWindowOption(Window* window, bool* given) {
   app_.add_option_function<std::array<std::string, 4>>(
           "--window",

@@ -38,6 +38,9 @@ struct PolynomialOptions {
 // the text (which would also read 0x10 as 16 and 010 as 8), in [lo, hi].
 CLI::Validator wholeNumber(int lo, int hi);
 
+// The largest side of a picture a program prints.
+constexpr int MAX_PRINT_SIDE = 16384;
+
 class CommandLine {
  public:
   // `program` names the program in messages and --version; `help` prints
@@ -52,6 +55,9 @@ class CommandLine {
   // Adds --window XMIN XMAX YMIN YMAX, each edge the float (or double)
   // nearest its text, checked by parseWindow; *given tells whether it came.
   void addWindowOption(Window* window, bool* given);
+  // Adds `name` N or WxH (each side 1 ... MAX_PRINT_SIDE, decimal digits)
+  // read into *size.
+  void addSizeOption(const std::string& name, Size* size, const std::string& help);
   // Whether the option `name` was given.
   bool given(const std::string& name) const { return app_.count(name) > 0; }
   // Ends the program unless `first` of `options` given: "OPTION does

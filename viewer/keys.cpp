@@ -24,6 +24,16 @@ const KeyCommand KEYS[] = {
      KeyAction::PanDown, "down"},
     {'f', "f", "full-screen", false, "full screen, or back to the window's last size",
      KeyAction::FullScreen, nullptr},
+    {'i', "i", "information", false,
+     "show or hide the panel: the pointer's sample and its run, the view, the frame",
+     KeyAction::Info, "i"},
+    {'o', "o", "path", true, "draw the run from the sample under the pointer, its steps on stderr",
+     KeyAction::Path, "o"},
+    {'0', "0", "roots", false, "show or hide a ring at each root", KeyAction::Rings, "0"},
+    {'?', "?", "help", false, "show or hide this help over the picture", KeyAction::Help, "?"},
+    {'s', "s", "save", false, "save the picture as basinscope-NNNN.png", KeyAction::Save, "s"},
+    {'S', "S", "print", false, "print the view at four times the window's size, in the background",
+     KeyAction::Print, nullptr},
     {ESCAPE, "Escape", "quit", false, "quit", KeyAction::Quit, nullptr},
 };
 const std::size_t KEY_COUNT = sizeof KEYS / sizeof KEYS[0];
@@ -77,6 +87,15 @@ Effect applyKey(BasicViews<T>& v, int key, const Pointer& at, const char** why) 
       return panQuarter(v, 0, 1, why);
     case KeyAction::FullScreen:
       return Effect::FullScreen;
+    case KeyAction::Info:
+    case KeyAction::Path:
+    case KeyAction::Rings:
+    case KeyAction::Help:
+      return Effect::Overlay;
+    case KeyAction::Save:
+      return Effect::Save;
+    case KeyAction::Print:
+      return Effect::Print;
     case KeyAction::Quit:
       break;
   }

@@ -42,6 +42,9 @@ enum class Effect {
   Frame,       // a new current window or size: draw a frame (`d`, `u`, `U`, a pan, a resize)
   Wipe,        // clear the window to black (`w`)
   FullScreen,  // the window to full screen or back (`f`)
+  Overlay,     // what lies over the picture changes (`i`, `o`, `0`, `?`): show it again
+  Save,        // write the stored frame as a PNG (`s`)
+  Print,       // print the view large, in the background (`S`)
 };
 
 // What a key does to the view windows.
@@ -59,6 +62,12 @@ enum class KeyAction {
   PanUp,
   PanDown,
   FullScreen,
+  Info,
+  Path,
+  Rings,
+  Help,
+  Save,
+  Print,
   Quit,
 };
 

@@ -9,6 +9,7 @@ template <class T>
 class SessionOf final : public Session {
  public:
   explicit SessionOf(const Variant& variant) : basin_(variant) { setup(basin_); }
+  explicit SessionOf(const BasicBasin<T>& basin) : basin_(basin) {}
 
   const Variant& variant() const override { return basin_.variant; }
   const Registry& registry() const override { return basin_.registry; }
@@ -62,15 +63,24 @@ class SessionOf final : public Session {
     renderPicture(basin_, picture, rows, lanes, rowDone);
   }
 
+  // Drawn on a basin of its own, a copy of this one's tables, registry and
+  // views: the events taken in between its rows (a pan's release among
+  // them) meet this session as it was.
   void glimpse(const Window& window, Picture* picture, RowSolver& rows, LanePath lanes,
                FunctionRef<void(int)> rowDone) override {
-    const BasicViews<T> views = basin_.views;
-    const Registry registry = basin_.registry;
-    basin_.views.current = window;
-    renderPicture(basin_, picture, rows, lanes, rowDone);
-    basin_.views = views;
-    basin_.registry = registry;
+    if (!glimpse_) glimpse_ = std::make_unique<BasicBasin<T>>(basin_.variant);
+    glimpse_->solver = basin_.solver;
+    glimpse_->registry = basin_.registry;
+    glimpse_->views = basin_.views;
+    glimpse_->views.current = window;
+    renderPicture(*glimpse_, picture, rows, lanes, rowDone);
   }
+
+  SampleProbe probe(const Pointer& at, bool withPath) const override {
+    return probeSample(basin_, at, withPath);
+  }
+  ViewFacts viewFacts() const override { return basin::viewFacts(basin_); }
+  std::vector<RootMark> roots() const override { return knownRoots(basin_); }
 
   bool resolves(const Window& window, Size size) const override {
     return windowResolves<T>(window, size);
@@ -86,10 +96,15 @@ class SessionOf final : public Session {
     return basin::viewLine<T>(basin_.variant, basin_.views.current, basin_.views.size);
   }
 
-  std::unique_ptr<Session> copy() const override { return std::make_unique<SessionOf>(*this); }
+  std::vector<std::string> viewArguments() const override {
+    return basin::viewArguments<T>(basin_.variant, basin_.views.current);
+  }
+
+  std::unique_ptr<Session> copy() const override { return std::make_unique<SessionOf>(basin_); }
 
  private:
   BasicBasin<T> basin_;
+  std::unique_ptr<BasicBasin<T>> glimpse_;  // a pan's passing frames are drawn on
 };
 
 }  // namespace

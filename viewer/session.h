@@ -12,6 +12,7 @@
 #include "viewer/basin.h"
 #include "viewer/keys.h"
 #include "viewer/picture.h"
+#include "viewer/probe.h"
 
 namespace basin {
 
@@ -63,6 +64,13 @@ class Session {
   virtual void glimpse(const Window& window, Picture* picture, RowSolver& rows, LanePath lanes,
                        FunctionRef<void(int)> rowDone) = 0;
 
+  // The sample drawn in the pixel under `at` and its run solved again,
+  // with every iterate when `withPath` (probeSample); the view's facts; the
+  // polynomial's roots and their colours (viewer/probe.h).
+  virtual SampleProbe probe(const Pointer& at, bool withPath) const = 0;
+  virtual ViewFacts viewFacts() const = 0;
+  virtual std::vector<RootMark> roots() const = 0;
+
   // Whether this storage type places size.width samples across `window`
   // and size.height up it (windowResolves), and the most a side it can
   // place across and up it (largestPlaceable).
@@ -72,6 +80,8 @@ class Session {
   // The basinshot command that draws the current window, as printed after
   // each frame (see viewLine in viewer/view_line.h).
   virtual std::string viewLine() const = 0;
+  // The same view as basinshot's arguments (viewArguments), for a print.
+  virtual std::vector<std::string> viewArguments() const = 0;
 
   // A copy of the whole state, to try keys on without touching this one.
   virtual std::unique_ptr<Session> copy() const = 0;

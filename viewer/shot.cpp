@@ -41,6 +41,17 @@ Plan plan(const Session& session, const Shot& shot) {
   return p;
 }
 
+// Whether a key of the cockpit's (i, o, 0, ?) stands in the script.
+bool usesCockpit(const Shot& shot) {
+  for (const Command& c : shot.keys) {
+    const KeyCommand* key = keyCommand(c.key);
+    if (key && (key->action == KeyAction::Info || key->action == KeyAction::Path ||
+                key->action == KeyAction::Rings || key->action == KeyAction::Help))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 Window lastWindow(const Session& session, const Shot& shot, bool* fromKeys, Size* size) {
@@ -55,8 +66,9 @@ Picture takeShot(HeadlessViewer& viewer, const Shot& shot, const ShotReport& rep
   const Size print = shot.size;  // empty: the window's own size at the print
   const auto total = [&] { return long(p.size.height); };
 
-  // Only the print's rows count: the frames before it are the viewer's.
-  const bool hearsRows = report.rowsFinal && !p.wiped;
+  // Only the print's rows count: the frames before it are the viewer's;
+  // and not even they when the cockpit may draw over them.
+  const bool hearsRows = report.rowsFinal && !p.wiped && !usesCockpit(shot);
   const auto listen = [&] {
     if (report.progress || hearsRows)
       viewer.rowDone = [&report, &viewer, hearsRows, total](int rows) {
@@ -87,6 +99,7 @@ Picture takeShot(HeadlessViewer& viewer, const Shot& shot, const ShotReport& rep
     if (replay(viewer, shot.keys[i], &why, frame) == Effect::Refused && report.refused)
       report.refused(shot.keys[i], why);
   }
+  if (viewer.cockpit.any()) viewer.picture = shownPicture(viewer);
   if (report.finished) report.finished(viewer.picture);
   viewer.rows.windDown();
   return std::move(viewer.picture);

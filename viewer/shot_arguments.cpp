@@ -16,8 +16,6 @@
 namespace basin {
 namespace {
 
-constexpr int MAX_SIZE = 16384;
-
 const std::string USAGE =
     "usage: basinshot duobasin|quadbasin|POLY [OPTIONS] -o FILE\n"
     "\n"
@@ -45,24 +43,6 @@ const char* const SIZE_HELP =
     "as a window of that size shows it; frames before it are\n"
     "drawn at the window's size, so the roots keep the\n"
     "viewer's colours";
-
-// "N" or "WxH", each side 1 ... MAX_SIZE, in decimal digits.
-CLI::Validator printSize() {
-  return CLI::Validator(
-      [](std::string& text) -> std::string {
-        const std::size_t x = text.find('x');
-        std::string side = x == std::string::npos ? text : text.substr(0, x);
-        std::string fault = wholeNumber(1, MAX_SIZE)(side);
-        if (fault.empty() && x != std::string::npos) {
-          side = text.substr(x + 1);
-          fault = wholeNumber(1, MAX_SIZE)(side);
-        }
-        return fault.empty() ? ""
-                             : "'" + text + "': expected N or WxH, each a whole number from 1 to " +
-                                   std::to_string(MAX_SIZE);
-      },
-      "", "");
-}
 
 // The text of a size as --size takes it: "N" for a square, else "WxH".
 std::string sizeText(Size size) {
@@ -149,17 +129,7 @@ void describeOptions(CommandLine& cli, ShotArguments& o) {
       ->type_name("KEYS");
   app.add_option("--keys-file", o.keysFile, KEYS_FILE_HELP)->type_name("FILE");
   cli.addWindowOption(&o.shot.window, &o.shot.hasWindow);
-  app.add_option_function<std::string>(
-         "--size",
-         [&o](const std::string& text) {
-           const std::size_t x = text.find('x');
-           const int width = std::stoi(text.substr(0, x));
-           o.shot.size =
-               Size{width, x == std::string::npos ? width : std::stoi(text.substr(x + 1))};
-         },
-         SIZE_HELP)
-      ->type_name("N|WxH")
-      ->check(printSize());
+  cli.addSizeOption("--size", &o.shot.size, SIZE_HELP);
   app.add_option("-o,--output", o.output, OUTPUT_HELP)
       ->type_name("FILE")
       ->check(CLI::Validator(

@@ -7,26 +7,42 @@
 namespace basin {
 
 template <class T>
-std::string viewLine(const Variant& variant, const Window& w, Size size) {
+std::vector<std::string> viewArguments(const Variant& variant, const Window& w) {
   constexpr Precision precision = PRECISION_OF<T>;
-  std::string program = variant.name;
+  std::vector<std::string> words = {variant.name};
   if (variant.fromUser)
-    program = std::string("'") + variant.formula + "' --ftol " +
-              shortestDigits(variant.FTOL, precision) + " --rtol " +
-              shortestDigits(variant.RTOL, precision) + " --extra " +
-              std::to_string(variant.EXTRASLOTS);
-  if (precision == Precision::Double) program += " --double";
+    words = {variant.formula,
+             "--ftol",
+             shortestDigits(variant.FTOL, precision),
+             "--rtol",
+             shortestDigits(variant.RTOL, precision),
+             "--extra",
+             std::to_string(variant.EXTRASLOTS)};
+  if (precision == Precision::Double) words.push_back("--double");
+  words.push_back("--window");
   const int digits = significantDigits(precision);
-  char edges[160];
-  std::snprintf(edges, sizeof edges, "%.*g %.*g %.*g %.*g", digits, w.xmin, digits, w.xmax, digits,
-                w.ymin, digits, w.ymax);
-  const std::string sized =
-      size == Size{} ? ""
-                     : " --size " + std::to_string(size.width) + "x" + std::to_string(size.height);
-  return "basinshot " + program + " --window " + edges + sized + " -o view.png";
+  for (const double edge : {w.xmin, w.xmax, w.ymin, w.ymax}) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.*g", digits, edge);
+    words.push_back(text);
+  }
+  return words;
 }
 
-#define BASIN_VIEW_LINE_FOR(T) \
+// The formula is quoted for the shell; every other word is a plain token.
+template <class T>
+std::string viewLine(const Variant& variant, const Window& w, Size size) {
+  std::string line = "basinshot";
+  const std::vector<std::string> words = viewArguments<T>(variant, w);
+  for (std::size_t i = 0; i < words.size(); ++i)
+    line += " " + (i == 0 && variant.fromUser ? "'" + words[i] + "'" : words[i]);
+  if (size != Size{})
+    line += " --size " + std::to_string(size.width) + "x" + std::to_string(size.height);
+  return line + " -o view.png";
+}
+
+#define BASIN_VIEW_LINE_FOR(T)                                                       \
+  template std::vector<std::string> viewArguments<T>(const Variant&, const Window&); \
   template std::string viewLine<T>(const Variant&, const Window&, Size);
 BASIN_STORAGE_TYPES(BASIN_VIEW_LINE_FOR)
 #undef BASIN_VIEW_LINE_FOR

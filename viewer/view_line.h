@@ -9,11 +9,18 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/newton.h"
 #include "viewer/views.h"
 
 namespace basin {
+
+// basinshot's arguments for `window` in that line, without the program's
+// own name, --size and -o: the program or the polynomial with its
+// tolerances, --double, --window and its edges.
+template <class T>
+std::vector<std::string> viewArguments(const Variant& variant, const Window& window);
 
 template <class T>
 std::string viewLine(const Variant& variant, const Window& window, Size size = Size{});

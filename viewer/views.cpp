@@ -136,6 +136,15 @@ void axisPositions(double lo, double hi, int n, bool rising, T* out) {
 }
 
 template <class T>
+double samplePosition(double lo, double hi, int n, int k, bool rising) {
+  if (n != GRID) return positionByIndex<T>(lo, hi, n, k, rising);
+  AxisWalk<T> walk(lo, hi, n, rising);
+  double position = 0;
+  for (int i = 0; i < k; ++i) position = walk.next();
+  return position;
+}
+
+template <class T>
 bool axisResolves(double lo, double hi, int samples) {
   if (!std::isfinite(lo) || !std::isfinite(hi) || !(lo < hi)) return false;
   if (samples == GRID) return walkResolves<T>(lo, hi, samples);
@@ -340,6 +349,7 @@ bool markSquare(BasicViews<T>& v, const Pointer& from, const Pointer& to, const 
   template bool stepBack(BasicViews<T>&, const char**);                               \
   template bool stepForward(BasicViews<T>&, const char**);                            \
   template void axisPositions(double, double, int, bool, T*);                         \
+  template double samplePosition<T>(double, double, int, int, bool);                  \
   template bool axisResolves<T>(double, double, int);                                 \
   template bool windowResolves<T>(const Window&, int);                                \
   template bool windowResolves<T>(const Window&, Size);                               \

@@ -270,6 +270,11 @@ class AxisWalk {
 template <class T>
 void axisPositions(double lo, double hi, int n, bool rising, T* out);
 
+// Position k (from 1) of the n that axisPositions gives: the very value a
+// frame samples there.
+template <class T>
+double samplePosition(double lo, double hi, int n, int k, bool rising);
+
 // Whether a frame can sample [lo, hi] with `samples` positions
 // (axisPositions). On the viewer's grid the accumulated walk must move
 // each step further along, and stay within RESOLVE_STEPS steps of each

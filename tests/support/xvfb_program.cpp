@@ -235,8 +235,8 @@ void XvfbProgram::clickAt(int x, int y, int button) {
 void XvfbProgram::dragAt(int x0, int y0, int x1, int y1, int button) {
   const std::string b = std::to_string(button);
   helper({"xdotool", "mousemove", "--window", window_, std::to_string(x0), std::to_string(y0),
-          "mousedown", b, "mousemove", "--window", window_, std::to_string(x1),
-          std::to_string(y1), "mouseup", b});
+          "mousedown", b, "mousemove", "--window", window_, std::to_string(x1), std::to_string(y1),
+          "mouseup", b});
 }
 
 std::string XvfbProgram::pressAndWait(int x, int y, const std::string& key, bool drawsFrame) {

@@ -56,14 +56,32 @@ class Script {
     return below(3) == 0 ? special[below(6)] : below(GRID);
   }
 
-  // Every key of a script from the key table; `d` is rarer than the
+  // Whether a key acts on the views: not one that draws over the picture
+  // or saves it.
+  static bool movesViews(const KeyCommand& key) {
+    switch (key.action) {
+      case KeyAction::Info:
+      case KeyAction::Path:
+      case KeyAction::Rings:
+      case KeyAction::Help:
+      case KeyAction::Save:
+        return false;
+      default:
+        return true;
+    }
+  }
+
+  // Every key of a script from the key table that moves the views; `d` is rarer than the
   // marks, since every `d` draws a whole frame.
   Command single() {
     static const std::vector<int> keys = [] {
       std::vector<int> weighted;
       for (std::size_t i = 0; i < KEY_COUNT; ++i)
-        if (scriptable(KEYS[i]))
-          weighted.insert(weighted.end(), KEYS[i].takesPointer ? 3 : KEYS[i].key == 'd' ? 1 : 2,
+        if (scriptable(KEYS[i]) && movesViews(KEYS[i]))
+          weighted.insert(weighted.end(),
+                          KEYS[i].takesPointer ? 3
+                          : KEYS[i].key == 'd' ? 1
+                                               : 2,
                           KEYS[i].key);
       return weighted;
     }();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "png/numbered.h"
 #include "viewer/window/screen.h"
 #include "viewer/window/state.h"
 
@@ -112,6 +113,7 @@ void showMarksAgain() {
 // may be called while a frame is in progress (keys are taken in between
 // its rows), with the row workers still reading the program's state.
 [[noreturn]] void quit() {
+  std::fputs(viewer().printer->atExit().c_str(), stderr);
   std::fflush(nullptr);
   std::_Exit(0);
 }
@@ -127,6 +129,48 @@ void refused(const KeyPress& typed, const char* why) {
   std::fprintf(stderr, "%s: %s at (%d, %d) refused: %s\n", viewer().session->variant().name,
                keyName(typed.key), typed.at.x, typed.at.y, why);
   std::fflush(stderr);
+}
+
+// Lines for standard error, flushed: the person at the window reads them.
+void say(const std::string& text) {
+  if (text.empty()) return;
+  std::fputs(text.c_str(), stderr);
+  std::fflush(stderr);
+}
+
+// How often a print under way is looked in on.
+constexpr int PRINT_POLL_MS = 100;
+
+// Looks in on the print under way, and again later while one is.
+void pollPrints(int) {
+  Printer& printer = *viewer().printer;
+  const std::string said = printer.poll();
+  say(said);
+  if (said.find("printed ") != std::string::npos) event("printed");
+  if (printer.busy()) glutTimerFunc(PRINT_POLL_MS, pollPrints, 0);
+}
+
+// `s`: the stored frame, as it is, without what lies over it.
+void save() {
+  Viewer& v = viewer();
+  std::string path;
+  const ImageRows image{v.picture.rgb.data(), v.picture.width, v.picture.height,
+                        std::size_t(v.picture.width) * 3};
+  const std::string fault = saveNumbered(image, v.saveDir, &path);
+  say(v.session->variant().name + std::string(": ") +
+      (fault.empty() ? "saved " + path : "cannot save: " + fault) + "\n");
+  if (fault.empty()) printView();
+  event("saved");
+}
+
+// `i`, `o`, `0`, `?`: the cockpit changes, shown at once; `o` tells the
+// run's steps on standard error.
+void showCockpit(const KeyPress& typed) {
+  Viewer& v = viewer();
+  SampleProbe run;
+  v.cockpit.apply(typed.key, typed.at, *v.session, &run);
+  if (typed.key == 'o') say(describeRun(run, v.session->variant().precision));
+  redrawMark();
 }
 
 // `f`: the whole screen, or back to the window's size before it.
@@ -171,6 +215,18 @@ void runKey(const KeyPress& typed) {
     case Effect::FullScreen:
       toggleFullScreen();
       break;
+    case Effect::Overlay:
+      showCockpit(typed);
+      break;
+    case Effect::Save:
+      save();
+      break;
+    case Effect::Print: {
+      const bool idle = !v.printer->busy();
+      say(v.printer->request(*v.session));
+      if (idle && v.printer->busy()) glutTimerFunc(PRINT_POLL_MS, pollPrints, 0);
+      break;
+    }
     case Effect::None:
       if (!sameWindow(v.session->pending(), v.mark)) unbox();
       break;
@@ -268,6 +324,7 @@ void keyboard(unsigned char key, int x, int y) {
   Viewer& v = viewer();
   event("key " + std::to_string(key));
   if (key == ESCAPE) quit();
+  v.pointer = pointerAt(x, y);
   const bool repeat = v.repeatsMarked && !v.keysHeld.goesDown(key);  // held, not typed again
   if (!repeat) v.keys.push(KeyPress{key, pointerAt(x, y)});
   if (!v.drawing) runKeys();
@@ -284,6 +341,7 @@ void mouse(int button, int state, int x, int y) {
   Viewer& v = viewer();
   event("mouse " + std::to_string(button) + (state == GLUT_DOWN ? " down" : " up"));
   const Pointer at = pointerAt(x, y);
+  v.pointer = at;
   const MouseAction* drag = dragAction(button);
   if (drag != nullptr && state == GLUT_DOWN && v.held < 0) {
     v.held = button;
@@ -330,6 +388,14 @@ void special(int key, int x, int y) {
   for (const auto& arrow : arrows)
     if (key == arrow[0]) v.keys.push(KeyPress{arrow[1], pointerAt(x, y)});
   if (!v.drawing) runKeys();
+}
+
+// The pointer moving with no button held: the information panel, when
+// shown, describes the sample under it, without solving a frame.
+void passiveMotion(int x, int y) {
+  Viewer& v = viewer();
+  v.pointer = pointerAt(x, y);
+  if (!v.drawing && !v.wiped && v.cockpit.showsInfo()) redrawMark();
 }
 
 // With the pointer gone, so is the focus (there may be no window manager),

@@ -14,6 +14,7 @@ void keyboardUp(unsigned char key, int x, int y);
 void special(int key, int x, int y);
 void mouse(int button, int state, int x, int y);
 void motion(int x, int y);
+void passiveMotion(int x, int y);
 void entry(int state);
 
 }  // namespace basin

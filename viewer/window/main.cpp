@@ -78,6 +78,9 @@ int runViewer(ViewerArguments& arguments) {
   viewer().events = eventDescriptor();
   viewer().hasStart = arguments.hasWindow;
   viewer().start = arguments.window;
+  viewer().saveDir = arguments.saveDir;
+  viewer().printer =
+      std::make_unique<Printer>(arguments.variant.name, arguments.saveDir, arguments.printSize);
   std::vector<char*>& glut = arguments.glut.glut;
   int argc = int(glut.size());
   glut.push_back(nullptr);
@@ -95,6 +98,7 @@ int runViewer(ViewerArguments& arguments) {
   glutSpecialFunc(special);
   glutMouseFunc(mouse);
   glutMotionFunc(motion);
+  glutPassiveMotionFunc(passiveMotion);
   glutReshapeFunc(reshape);
   projection();
   glutMainLoop();

@@ -43,7 +43,8 @@ void outline(const Window& w) {
 struct ScreenTexture {
   GLuint id = 0;
   int width = 0, height = 0;
-  int uploaded = 0;  // rows of the picture now in the texture
+  int uploaded = 0;                 // rows of the picture now in the texture
+  const Picture* source = nullptr;  // the picture they come from
 };
 ScreenTexture& screenTexture() {
   static ScreenTexture texture;
@@ -56,6 +57,8 @@ ScreenTexture& screenTexture() {
 void upload(const Picture& picture, int rows) {
   ScreenTexture& t = screenTexture();
   if (t.id == 0) glGenTextures(1, &t.id);
+  if (t.source != &picture) t.uploaded = 0;
+  t.source = &picture;
   glBindTexture(GL_TEXTURE_2D, t.id);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   if (t.width != picture.width || t.height != picture.height) {
@@ -65,7 +68,7 @@ void upload(const Picture& picture, int rows) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, picture.width, picture.height, 0, GL_RGB,
                  GL_UNSIGNED_BYTE, nullptr);
-    t = ScreenTexture{t.id, picture.width, picture.height, 0};
+    t = ScreenTexture{t.id, picture.width, picture.height, 0, &picture};
   }
   if (rows > t.uploaded)
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, t.uploaded, picture.width, rows - t.uploaded, GL_RGB,
@@ -80,8 +83,7 @@ void upload(const Picture& picture, int rows) {
 // drawn at the window's top, so a later, longer prefix covers the earlier
 // one whatever the stretch, and rows not yet finished keep what the window
 // showed.
-void showRows(int rows) {
-  const Picture& picture = viewer().picture;
+void showPicture(const Picture& picture, int rows) {
   upload(picture, rows);
   const double share = double(rows) / picture.height;
   glEnable(GL_TEXTURE_2D);
@@ -97,6 +99,16 @@ void showRows(int rows) {
   glVertex2d(0, 1 - share);
   glEnd();
   glDisable(GL_TEXTURE_2D);
+}
+
+void showRows(int rows) { showPicture(viewer().picture, rows); }
+
+// The stored frame with what the cockpit draws over it, composed again.
+void showComposed() {
+  Viewer& v = viewer();
+  v.cockpit.compose(*v.session, v.picture, v.pointer, v.facts, &v.composed);
+  screenTexture().uploaded = 0;
+  showPicture(v.composed, v.composed.height);
 }
 
 // Draws through `draw`, which solves the picture and calls back after each
@@ -146,7 +158,16 @@ void projection() {
 
 void frame() {
   Viewer& v = viewer();
+  const auto start = std::chrono::steady_clock::now();
   drawShowing([&v](auto rowDone) { v.session->render(&v.picture, v.rows, v.lanes, rowDone); });
+  v.facts = FrameFacts{
+      v.session->size(),
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count()};
+  v.cockpit.frameDrawn(*v.session);
+  if (v.cockpit.any()) {
+    showComposed();
+    glFlush();
+  }
   event("frame " + std::to_string(++v.frames));
 }
 
@@ -158,6 +179,7 @@ void glimpse(const Window& view) {
 }
 
 void background() {
+  if (!viewer().wiped && viewer().cockpit.any()) return showComposed();
   if (!viewer().wiped) return showRows(viewer().picture.height);
   glClearColor(0, 0, 0, 0);
   glClear(GL_COLOR_BUFFER_BIT);

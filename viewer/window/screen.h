@@ -17,7 +17,8 @@ void frame();
 // Draws `view` as a passing glimpse (Session::glimpse), shown as a frame is.
 void glimpse(const Window& view);
 
-// What lies under any outline: the stored picture, or black after a wipe.
+// What lies under any outline: the stored picture, with what the cockpit
+// shows drawn over it, or black after a wipe.
 void background();
 
 // Outlines the pending window, the live mark, over the background alone:

@@ -6,9 +6,11 @@
 #include <memory>
 #include <string>
 
+#include "viewer/cockpit.h"
 #include "viewer/keys.h"
 #include "viewer/picture.h"
 #include "viewer/session.h"
+#include "viewer/window/printing.h"
 
 namespace basin {
 
@@ -18,6 +20,12 @@ struct Viewer {
 
   std::unique_ptr<Session> session;      // the model, in the storage type chosen once
   Picture picture = blankPicture(GRID);  // the frame on screen, 8-bit as shown
+  Cockpit cockpit;                       // what is drawn over it when asked for
+  Picture composed;                      // the frame with that drawn over it
+  Pointer pointer{GRID / 2, GRID / 2};   // where the pointer was last seen
+  FrameFacts facts;                      // the last frame's size and time
+  std::string saveDir = ".";             // where `s` writes
+  std::unique_ptr<Printer> printer;      // `S`'s prints
   bool marked = false;                   // the live mark is outlined: `mark`
   Window mark{};                         // the pending window as last outlined
   bool wiped = false;                    // the screen is black since a wipe

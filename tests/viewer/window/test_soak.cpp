@@ -167,10 +167,13 @@ TEST_F(SlowQuadbasin, EscapeEndsTheProgramAtOnceEvenDuringASlowFrame) {
                          [](const std::string& e) { return e.rfind("frame ", 0) == 0; }) > frames;
   }));
   ASSERT_NE(session->events().back(), "ready") << "no frame was being drawn";
+  const int before = session->framesComputed();
   session->helper({"xdotool", "key", "Escape"});
   int status = -1;
-  ASSERT_TRUE(session->waitForExit(0.5, &status)) << "still running 0.5 s after Escape";
+  ASSERT_TRUE(session->waitForExit(30, &status)) << "still running 30 s after Escape";
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // The frame under way may end; none of those still queued may start.
+  EXPECT_LE(session->framesComputed(), before + 1) << "frames were drawn after Escape";
 }
 
 // Forty wheel notches scrolled during a slow frame all wait their turn,
@@ -198,22 +201,18 @@ TEST_F(SlowQuadbasin, ABurstOfWheelNotchesDuringAFrameIsTakenWhole) {
 // Sixty re-centres and frames typed far faster than frames are drawn, then
 // Escape: the program takes in the keys that have arrived before each
 // queued key and at the end of each frame, so Escape ends it within a
-// frame's time, long before the burst is worked off. That is under 0.2 s
-// on a quiet machine; the bound here holds on a loaded one too, and the
-// frames drawn tell the fault apart whatever the load (all sixty without
-// the intake, a handful with it).
+// frame's time, long before the burst is worked off. The frames drawn tell
+// the fault apart whatever the machine's load: all sixty without the
+// intake, a handful with it.
 TEST_F(SlowQuadbasin, EscapeBehindABurstOfKeysEndsTheProgramAtOnce) {
   std::string burst;
   for (int i = 0; i < 60; ++i) burst += "cd";
   session->helper({"xdotool", "mousemove", "--window", session->window(), "400", "400", "type",
                    "--delay", "1", burst});
   session->helper({"xdotool", "key", "Escape"});
-  const support::Clock::time_point sent = support::Clock::now();
   int status = -1;
-  ASSERT_TRUE(session->waitForExit(10, &status)) << "still running 10 s after Escape";
-  const std::chrono::duration<double> exit = support::Clock::now() - sent;
+  ASSERT_TRUE(session->waitForExit(30, &status)) << "still running 30 s after Escape";
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_LT(exit.count(), 2.0) << "seconds from Escape to the end";
   const int frames = session->framesDrawn();
   EXPECT_LT(frames, 30) << "the burst's frames were drawn before Escape";
   EXPECT_EQ(session->events().back(), "key 27") << "Escape was not the last key taken in";
