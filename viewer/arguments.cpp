@@ -15,7 +15,8 @@ namespace {
 
 const std::string POLYBASIN_USAGE =
     "usage: polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N] [--roots]\n"
-    "                 [--double] [--window XMIN XMAX YMIN YMAX]\n"
+    "                 [--double] [--window XMIN XMAX YMIN YMAX] [--save-dir DIR]\n"
+    "                 [--print-size N|WxH]\n"
     "\n"
     "  POLY       a real polynomial in z, such as \"z^3 - 1\" or \"-0.5z^4 + z^2 - 0.25\":\n"
     "             exponents 0 ... " +
@@ -57,6 +58,9 @@ void printHelp(const std::string& usage, const std::string& formula) {
       "--double stores every value as a double instead of a float: zooms go far\n"
       "deeper (floats stop about 7 zooms away from the centre) and no slower,\n"
       "and the pictures differ where floats round differently.\n"
+      "--save-dir DIR is where s and S write basinscope-NNNN.png (default: the\n"
+      "working folder); --print-size N|WxH the size of S's prints (default: four\n"
+      "times the window's).\n"
       "--help prints this text and --version the release. GLUT's own options go\n"
       "to GLUT (-geometry WxH+X+Y, -display DISPLAY, -iconic, ...; see the\n"
       "freeglut documentation), each once; any other argument is refused.\n",

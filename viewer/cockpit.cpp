@@ -116,11 +116,13 @@ void Cockpit::compose(const Session& session, const Picture& frame, const Pointe
   if (info_)
     drawPanel(canvas, infoLines(session.probe(pointer, false), session.viewFacts(), facts),
               Corner::TopLeft);
-  if (help_) {
-    std::vector<std::string> help = lines(keysHelp(false));
-    help.insert(help.begin(), {"keys, with the pointer in the window (? hides this):"});
-    drawPanel(canvas, help, Corner::Centre);
-  }
+  if (help_) drawPanel(canvas, helpLines(), Corner::Centre);
+}
+
+std::vector<std::string> helpLines() {
+  std::vector<std::string> help = lines(keysHelp(false));
+  help.insert(help.begin(), "keys, with the pointer in the window (? hides this):");
+  return help;
 }
 
 std::vector<std::string> infoLines(const SampleProbe& s, const ViewFacts& v,

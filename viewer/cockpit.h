@@ -46,6 +46,9 @@ class Cockpit {
   Window pathView_{};             // the view they were drawn over, as an 800 x 800 window
 };
 
+// The help's lines: the key and mouse tables, as --help gives them.
+std::vector<std::string> helpLines();
+
 // The information panel's lines.
 std::vector<std::string> infoLines(const SampleProbe& sample, const ViewFacts& view,
                                    const FrameFacts& frame);

@@ -79,8 +79,8 @@ SampleProbe probeSample(const BasicBasin<T>& basin, const Pointer& at, bool with
   return p;
 }
 
-// Each zoom of 3 at the centre keeps the window's shape: the deepest is
-// found by trying them in turn until the storage type refuses one.
+// The zooms are the `z` key's at the window's middle pixel, tried in turn
+// on a copy of the views until the storage type refuses one.
 template <class T>
 ViewFacts viewFacts(const BasicBasin<T>& basin, int limit) {
   const BasicViews<T>& v = basin.views;
@@ -90,14 +90,11 @@ ViewFacts viewFacts(const BasicBasin<T>& basin, int limit) {
   f.height = v.YMAX() - v.YMIN();
   f.magnification = (v.OXMAX() - v.OXMIN()) / f.width;
   f.precision = PRECISION_OF<T>;
-  double half = f.width / 2, halfUp = f.height / 2;
-  for (; f.deeper < limit; ++f.deeper) {
-    half /= 3;
-    halfUp /= 3;
-    const Window deeper{keptAs<T>(f.centre.x - half), keptAs<T>(f.centre.x + half),
-                        keptAs<T>(f.centre.y - halfUp), keptAs<T>(f.centre.y + halfUp)};
-    if (windowFault<T>(deeper, v.size) != nullptr) break;
-  }
+  BasicViews<T> trial;
+  trial.size = v.size;
+  trial.current = trial.pending = v.current;
+  const Pointer middle{v.size.width / 2, v.size.height / 2, v.size.width, v.size.height};
+  for (; f.deeper < limit && zoom(trial, middle); ++f.deeper) trial.current = trial.pending;
   return f;
 }
 

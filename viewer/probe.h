@@ -38,7 +38,7 @@ struct ViewFacts {
   PlanePoint centre{};
   double width = 0, height = 0;
   double magnification = 1;  // the start-up view's width over this one's
-  int deeper = 0;            // zooms of 3 at the centre the storage type can still draw
+  int deeper = 0;            // `z` at the window's middle: how many more the storage type draws
   Precision precision = Precision::Float;
 };
 

@@ -179,6 +179,20 @@ TEST_F(Basinshot, WritesTheReplayedPictureAsPng) {
             expected(QUADBASIN, "z@200,200 d wheelup@600,600 drag@100,100-160,130", 40).rgb);
   fs::remove(walk);
 
+  // `s` saves the frame so far beside the print under the next free number,
+  // never over a file; the cockpit's keys draw over the print alone.
+  std::ofstream(dir + "/basinscope-0001.png") << "taken";
+  const Outcome saved = shoot({"quadbasin", "--keys", "s z@400,400 d i s", "-o", out});
+  EXPECT_EQ(saved.status, 0) << saved.err;
+  EXPECT_EQ(contents(dir + "/basinscope-0001.png"), "taken");
+  EXPECT_EQ(support::readPng(dir + "/basinscope-0002.png").rgb, expected(QUADBASIN, "").rgb);
+  EXPECT_EQ(support::readPng(dir + "/basinscope-0003.png").rgb,
+            expected(QUADBASIN, "z@400,400 d").rgb);
+  EXPECT_EQ(support::readPng(out).rgb, expected(QUADBASIN, "z@400,400 d i").rgb);
+  EXPECT_NE(support::readPng(out).rgb, expected(QUADBASIN, "z@400,400 d").rgb);
+  for (const char* name : {"basinscope-0001.png", "basinscope-0002.png", "basinscope-0003.png"})
+    fs::remove(dir + "/" + name);
+
   // A polynomial with a leading minus after --, written through standard
   // output's own descriptor after what it holds already: the same picture
   // as the same polynomial written another way.

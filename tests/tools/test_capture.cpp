@@ -8,11 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "tests/support/pictures.h"
 #include "tests/support/process.h"
 #include "tests/support/xvfb_program.h"
+#include "viewer/overlay.h"
 #include "viewer/shot.h"
 
 namespace basin {
@@ -130,6 +134,55 @@ TEST(Capture, QuadbasinAtOtherSizesMatchesItsPrintAfterEveryGesture) {
   replayBoth({"quadbasin"}, "quadbasin",
              {"size@1000x600", "z@500,300 d", "pan@500,300-620,250",
               "wheelup@300,200 wheelup@300,200", "right", "size@601x1001", "wheeldown@100,900"});
+}
+
+// Types a key as xdotool names it, at (x, y), and waits for the rest.
+void typeAt(support::XvfbProgram& screen, int x, int y, const std::string& key) {
+  ASSERT_EQ(screen.pressAndWait(x, y, key == "?" ? "question" : key, false), "");
+}
+
+// Waits until the program has reported `what` once more than `before` times.
+bool waitForEvent(support::XvfbProgram& screen, const std::string& what, long before) {
+  return screen.waitForEvents([&](const std::vector<std::string>& e) {
+    return std::count(e.begin(), e.end(), what) > before;
+  });
+}
+
+// What lies over the window's picture is basinshot's for the same keys,
+// but for the panel's last line, whose frame time the window alone gives;
+// hidden again, the frame alone. `s` saves that frame under the next free
+// number, and `S` prints what basinshot prints of the view.
+TEST(Capture, CockpitSaveAndPrintAreBasinshotsPictures) {
+  const std::string dir = ::testing::TempDir() + "cockpit";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directory(dir);
+  std::ofstream(dir + "/basinscope-0001.png") << "taken";
+  support::XvfbProgram screen(::testing::TempDir() + "capture-cockpit",
+                              {QUADBASIN_PATH, "--save-dir", dir, "--print-size", "120x90"});
+  ASSERT_TRUE(screen.waitForStartUp());
+  const Picture frame = screen.capture();
+  for (const char* key : {"0", "o", "?"}) typeAt(screen, 230, 240, key);
+  EXPECT_EQ(mismatches(screen.capture(), basinshot("quadbasin --keys '0 o@230,240 ?'")), 0u);
+  typeAt(screen, 230, 240, "?");
+  typeAt(screen, 230, 240, "i");
+  const Picture panel = basinshot("quadbasin --keys '0 o@230,240 i'");
+  const Picture under = basinshot("quadbasin --keys '0 o@230,240'");
+  int bottom = 0;  // the panel's last row
+  for (const auto& p : support::differences(panel, under)) bottom = std::max(bottom, p.second);
+  for (const auto& p : support::differences(screen.capture(), panel))
+    EXPECT_GT(p.second, bottom - lineHeight() - 4) << "at " << p.first << ", " << p.second;
+  for (const char* key : {"i", "0"}) typeAt(screen, 230, 240, key);
+  typeAt(screen, 230, 240, "s");  // the path still shows: the frame is saved without it
+  ASSERT_TRUE(waitForEvent(screen, "saved", 0));
+  EXPECT_EQ(mismatches(support::readPng(dir + "/basinscope-0002.png"), frame), 0u);
+  typeAt(screen, 230, 240, "S");
+  ASSERT_TRUE(waitForEvent(screen, "printed", 0));
+  EXPECT_EQ(mismatches(support::readPng(dir + "/basinscope-0003.png"),
+                       basinshot(lastView(screen) + " --size 120x90")),
+            0u);
+  EXPECT_EQ(support::readPng(dir + "/basinscope-0003.png").size(), (Size{120, 90}));
+  std::ifstream taken(dir + "/basinscope-0001.png");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(taken), {}), "taken");
 }
 
 TEST(Capture, PolybasinMatchesTheWindow) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/programs.h"
+#include "viewer/cockpit.h"
 #include "viewer/font.h"
 #include "viewer/overlay.h"
 
@@ -202,6 +204,40 @@ TEST(Font, EveryPrintableCharacterHasItsOwnGlyph) {
   }
   for (char other : {'\0', '\n', '\x7f', '\x80', '\xff'})
     EXPECT_EQ(glyphRows(other), glyphRows('?'));
+}
+
+// The run a probe shows is the scalar solver's, step for step; its end is
+// told by kind; the help lists every key and gesture the viewer reads.
+TEST(Cockpit, ProbesAreTheSolversRunsAndTheHelpListsEveryEntry) {
+  Basin basin(QUADBASIN);
+  setup(basin);
+  const struct {
+    Pointer at;
+    RunEnd end;
+  } samples[] = {{Pointer{230, 240}, RunEnd::Root},
+                 {Pointer{600, 100}, RunEnd::Root},
+                 {Pointer{600, 600}, RunEnd::NoConvergence},        // on re = -im
+                 {Pointer{399, 399}, RunEnd::DerivativeVanished}};  // next to 0
+  for (const auto& s : samples) {
+    const SampleProbe probe = probeSample(basin, s.at, true);
+    const Outcome run = solve(basin.solver, Complex{float(probe.sample.x), float(probe.sample.y)});
+    EXPECT_EQ(probe.end, s.end) << s.at.x;
+    EXPECT_EQ(probe.its, run.its);
+    ASSERT_FALSE(probe.path.empty());
+    EXPECT_EQ(probe.path.size(), std::size_t(std::min(run.its, MAXITS)));
+    if (s.end == RunEnd::Root) {
+      EXPECT_EQ(probe.path.back().x, double(run.end.re));
+      EXPECT_EQ(probe.path.back().y, double(run.end.im));
+    }
+  }
+
+  std::string help;
+  for (const std::string& line : helpLines()) help += line + "\n";
+  for (std::size_t i = 0; i < KEY_COUNT; ++i)
+    EXPECT_NE(help.find(std::string("  ") + KEYS[i].label + " "), std::string::npos)
+        << KEYS[i].label;
+  for (std::size_t i = 0; i < MOUSE_COUNT; ++i)
+    EXPECT_NE(help.find(MOUSE[i].gesture), std::string::npos) << MOUSE[i].gesture;
 }
 
 }  // namespace

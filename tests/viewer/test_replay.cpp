@@ -399,8 +399,8 @@ TEST(ParseKeys, MouseWordsAreCheckedLikeKeys) {
     const char* says;
   } bad[] = {{"click", "unknown key"},
              {"klick@1,1",
-              "unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w u U left right up down; the "
-              "mouse's click@X,Y rclick@X,Y mclick@X,Y wheelup@X,Y wheeldown@X,Y "
+              "unknown key (the keys are z@X,Y Z@X,Y c@X,Y r d w u U left right up down i o@X,Y "
+              "0 ? s; the mouse's click@X,Y rclick@X,Y mclick@X,Y wheelup@X,Y wheeldown@X,Y "
               "drag@X0,Y0-X1,Y1 pan@X0,Y0-X1,Y1; size@WxH)"},
              {"click@800,1", "pointer position outside the 800 x 800 window"},
              {"wheelup@1", "expected wheelup@X,Y"},

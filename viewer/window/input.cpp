@@ -398,6 +398,8 @@ void passiveMotion(int x, int y) {
   if (!v.drawing && !v.wiped && v.cockpit.showsInfo()) redrawMark();
 }
 
+void closed() { quit(); }
+
 // With the pointer gone, so is the focus (there may be no window manager),
 // and with it the releases of the keys held.
 void entry(int state) {

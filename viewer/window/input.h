@@ -16,5 +16,7 @@ void mouse(int button, int state, int x, int y);
 void motion(int x, int y);
 void passiveMotion(int x, int y);
 void entry(int state);
+// The window closed by the window manager: ends the process as Escape does.
+void closed();
 
 }  // namespace basin

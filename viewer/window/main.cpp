@@ -100,6 +100,7 @@ int runViewer(ViewerArguments& arguments) {
   glutMotionFunc(motion);
   glutPassiveMotionFunc(passiveMotion);
   glutReshapeFunc(reshape);
+  glutCloseFunc(closed);
   projection();
   glutMainLoop();
   return 0;
