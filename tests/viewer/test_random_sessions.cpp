@@ -156,13 +156,19 @@ void randomSession(const Variant& variant, unsigned long seed, int count) {
   EXPECT_LE(session.session->registry().store, session.session->registry().limit);
 }
 
+// Whether a command draws a frame whenever it is not refused: `d` and the
+// arrows, which the full-size sessions below keep few of.
+bool drawsAtOnce(const Command& c) {
+  return c.key == 'd' || (c.key >= ARROW_LEFT && c.key <= ARROW_DOWN);
+}
+
 // The same kind of session through the basinshot program itself, every frame
 // at full size: fewer commands, since each `d` draws 640 000 samples.
 void basinshotSession(const char* program, unsigned long seed) {
   SCOPED_TRACE("BASIN_SEED=" + std::to_string(seed));
   std::string script;
   for (const Command& c : Script(seed).make(400, false))
-    if (c.key != 'd' || seed++ % 40 == 0) script += describe(c) + ' ';
+    if (!drawsAtOnce(c) || seed++ % 40 == 0) script += describe(c) + ' ';
   script += "r d";
   const std::string basinshot = BASINSHOT;
   const support::Result home = support::run({basinshot, program, "-o", "-"});
