@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "core/text.h"
+#include "core/written.h"
 
 namespace basin {
 namespace {
@@ -217,6 +218,43 @@ bool parsePolynomial(const std::string& text, Terms* out, PolynomialError* error
   table.term[table.count++] = constant;
   *out = table;
   return true;
+}
+
+bool readUserPolynomial(const std::string& text, Terms* out, PolynomialError* error,
+                        Precision precision) {
+  PolynomialError plain{0, ""};
+  if (parsePolynomial(text, out, &plain, precision)) return true;
+  PolynomialError written{0, ""};
+  const WrittenReading reading = readWrittenPolynomial(text, precision, out, &written);
+  if (reading == WrittenReading::Read) return true;
+  if (error != nullptr) *error = reading == WrittenReading::PlainSum ? plain : written;
+  return false;
+}
+
+std::string readRelaxation(const std::string& text, WideComplex* relax, Precision precision) {
+  // A plain decimal: digits, a point and a power of ten, signed; strtod
+  // then reads the whole of it or it is no number.
+  const bool decimal =
+      !text.empty() && text.find_first_not_of("0123456789.eE+-") == std::string::npos;
+  char* end = nullptr;
+  WideComplex value{decimal ? readStored(text.c_str(), &end, precision) : 0.0, 0.0};
+  // Beyond the type's range, or not a number: the module says which.
+  const bool plain = decimal && *end == '\0' && std::isfinite(value.re) &&
+                     (value.re != 0 || !hasNonzeroDigit(text));
+  PolynomialError error{0, ""};
+  if (!plain && !readWrittenConstant(text, precision, &value, &error))
+    return describeError(text, error);
+  if (value.re == 0 && value.im == 0) return "'" + escaped(text) + "': A = 0 never moves a run";
+  *relax = value;
+  return "";
+}
+
+std::string relaxationText(const WideComplex& relax, Precision precision) {
+  const std::string re = shortestDigits(relax.re, precision);
+  if (relax.im == 0) return re;
+  const std::string im = shortestDigits(relax.im, precision) + "i";
+  if (relax.re == 0) return im;
+  return re + (im[0] == '-' ? "" : "+") + im;
 }
 
 std::string describeError(const std::string& text, const PolynomialError& error) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/polynomial.h"
 #include "core/text.h"
 
 namespace basin {
@@ -15,6 +16,8 @@ std::string viewLine(const Variant& variant, const Window& w, Size size) {
               shortestDigits(variant.FTOL, precision) + " --rtol " +
               shortestDigits(variant.RTOL, precision) + " --extra " +
               std::to_string(variant.EXTRASLOTS);
+  if (!isPlainStep(variant.relax))
+    program += " --relax " + relaxationText(variant.relax, precision);
   if (precision == Precision::Double) program += " --double";
   const int digits = significantDigits(precision);
   char edges[160];
