@@ -44,6 +44,10 @@ struct Reader {
     error = PolynomialError{int(where) + 1, message};
     return false;
   }
+  bool failNumber(std::size_t where, const std::string& message) {
+    error = PolynomialError{int(where) + 1, message, true};
+    return false;
+  }
   // The character at `at` is not what `expected` says should come there.
   bool unexpected(const std::string& expected) {
     if (isLetter(peek()) && peek() != 'z')
@@ -88,9 +92,9 @@ bool readNumber(Reader& r, double* value) {
   *value = readStored(number.c_str(), &end, r.precision);
   if (*end != '\0') return r.fail(start, "cannot read the number " + number);
   if (std::isinf(*value))
-    return r.fail(start, "coefficient " + number + " is too large for " + r.typeName());
+    return r.failNumber(start, "coefficient " + number + " is too large for " + r.typeName());
   if (*value == 0 && hasNonzeroDigit(number))
-    return r.fail(start, "coefficient " + number + " rounds to 0 as " + r.typeName());
+    return r.failNumber(start, "coefficient " + number + " rounds to 0 as " + r.typeName());
   return true;
 }
 
@@ -138,8 +142,8 @@ bool readTerm(Reader& r, double sign, Written* term) {
   // What strtod would read as a number, but no polynomial has.
   const std::string word = wordAt(r);
   if (word == "nan" || word == "inf" || word == "infinity")
-    return r.fail(r.at,
-                  "coefficient " + r.text.substr(r.at, word.size()) + " is not a finite number");
+    return r.failNumber(
+        r.at, "coefficient " + r.text.substr(r.at, word.size()) + " is not a finite number");
   const bool number = isDigit(r.peek()) || r.peek() == '.';
   if (number) {
     double value = 0;
@@ -227,7 +231,11 @@ bool readUserPolynomial(const std::string& text, Terms* out, PolynomialError* er
   PolynomialError written{0, ""};
   const WrittenReading reading = readWrittenPolynomial(text, precision, out, &written);
   if (reading == WrittenReading::Read) return true;
-  if (error != nullptr) *error = reading == WrittenReading::PlainSum ? plain : written;
+  // A plain sum keeps today's refusal; so does a number refused by both
+  // readers (a decimal beyond a double's range), in today's words.
+  const bool today =
+      reading == WrittenReading::PlainSum || (plain.ofNumber && plain.column == written.column);
+  if (error != nullptr) *error = today ? plain : written;
   return false;
 }
 

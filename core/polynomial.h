@@ -29,6 +29,9 @@ namespace basin {
 struct PolynomialError {
   int column;  // of the offending character, from 1; one past the end for "too short"
   std::string message;
+  // The number at `column` is at fault, not the way the text is written: it
+  // rounds to 0, overflows, or is no finite number.
+  bool ofNumber = false;
 };
 
 // Reads `text` into *out and returns true, or leaves *out alone, fills
