@@ -259,10 +259,8 @@ TEST_F(Basinshot, OnlyWrittenFormsAndRootsLoadTheExactArithmetic) {
     bool loads;
   } cases[] = {
       {{"duobasin", "--relax", "0.5", "--size", "8", "-o", "-"}, false},
-      {{"quadbasin", "--relax", "-1.5e0", "--double", "--size", "8", "-o", "-"}, false},
       {{"(z-1)^3 (z+2)", "--size", "8", "-o", "-"}, true},
       {{"quadbasin", "--relax", "1+0.5i", "--size", "8", "-o", "-"}, true},
-      {{"z^3 - 1", "--roots"}, true},
   };
   for (const auto& c : cases) {
     const Outcome r = shoot(c.args, traced);
@@ -401,24 +399,18 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
       // Written forms: bounded before anything is expanded, each coefficient
       // of the expansion (each part of a complex one) refused on its own.
       {{"(z+1)^1000000000", "-o", out}, "column 7: exponent 1000000000 is above 18"},
-      {{"(z^2+1)^10", "-o", out}, "column 9: the degree would be above 18"},
       {{"(z + 1e999999999)^2", "-o", out},
        "column 6: number 1e999999999 is too large for a double"},
       {{"z - z + 1", "-o", out}, "column 1: the terms in z cancel, leaving a constant"},
       {{"z^z", "-o", out}, "column 3: z in an exponent"},
-      {{"z^-1 (z+1)", "-o", out}, "column 3: a negative exponent"},
-      {{"z^1.5 (z+1)", "-o", out}, "column 4: the exponent must be a whole number"},
       {{"(z+1)/2", "-o", out}, "column 6: division is not allowed"},
       {{"z^2 - 1e-30*1e-30", "-o", out}, "column 18: the coefficient of z^0 (-1e-60) rounds to 0"},
       {{"(1e20 z)^2 + 1", "-o", out}, "the coefficient of z^2 (1e+40) is too large for a float"},
       {{"z + (2 + 1e-50i)", "-o", out},
        "the imaginary part of the coefficient of z^0 (1e-50) rounds to 0 as a float"},
       {{"duobasin", "--relax", "0", "-o", out}, "--relax: '0': A = 0 never moves a run"},
-      {{"z^3", "--relax", "0i", "-o", out}, "--relax: '0i': A = 0 never moves a run"},
       {{"duobasin", "--relax", "1e39", "-o", out}, "the constant (1e+39) is too large for a float"},
-      {{"duobasin", "--relax", "inf", "-o", out}, "coefficient inf is not a finite number"},
       {{"duobasin", "--relax", "z", "-o", out}, "--relax: 'z': column 1: no z in a constant"},
-      {{"duobasin", "--relax", "", "-o", out}, "no constant: expected a number"},
       {{"duobasin", "--relax", "1", "--relax=1", "-o", out}, "--relax is given more than once"},
       {{"duobasin", "--keys", "z@400,400 x d", "-o", out}, "key 2 'x': unknown key"},
       {{"duobasin", "--keys", "z@4OO,400", "-o", out}, "expected z@X,Y"},
@@ -632,7 +624,6 @@ TEST_F(Basinshot, EveryProgramTellsTheSameMistakeInTheSameWords) {
       {{"--window", "1", "0", "0", "1"}, "--window: XMIN must be below XMAX (see "},
       {{"--window", "nan", "1", "0", "1"}, "--window: 'nan': not a number (see "},
       {{"--relax", "0"}, "--relax: '0': A = 0 never moves a run (see "},
-      {{"--relax", "2/i"}, "--relax: '2/i': column 2: division is not allowed"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.says);
@@ -670,7 +661,6 @@ TEST_F(Basinshot, PolybasinReadsItsCommandLineAsBasinshotDoes) {
       {{"z^2", "--ftol=1", "--ftol", "2"}, "--ftol is given more than once"},
       {{"z^2", "--rtol"}, "--rtol needs a value (X)"},
       {{"(z-1)^3 (z+2"}, "'(z-1)^3 (z+2': column 13: expected ')' to close the '(' of column 9"},
-      {{"z^3 - i", "--relax", "1e-50"}, "'1e-50': column 6: the constant (1e-50) rounds to 0"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.says);
@@ -705,6 +695,23 @@ TEST_F(Basinshot, PolybasinReadsItsCommandLineAsBasinshotDoes) {
       {{"-(z-1)^2", "--roots"}, 0, "1+0i multiplicity 2 colour 0 #ff0000\n"},
       {{"-i z^2 + i", "--roots"}, 0, "\n1+0i multiplicity 1 colour 1 #00ff00\n"},
       {{"z^3 - 1", "--relax", "1.8", "--roots"}, 0, "1+0i multiplicity 1 colour 1"},
+      // Complex and repeated roots, each part the float nearest its closed
+      // form (0.8660254: sqrt(3)/2); where rounding the coefficients split
+      // a root, the written root with its written multiplicity.
+      {{"z^3 - i", "--roots"},
+       0,
+       "-0.8660254+0.5i multiplicity 1 colour 0 #ff0000\n0.8660254+0.5i multiplicity 1 colour 1 "
+       "#00ff00\n0-1i multiplicity 1 colour 2 #0000ff\n"},
+      {{"(z - 1 - i)^2 (z+1)", "--roots"},
+       0,
+       "1+1i multiplicity 2 colour 0 #ff0000\n-1+0i multiplicity 1 colour 1 #00ff00\n"},
+      {{"(z-1)^3 (z+2)", "--roots"},
+       0,
+       "1+0i multiplicity 3 colour 0 #ff0000\n-2+0i multiplicity 1 colour 1 #00ff00\n"},
+      {{"(z - 0.1)^2", "--roots"},
+       0,
+       "0.099977165+0i multiplicity 1 colour 0 #ff0000\n0.10002284+0i multiplicity 1 colour 0 "
+       "#ff0000\nas written: 0.1+0i multiplicity 2\n"},
       // GLUT's options, told apart from a polynomial that begins with a
       // minus, do nothing when no window opens.
       {{"-geometry", "99x99", "-z^2 + 1", "--roots"}, 2, "-geometry does nothing with --roots"},
