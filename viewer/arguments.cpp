@@ -15,9 +15,10 @@ const std::string POLYBASIN_USAGE =
     "\n"
     "  POLY       a polynomial in z of degree 1 ... " +
     std::to_string(MAXDEGREE) +
-    ", written as you would: \"z^3 - 1\",\n"
-    "             \"(z-1)^3 (z+2)\", \"z^3 - i\", \"-0.5i z^2 + 2(z+1)\": sums, products\n"
-    "             ('*' optional), parentheses, whole powers, decimal numbers and i;\n"
+    ", written as you would:\n"
+    "             \"z^3 - 1\", \"(z-1)^3 (z+2)\", \"z^3 - i\", \"-0.5i z^2 + 2(z+1)\":\n"
+    "             sums, products ('*' optional), parentheses, whole powers,\n"
+    "             decimal numbers and i;\n"
     "             it may follow --, as in polybasin -- \"-z^2 + 1\"\n"
     "  --ftol X   convergence tolerance on |f(z)|^2 (default 1e-10)\n"
     "  --rtol X   squared distance within which two runs found one root (default 1e-8)\n"
