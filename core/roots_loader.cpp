@@ -56,7 +56,12 @@ F entry(const char* name) {
 }
 #define BASIN_ENTRY(name) entry<decltype(&name)>(#name)
 #else
-#define BASIN_ENTRY(name) (&name)
+// The entry point itself, linked in.
+template <class F>
+F entry(F linked) {
+  return linked;
+}
+#define BASIN_ENTRY(name) entry(&name)
 #endif
 
 }  // namespace
