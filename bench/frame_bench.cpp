@@ -49,6 +49,17 @@ namespace {
 const Variant CUBE{"cube", {{{1, 3}, {-1, 0}}, 2}, 1e-10f, 1e-8f, 1};
 // Three terms: the general kernel, which reads its term tables as it goes.
 const Variant TRINOMIAL{"trinomial", {{{1, 4}, {-1, 2}, {-1, 0}}, 3}, 1e-10f, 1e-8f, 1};
+// Complex coefficients, each term the complex product: beside the real
+// tables of the same shapes, per step.
+const Variant COMPLEX_CUBE{"complex-cube", {{{1, 3}, {0, 0, -1}}, 2}, 1e-10f, 1e-8f, 1};
+const Variant COMPLEX_TRINOMIAL{
+    "complex-trinomial", {{{1, 4}, {0, 2, -1}, {-1, 0}}, 3}, 1e-10f, 1e-8f, 1};
+// The relaxed step, z - A f/f', on the kernel's z^N + c.
+const Variant RELAXED_CUBE = [] {
+  Variant cube{"relaxed-cube", {{{1, 3}, {-1, 0}}, 2}, 1e-10f, 1e-8f, 1};
+  cube.relax = WideComplex{1.5, 0.5};
+  return cube;
+}();
 
 Variant userVariant(const char* text) {
   Terms p;
@@ -252,8 +263,13 @@ BENCHMARK_CAPTURE(solverAlone, quadbasin, QUADBASIN)->Apply(configure);
 // The programs' double models (--double), named "-double", the same.
 void registerPaths() {
   const int cores = std::max(1, int(std::thread::hardware_concurrency()));
+  const auto solverOnly = [](const Variant* v) {
+    return v == &CUBE || v == &TRINOMIAL || v == &COMPLEX_CUBE || v == &COMPLEX_TRINOMIAL ||
+           v == &RELAXED_CUBE;
+  };
   for (const Variant* variant :
-       {&DUOBASIN, &QUADBASIN, &CUBE, &TRINOMIAL, &WIDE_DUOBASIN, &WIDE_QUADBASIN}) {
+       {&DUOBASIN, &QUADBASIN, &CUBE, &TRINOMIAL, &COMPLEX_CUBE, &COMPLEX_TRINOMIAL, &RELAXED_CUBE,
+        &WIDE_DUOBASIN, &WIDE_QUADBASIN}) {
     const bool wide = variant->precision == Precision::Double;
     const std::string program = std::string(variant->name) + (wide ? "-double" : "");
     for (LanePath path : LANE_PATHS) {
@@ -262,7 +278,7 @@ void registerPaths() {
       benchmark::RegisterBenchmark(("solverLanes/" + program + lanes).c_str(),
                                    wide ? solverLanes<double> : solverLanes<float>, *variant, path)
           ->Apply(configure);
-      if (variant == &CUBE || variant == &TRINOMIAL) continue;
+      if (solverOnly(variant)) continue;
       for (int threads : {1, cores})
         benchmark::RegisterBenchmark(
             ("wholeFrame/" + program + lanes + "/threads:" + std::to_string(threads)).c_str(),
@@ -276,7 +292,7 @@ void registerPaths() {
             ->MinTime(3.0)
             ->UseRealTime();
     }
-    if (variant != &CUBE && variant != &TRINOMIAL)
+    if (!solverOnly(variant))
       benchmark::RegisterBenchmark(("wholeFrame/" + program + "/progress").c_str(), wholeFrame,
                                    *variant, fastestLanePath(), cores, true, 0, Size{})
           ->Apply(configure)

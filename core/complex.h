@@ -7,9 +7,9 @@
 // subnormal, never a trap); with double storage there is nothing left to
 // round, and the same routines compute the same formulas in double.
 //
-// The destination comes first. addcom, subcom and multcom may write over one
-// of their operands; divcom and pwrcom write the real part before they read
-// the operands again, so their destination must not be an operand.
+// The destination comes first. addcom, subcom, multcom and prodcom may write
+// over one of their operands; divcom and pwrcom write the real part before
+// they read the operands again, so their destination must not be an operand.
 #pragma once
 
 #include <cstdlib>
@@ -119,6 +119,18 @@ template <class T>
 inline void multcom(BasicComplex<T>* out, T real, const BasicComplex<T>* in) {
   out->re = storedAs<T>(double(real) * double(in->re));
   out->im = storedAs<T>(double(real) * double(in->im));
+}
+
+// The complex product in1 * in2: re = a c - b d and im = a d + b c for
+// in1 = a + bi and in2 = c + di, each part computed in double from the
+// stored parts and stored once. A complex coefficient times a power of z,
+// and the relaxation times the Newton step, are this product.
+template <class T>
+inline void prodcom(BasicComplex<T>* out, const BasicComplex<T>* in1, const BasicComplex<T>* in2) {
+  const double a = in1->re, b = in1->im, c = in2->re, d = in2->im;
+  const T re = storedAs<T>(a * c - b * d);
+  const T im = storedAs<T>(a * d + b * c);
+  *out = BasicComplex<T>{re, im};
 }
 
 // num / den through the conjugate; d stays double. No guard for d = 0: the

@@ -79,19 +79,26 @@ LANE_INLINE void take(Group<T>& g, int lane, Row<T>& row) {
   g.target[lane] = row.out + row.next++;
 }
 
-// The iterate after z - step, the step the quotient stored; a stopped lane
-// keeps z. Doubles are blended. A stopped float lane subtracts +0 instead,
+// The iterate after z - step, the step (the quotient, or the relaxed step)
+// stored; a stopped lane keeps z. Doubles are blended. A stopped float lane subtracts +0 instead,
 // where a blend would need the mask narrowed to float lanes first: z - (+0)
 // is z for every float but a signalling NaN, which only a start can be; it
 // stops at once and ends quieted, as when the lanes held floats as doubles.
 template <class T>
-LANE_INLINE Stored<T> stepped(const Stored<T>& z, const Cx& quotient, Mask stopped) {
+LANE_INLINE Stored<T> stepped(const Stored<T>& z, const Cx& step, Mask stopped) {
   if constexpr (PRECISION_OF<T> == Precision::Float) {
-    return minus(z, store<T>(Cx{stopped ? Real{} : quotient.re, stopped ? Real{} : quotient.im}));
+    return minus(z, store<T>(Cx{stopped ? Real{} : step.re, stopped ? Real{} : step.im}));
   } else {
-    const Stored<T> moved = minus(z, store<T>(quotient));
+    const Stored<T> moved = minus(z, store<T>(step));
     return {stopped ? z.re : moved.re, stopped ? z.im : moved.im};
   }
+}
+
+// The Newton step f/f' as a relaxed step takes it: the quotient stored,
+// then A times it (prodcom) stored, held widened for the stepping.
+template <class T>
+LANE_INLINE Cx relaxedStep(const Cx& relax, const Cx& quotient) {
+  return wide(product<T>(relax, wide(store<T>(quotient))));
 }
 
 // One iteration of newton in every lane, its tests in the same order.
@@ -115,9 +122,13 @@ LANE_INLINE void iterate(Group<T> (&groups)[GROUPS], const Row<T>& row) {
   }
   // A stopped lane keeps its iterate and count; the others step, and a run
   // that has made MAXITS steps ends with ITS MAXITS + 1.
+  Cx step[GROUPS];
+  EACH_GROUP(g) step[g] = quotient(f[g], slope[g]);
+  // The step stored again is the same value: stepped rounds nothing more.
+  if (row.tables.relaxed) EACH_GROUP(g) step[g] = relaxedStep<T>(row.tables.relax, step[g]);
   EACH_GROUP(g) {
     Group<T>& group = groups[g];
-    const Stored<T> next = stepped(z[g], quotient(f[g], slope[g]), stopped[g]);
+    const Stored<T> next = stepped(z[g], step[g], stopped[g]);
     group.z.re = next.re;
     group.z.im = next.im;
     group.its = stopped[g] ? group.its : group.its + 1.0;
@@ -314,7 +325,8 @@ LANE_INLINE void runRows(const LaneTables& tables, const T* xs, const T* ys, int
   runRows<T, Shape, false>(tables, xs, ys, n, rows, outs);
 }
 
-// The rows on the first shape that fits their tables; Interpreted fits all.
+// The rows on the first shape that fits their tables; Interpreted<true>
+// fits all.
 template <class T, class Shape, class... Others>
 LANE_INLINE void runFitting(const LaneTables& tables, const T* xs, const T* ys, int n, int rows,
                             BasicOutcome<T>* const* outs) {
@@ -329,8 +341,8 @@ LANE_INLINE void runFitting(const LaneTables& tables, const T* xs, const T* ys, 
 template <class T>
 LANE_INLINE void runAnyRows(const LaneTables& tables, const T* xs, const T* ys, int n, int rows,
                             BasicOutcome<T>* const* outs) {
-  runFitting<T, Binomial<2>, Binomial<3>, Binomial<4>, Binomial<5>, Binomial<6>, Interpreted>(
-      tables, xs, ys, n, rows, outs);
+  runFitting<T, Binomial<2>, Binomial<3>, Binomial<4>, Binomial<5>, Binomial<6>, Interpreted<false>,
+             Interpreted<true>>(tables, xs, ys, n, rows, outs);
 }
 
 }  // namespace

@@ -18,10 +18,12 @@ constexpr int MAXPOWER = MAXDEGREE;
 // One term as the lanes use it: coefficient * z^power, with power the
 // exponent truncated (a negative one acts as 1, as pwrcom copies its input
 // for every n other than 0 that leaves its loop empty). A power-0 term is
-// the same (coefficient * 1, coefficient * 0) in every run, kept ready in
-// `constant` as the stores would leave it.
+// the same coefficient times (1, 0) in every run, kept ready in `constant`
+// as the stores would leave it. `imaginary` is the coefficient's imaginary
+// part, 0 for a real term.
 struct LaneTerm {
   double coefficient;
+  double imaginary;
   int power;
   double constant[2];
 };
@@ -31,8 +33,11 @@ struct LaneTables {
   int polyTerms;
   LaneTerm deriv[MAXTERMS];
   int derivTerms;
-  int highest;  // the highest power either table uses, at least 1
+  int highest;   // the highest power either table uses, at least 1
+  bool complex;  // some term of either table has an imaginary part
   double ftol;
+  double relax[2];        // the step's factor A, (1, 0) for the plain step
+  bool relaxed;           // A is not 1
   bool branchFreeRetire;  // the speed measure of core/speed.h, read as the job was made
 };
 

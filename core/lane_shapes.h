@@ -1,7 +1,8 @@
 // The polynomial layer of the solver's kernel: how one iteration finds
 // f(z) and f'(z) in every lane, from the term tables made ready for the
-// lanes (LaneTables), for any table (Interpreted) and, with everything in
-// registers, for z^N + c (Binomial<N>). Included by core/lane_kernel.cpp
+// lanes (LaneTables), for any real table (Interpreted<false>), any table
+// with complex coefficients (Interpreted<true>) and, with everything in
+// registers, for a real z^N + c (Binomial<N>). Included by core/lane_kernel.cpp
 // alone, after the vector layer (core/lane_vectors.h).
 #pragma once
 
@@ -30,6 +31,7 @@ constexpr int GROUPS = 4;
 template <class T>
 struct TermIn {
   T coefficient;
+  T imaginary;
   int power;
   T constant[2];
 };
@@ -41,13 +43,16 @@ struct TablesIn {
   TermIn<T> deriv[MAXTERMS];
   int derivTerms;
   int highest;
+  Cx relax;  // the step's factor A in every lane
+  bool relaxed;
 };
 
 template <class T>
 LANE_INLINE void convertTerms(const LaneTerm* terms, int count, TermIn<T>* into) {
   for (int i = 0; i < count; ++i) {
     const LaneTerm& t = terms[i];
-    into[i] = TermIn<T>{T(t.coefficient), t.power, {T(t.constant[0]), T(t.constant[1])}};
+    into[i] =
+        TermIn<T>{T(t.coefficient), T(t.imaginary), t.power, {T(t.constant[0]), T(t.constant[1])}};
   }
 }
 
@@ -58,6 +63,8 @@ LANE_INLINE void convertTables(const LaneTables& tables, TablesIn<T>* into) {
   into->polyTerms = tables.polyTerms;
   into->derivTerms = tables.derivTerms;
   into->highest = tables.highest;
+  into->relax = Cx{splat(tables.relax[0]), splat(tables.relax[1])};
+  into->relaxed = tables.relaxed;
 }
 
 // A term of power 1 or more, as multcom leaves it, from the power of z
@@ -68,16 +75,28 @@ LANE_INLINE Stored<T> termOf(const TermIn<T>& term, const Stored<T>& power) {
   return scaled<T>(splat(term.coefficient), power);
 }
 
+// A term of power 1 or more with a complex coefficient, as prodcom leaves
+// it: each part in double from the stored parts, stored once.
+template <class T>
+LANE_INLINE Stored<T> complexTermOf(const TermIn<T>& term, const Stored<T>& power) {
+  return product<T>(Cx{splat(double(term.coefficient)), splat(double(term.imaginary))},
+                    wide(power));
+}
+
 // A power-0 term: the same in every run.
 template <class T>
 LANE_INLINE Stored<T> constantOf(const TermIn<T>& term) {
   return {splat(term.constant[0]), splat(term.constant[1])};
 }
 
-// One term at z, as pwrcom and multcom leave it.
-template <class T>
+// One term at z, as pwrcom and multcom (or, in a table with complex
+// coefficients, prodcom) leave it.
+template <class T, bool Complex>
 LANE_INLINE Stored<T> termAt(const TermIn<T>& term, const Stored<T>* powers) {
   if (term.power == 0) return constantOf<T>(term);
+  if constexpr (Complex) {
+    if (term.imaginary != T(0)) return complexTermOf<T>(term, powers[term.power]);
+  }
   return termOf<T>(term, powers[term.power]);
 }
 
@@ -94,25 +113,27 @@ LANE_INLINE Stored<T> fromZero(const Stored<T>& first) {
 // term of both tables. The sum starts at (0, 0) and adds the terms in table
 // order, each sum stored. The first sum, 0 + a float, is that float (or +0
 // for -0) and needs no rounding, but it must still be added.
-template <class T>
+template <class T, bool Complex>
 LANE_INLINE Stored<T> evaluate(const TermIn<T>* terms, int count, const Stored<T>* powers) {
   if (count == 0) return Stored<T>{};
-  Stored<T> sum = fromZero(termAt<T>(terms[0], powers));
-  for (int i = 1; i < count; ++i) sum = plus(sum, termAt<T>(terms[i], powers));
+  Stored<T> sum = fromZero(termAt<T, Complex>(terms[0], powers));
+  for (int i = 1; i < count; ++i) sum = plus(sum, termAt<T, Complex>(terms[i], powers));
   return sum;
 }
 
 // How an iteration finds f(z) and f'(z), each the same operations in the
 // same order as the scalar run:
-// - Interpreted: any term tables, read as they come, the powers of z kept
-//   in an array.
-// - Binomial<N>: a z^N + c, whose derivative is b z^(N-1) (duobasin,
+// - Interpreted<Complex>: any term tables, read as they come, the powers of
+//   z kept in an array; Interpreted<false> takes real tables only, with no
+//   test of each term's imaginary part, and Interpreted<true> any table.
+// - Binomial<N>: a real z^N + c, whose derivative is b z^(N-1) (duobasin,
 //   quadbasin, z^N - 1): the powers and the terms in registers, nothing
 //   looked up while the run goes on.
 // A power is widened only to make the next one: the highest is read by
 // its terms alone.
+template <bool Complex>
 struct Interpreted {
-  static bool fits(const LaneTables&) { return true; }
+  static bool fits(const LaneTables& t) { return Complex || !t.complex; }
 
   // Group after group: each needs its own array of powers.
   template <class T>
@@ -127,8 +148,8 @@ struct Interpreted {
         powers[k] = times<T>(below, wideZ);
         if (k < tables.highest) below = wide(powers[k]);
       }
-      f[g] = evaluate<T>(tables.poly, tables.polyTerms, powers);
-      slope[g] = evaluate<T>(tables.deriv, tables.derivTerms, powers);
+      f[g] = evaluate<T, Complex>(tables.poly, tables.polyTerms, powers);
+      slope[g] = evaluate<T, Complex>(tables.deriv, tables.derivTerms, powers);
     }
   }
 };
@@ -136,8 +157,8 @@ struct Interpreted {
 template <int N>
 struct Binomial {
   static bool fits(const LaneTables& t) {
-    return t.highest == N && t.polyTerms == 2 && t.poly[0].power == N && t.poly[1].power == 0 &&
-           t.derivTerms == 1 && t.deriv[0].power == N - 1;
+    return !t.complex && t.highest == N && t.polyTerms == 2 && t.poly[0].power == N &&
+           t.poly[1].power == 0 && t.derivTerms == 1 && t.deriv[0].power == N - 1;
   }
 
   template <class T>

@@ -130,6 +130,12 @@ LANE_INLINE Stored<T> times(const Cx& t, const Cx& z) {  // one step of pwrcom
   return store<T>(Cx{t.re * z.re - t.im * z.im, t.im * z.re + t.re * z.im});
 }
 
+// prodcom: a = x.re, b = x.im, c = y.re, d = y.im.
+template <class T>
+LANE_INLINE Stored<T> product(const Cx& x, const Cx& y) {
+  return store<T>(Cx{x.re * y.re - x.im * y.im, x.re * y.im + x.im * y.re});
+}
+
 template <class T>
 LANE_INLINE Stored<T> scaled(typename Storage<T>::Vector c, const Stored<T>& t) {
   return {c * t.re, c * t.im};

@@ -52,18 +52,20 @@ LanePath fastestSupported() {
 // False for an exponent whose power the lanes do not keep; NaN fails both
 // comparisons, and the range check comes before the conversion to int.
 template <class T>
-bool prepareTerms(const BasicTerm<T>* table, int count, LaneTerm* terms, int* highest) {
+bool prepareTerms(const BasicTerm<T>* table, int count, LaneTerm* terms, int* highest,
+                  bool* complex) {
   for (int i = 0; i < count; ++i) {
     const BasicTerm<T>& term = table[i];
     if (!(term.exponent > T(-2) && term.exponent < T(MAXPOWER + 1))) return false;
     const int n = int(term.exponent);
-    const double c = term.coefficient;
-    terms[i] = LaneTerm{c,
-                        n == 0  ? 0
-                        : n < 0 ? 1
-                                : n,
-                        {storedAs<T>(c * 1.0), storedAs<T>(c * 0.0)}};
+    const double a = term.coefficient, b = term.imaginary;
+    // The constant as multcom or prodcom leaves the coefficient times (1, 0).
+    const double constant[2] = {
+        isReal(term) ? storedAs<T>(a * 1.0) : storedAs<T>(a * 1.0 - b * 0.0),
+        isReal(term) ? storedAs<T>(a * 0.0) : storedAs<T>(a * 0.0 + b * 1.0)};
+    terms[i] = LaneTerm{a, b, n == 0 ? 0 : n < 0 ? 1 : n, {constant[0], constant[1]}};
     if (terms[i].power > *highest) *highest = terms[i].power;
+    *complex = *complex || !isReal(term);
   }
   return true;
 }
@@ -76,11 +78,17 @@ bool prepareLanes(const BasicSolver<T>& solver, LaneTables* tables) {
   tables->polyTerms = terms > 0 ? terms : 0;
   tables->derivTerms = terms > 1 ? terms - 1 : 0;
   tables->highest = 1;
+  tables->complex = false;
   tables->ftol = solver.FTOL;
+  tables->relax[0] = solver.RELAX.re;
+  tables->relax[1] = solver.RELAX.im;
+  tables->relaxed = solver.relaxed;
   tables->branchFreeRetire = speedMeasures().branchFreeRetire;
   return tables->polyTerms <= MAXTERMS &&
-         prepareTerms(solver.POLY.term, tables->polyTerms, tables->poly, &tables->highest) &&
-         prepareTerms(solver.DERIV, tables->derivTerms, tables->deriv, &tables->highest);
+         prepareTerms(solver.POLY.term, tables->polyTerms, tables->poly, &tables->highest,
+                      &tables->complex) &&
+         prepareTerms(solver.DERIV, tables->derivTerms, tables->deriv, &tables->highest,
+                      &tables->complex);
 }
 
 bool laneSupported(LanePath path) { return setOf(path).supported(); }

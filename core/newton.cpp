@@ -11,7 +11,8 @@ BasicTerms<T> tableOf(const Terms& given) {
   BasicTerms<T> table;
   table.count = given.count;
   for (int i = 0; i < given.count; ++i)
-    table.term[i] = BasicTerm<T>{T(given.term[i].coefficient), T(given.term[i].exponent)};
+    table.term[i] = BasicTerm<T>{T(given.term[i].coefficient), T(given.term[i].exponent),
+                                 T(given.term[i].imaginary)};
   return table;
 }
 
@@ -19,14 +20,18 @@ BasicTerms<T> tableOf(const Terms& given) {
 
 template <class T>
 BasicSolver<T>::BasicSolver(const Variant& variant)
-    : POLY(tableOf<T>(variant.POLY)), FTOL(T(variant.FTOL)) {}
+    : POLY(tableOf<T>(variant.POLY)),
+      FTOL(T(variant.FTOL)),
+      RELAX{T(variant.relax.re), T(variant.relax.im)},
+      relaxed(!isPlainStep(variant.relax)) {}
 
 template <class T>
 void derive(BasicSolver<T>& solver) {
   for (int i = 0; i + 1 < solver.POLY.count; ++i) {
     const BasicTerm<T>& term = solver.POLY.term[i];
     solver.DERIV[i] = BasicTerm<T>{storedAs<T>(double(term.coefficient) * term.exponent),
-                                   storedAs<T>(double(term.exponent) - 1.0)};
+                                   storedAs<T>(double(term.exponent) - 1.0),
+                                   storedAs<T>(double(term.imaginary) * term.exponent)};
   }
   solver.R2 = degreeOf(solver.POLY);
 }
@@ -40,7 +45,12 @@ inline void evaluate(const BasicTerm<T>* table, int count, BasicComplex<T>* out,
   for (int i = 0; i < count; ++i) {
     BasicComplex<T> temp;
     pwrcom(&temp, in, int(table[i].exponent));
-    multcom(&temp, table[i].coefficient, &temp);
+    if (isReal(table[i])) {
+      multcom(&temp, table[i].coefficient, &temp);
+    } else {
+      const BasicComplex<T> coefficient{table[i].coefficient, table[i].imaginary};
+      prodcom(&temp, &coefficient, &temp);
+    }
     addcom(out, out, &temp);
   }
 }
@@ -86,6 +96,7 @@ BasicOutcome<T> run(const BasicSolver<T>& solver, BasicComplex<T> start, Visit&&
     if (!(norm2(slope) > DTOL)) break;
     BasicComplex<T> step;
     divcom(&step, &f, &slope);
+    if (solver.relaxed) prodcom(&step, &solver.RELAX, &step);
     subcom(&point, &point, &step);
   }
   return run;

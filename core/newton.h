@@ -4,7 +4,10 @@
 //
 // A polynomial is a short table of (coefficient, exponent) terms with the
 // constant term last: `Terms`, the one term table the parser, the programs
-// and the solver share. The start-up derivation (`derive`) fills the
+// and the solver share. A coefficient may be complex: its imaginary part
+// sits beside it, and a term whose imaginary part is 0 is summed exactly as
+// a real one. The step may be relaxed, z <- z - A f(z)/f'(z), A complex; A
+// = 1 is the plain step. The start-up derivation (`derive`) fills the
 // derivative's table DERIV and the degree R2 once; `newton` then runs from
 // any number of start points, leaving the outcome of the last run in ITS
 // (the iteration at which it stopped, from 1) and FAULT (1 = no root).
@@ -25,9 +28,17 @@ constexpr int MAXTERMS = MAXDEGREE + 1;  // one term for each exponent 0 ... MAX
 
 template <class T>
 struct BasicTerm {
-  T coefficient;
-  T exponent;  // a non-negative whole number, used truncated to int
+  T coefficient;   // the real part of a complex one
+  T exponent;      // a non-negative whole number, used truncated to int
+  T imaginary{0};  // the coefficient's imaginary part; 0: a real term
 };
+
+// Whether a term is summed as a real coefficient times a power (multcom),
+// or as the complex product (prodcom).
+template <class T>
+bool isReal(const BasicTerm<T>& term) {
+  return term.imaginary == T(0);
+}
 
 // A polynomial's term table: `count` entries of `term` in use, in the order
 // they are summed, the constant last.
@@ -66,7 +77,11 @@ struct Variant {
   std::string formula = "";                // the polynomial as a person writes it: "z^2 - 1"
   bool fromUser = false;                   // written by the user, not one of the named programs
   Precision precision = Precision::Float;  // what every value is stored as
+  WideComplex relax = {1, 0};              // the step's factor A, each part a stored value
 };
+
+// Whether `relax` is the plain step's 1, which takes the plain step's path.
+inline bool isPlainStep(const WideComplex& relax) { return relax.re == 1 && relax.im == 0; }
 
 // The solver of one storage type T: its tables hold T values.
 template <class T>
@@ -75,6 +90,8 @@ struct BasicSolver {
 
   BasicTerms<T> POLY;
   T FTOL;
+  BasicComplex<T> RELAX;  // the step's factor A
+  bool relaxed;           // A is not 1: the step is multiplied by it
   BasicTerm<T> DERIV[MAXTERMS] = {};
   int R2 = 0;
   int ITS = 0;
@@ -85,11 +102,14 @@ using Solver = BasicSolver<float>;
 using WideSolver = BasicSolver<double>;
 
 // Fills DERIV (one term fewer than POLY; the last term is the constant) and
-// R2, the largest exponent.
+// R2, the largest exponent. A term (a + bi) z^e gives (e a + e b i) z^(e-1),
+// each part stored once.
 template <class T>
 void derive(BasicSolver<T>& solver);
 
-// f(in) over POLY and f'(in) over DERIV, terms summed in table order.
+// f(in) over POLY and f'(in) over DERIV, terms summed in table order: each
+// term the power of in (pwrcom), times its coefficient (multcom for a real
+// one, prodcom for a complex one).
 template <class T>
 void func(const BasicSolver<T>& solver, BasicComplex<T>* out, const BasicComplex<T>* in);
 template <class T>
@@ -110,7 +130,8 @@ using Outcome = BasicOutcome<float>;
 using WideOutcome = BasicOutcome<double>;
 
 // The run from `start`. It reads the solver's tables and nothing else, so
-// any number of threads may share one solver.
+// any number of threads may share one solver. A relaxed step stores the
+// quotient f/f', then RELAX times it (prodcom), then the difference.
 template <class T>
 BasicOutcome<T> solve(const BasicSolver<T>& solver, BasicComplex<T> start);
 

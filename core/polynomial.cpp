@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "core/text.h"
+#include "core/written.h"
 
 namespace basin {
 namespace {
@@ -41,6 +42,10 @@ struct Reader {
   }
   bool fail(std::size_t where, const std::string& message) {
     error = PolynomialError{int(where) + 1, message};
+    return false;
+  }
+  bool failNumber(std::size_t where, const std::string& message) {
+    error = PolynomialError{int(where) + 1, message, true};
     return false;
   }
   // The character at `at` is not what `expected` says should come there.
@@ -87,9 +92,9 @@ bool readNumber(Reader& r, double* value) {
   *value = readStored(number.c_str(), &end, r.precision);
   if (*end != '\0') return r.fail(start, "cannot read the number " + number);
   if (std::isinf(*value))
-    return r.fail(start, "coefficient " + number + " is too large for " + r.typeName());
+    return r.failNumber(start, "coefficient " + number + " is too large for " + r.typeName());
   if (*value == 0 && hasNonzeroDigit(number))
-    return r.fail(start, "coefficient " + number + " rounds to 0 as " + r.typeName());
+    return r.failNumber(start, "coefficient " + number + " rounds to 0 as " + r.typeName());
   return true;
 }
 
@@ -137,8 +142,8 @@ bool readTerm(Reader& r, double sign, Written* term) {
   // What strtod would read as a number, but no polynomial has.
   const std::string word = wordAt(r);
   if (word == "nan" || word == "inf" || word == "infinity")
-    return r.fail(r.at,
-                  "coefficient " + r.text.substr(r.at, word.size()) + " is not a finite number");
+    return r.failNumber(
+        r.at, "coefficient " + r.text.substr(r.at, word.size()) + " is not a finite number");
   const bool number = isDigit(r.peek()) || r.peek() == '.';
   if (number) {
     double value = 0;
@@ -217,6 +222,47 @@ bool parsePolynomial(const std::string& text, Terms* out, PolynomialError* error
   table.term[table.count++] = constant;
   *out = table;
   return true;
+}
+
+bool readUserPolynomial(const std::string& text, Terms* out, PolynomialError* error,
+                        Precision precision) {
+  PolynomialError plain{0, ""};
+  if (parsePolynomial(text, out, &plain, precision)) return true;
+  PolynomialError written{0, ""};
+  const WrittenReading reading = readWrittenPolynomial(text, precision, out, &written);
+  if (reading == WrittenReading::Read) return true;
+  // A plain sum keeps today's refusal; so does a number refused by both
+  // readers (a decimal beyond a double's range), in today's words.
+  const bool today =
+      reading == WrittenReading::PlainSum || (plain.ofNumber && plain.column == written.column);
+  if (error != nullptr) *error = today ? plain : written;
+  return false;
+}
+
+std::string readRelaxation(const std::string& text, WideComplex* relax, Precision precision) {
+  // A plain decimal: digits, a point and a power of ten, signed; strtod
+  // then reads the whole of it or it is no number.
+  const bool decimal =
+      !text.empty() && text.find_first_not_of("0123456789.eE+-") == std::string::npos;
+  char* end = nullptr;
+  WideComplex value{decimal ? readStored(text.c_str(), &end, precision) : 0.0, 0.0};
+  // Beyond the type's range, or not a number: the module says which.
+  const bool plain = decimal && *end == '\0' && std::isfinite(value.re) &&
+                     (value.re != 0 || !hasNonzeroDigit(text));
+  PolynomialError error{0, ""};
+  if (!plain && !readWrittenConstant(text, precision, &value, &error))
+    return describeError(text, error);
+  if (value.re == 0 && value.im == 0) return "'" + escaped(text) + "': A = 0 never moves a run";
+  *relax = value;
+  return "";
+}
+
+std::string relaxationText(const WideComplex& relax, Precision precision) {
+  const std::string re = shortestDigits(relax.re, precision);
+  if (relax.im == 0) return re;
+  const std::string im = shortestDigits(relax.im, precision) + "i";
+  if (relax.re == 0) return im;
+  return re + (im[0] == '-' ? "" : "+") + im;
 }
 
 std::string describeError(const std::string& text, const PolynomialError& error) {

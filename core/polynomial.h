@@ -29,12 +29,38 @@ namespace basin {
 struct PolynomialError {
   int column;  // of the offending character, from 1; one past the end for "too short"
   std::string message;
+  // The number at `column` is at fault, not the way the text is written: it
+  // rounds to 0, overflows, or is no finite number.
+  bool ofNumber = false;
 };
 
 // Reads `text` into *out and returns true, or leaves *out alone, fills
 // *error (when not null) and returns false.
 bool parsePolynomial(const std::string& text, Terms* out, PolynomialError* error,
                      Precision precision = Precision::Float);
+
+// Reads `text` as people write polynomials: a plain sum of distinct
+// powers as parsePolynomial reads it, with its order, its refusals and its
+// pictures; any other text (products, powers of sums, a power written
+// twice, complex coefficients) expanded exactly and rounded once, its terms
+// in descending order of exponent, the constant last, by the roots module
+// (core/written.h), which only such a text loads. Returns true with *out
+// filled, or false with *error (when not null) filled.
+bool readUserPolynomial(const std::string& text, Terms* out, PolynomialError* error,
+                        Precision precision = Precision::Float);
+
+// The step's factor A of --relax, written as a complex constant without z
+// ("0.5", "1.5+0.5i", "(1+i)^2"), each part rounded
+// once to `precision` into *relax; "" then, else why it is refused (*relax
+// untouched): A = 0, whose runs never move, and a part that is not 0 but
+// rounds to 0 or overflows. A plain decimal is read here, anything else by
+// the roots module.
+std::string readRelaxation(const std::string& text, WideComplex* relax,
+                           Precision precision = Precision::Float);
+
+// A as --relax reads it back, each part in the fewest digits that read
+// back as it: "0.5", "1.5+0.5i", "-0.25i".
+std::string relaxationText(const WideComplex& relax, Precision precision);
 
 // One line for stderr: the text quoted, with its control characters
 // escaped (core/text.h), then the column and the message, e.g.

@@ -590,11 +590,13 @@ extern "C" bool basinTableRoots(const basin::Term* table, int terms, int precisi
   basin::ExactPolynomial p;
   for (int i = 0; i < terms; ++i) {
     const double exponent = table[i].exponent;
-    if (!std::isfinite(table[i].coefficient) || !(exponent >= 0 && exponent < basin::MAXTERMS))
+    if (!std::isfinite(table[i].coefficient) || !std::isfinite(table[i].imaginary) ||
+        !(exponent >= 0 && exponent < basin::MAXTERMS))
       return false;
     const std::size_t k = std::size_t(exponent);
     if (p.size() <= k) p.resize(k + 1);
     p[k].re += mpq_class(table[i].coefficient);
+    p[k].im += mpq_class(table[i].imaginary);
   }
   return basin::certifiedRoots(p, basin::Precision(precision), roots);
 }

@@ -2,7 +2,8 @@
 // multiplicity, each part rounded once and certified.
 //
 // The polynomial has Gaussian-rational coefficients (a term table's floats
-// and doubles are exact binary fractions, so Gaussian rationals too). It is
+// and doubles are exact binary fractions, so Gaussian rationals too, and so
+// are the decimals a polynomial is written with). It is
 // split into square-free factors by Yun's algorithm (repeated gcds with the
 // derivative) in exact arithmetic over the Gaussian rationals, which makes
 // every multiplicity exact however close the roots lie. Each factor's roots
@@ -22,6 +23,7 @@
 // caches of the calling thread back when it returns.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "core/complex.h"
@@ -43,12 +45,19 @@ struct Root {
 };
 
 // The distinct roots of the polynomial of `terms` terms in `table`, its
-// coefficients exactly as stored (any order, each exponent once; a repeated
-// exponent adds up), as certifiedRoots (core/roots_module.h) gives them,
-// worked out by the roots module, loaded on demand. False, with *roots
-// empty, when they cannot be certified, for a coefficient that is not
-// finite, an exponent outside 0 ... MAXTERMS - 1, or a module that cannot be
-// loaded.
+// coefficients (real and imaginary parts) exactly as stored (any order,
+// each exponent once; a repeated exponent adds up), as certifiedRoots
+// (core/roots_module.h) gives them, worked out by the roots module, loaded
+// on demand. False, with *roots empty, when they cannot be certified, for a
+// coefficient that is not finite, an exponent outside 0 ... MAXTERMS - 1,
+// or a module that cannot be loaded.
 bool findRoots(const Term* table, int terms, Precision precision, std::vector<Root>* roots);
+
+// The distinct roots of the polynomial `text` as written, its decimals
+// taken exactly and expanded (core/written.h), before any rounding: where
+// rounding its coefficients split a repeated root or merged close ones,
+// these still hold the written multiplicities. False, with *roots empty,
+// when the text does not read or as findRoots.
+bool findWrittenRoots(const std::string& text, Precision precision, std::vector<Root>* roots);
 
 }  // namespace basin

@@ -44,6 +44,16 @@ if [ -n "$module" ]; then
   roots=$("$prefix/bin/basinshot" "z^2 - 1" --roots 2>&1)
   [ "$roots" = $'-1+0i multiplicity 1 colour 0 #ff0000\n1+0i multiplicity 1 colour 1 #00ff00' ] ||
     fail "the installed basinshot did not find the roots module: $roots"
+  # The module reads what a plain sum is not, and only it needs GMP: no
+  # program links the exact arithmetic itself.
+  written=$("$prefix/bin/basinshot" "(z-1)^2 (z-i)" --roots 2>&1)
+  [ "$written" = $'0+1i multiplicity 1 colour 0 #ff0000\n1+0i multiplicity 2 colour 1 #00ff00' ] ||
+    fail "the installed basinshot did not read a factored polynomial: $written"
+  for program in $programs; do
+    needed=$(readelf -d "$prefix/bin/$program" | grep NEEDED)
+    ! grep -Eq 'lib(gmp|mpfr|flint)' <<<"$needed" ||
+      fail "bin/$program links the exact arithmetic itself: $needed"
+  done
 fi
 
 installed=$(cd "$prefix" && find . -type f | sed 's|^\./||' | sort)

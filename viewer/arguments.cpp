@@ -15,18 +15,21 @@ namespace {
 
 const std::string POLYBASIN_USAGE =
     "usage: polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N] [--roots]\n"
-    "                 [--double] [--window XMIN XMAX YMIN YMAX] [--save-dir DIR]\n"
-    "                 [--print-size N|WxH]\n"
+    "                 [--relax A] [--double] [--window XMIN XMAX YMIN YMAX]\n"
+    "                 [--save-dir DIR] [--print-size N|WxH]\n"
     "\n"
-    "  POLY       a real polynomial in z, such as \"z^3 - 1\" or \"-0.5z^4 + z^2 - 0.25\":\n"
-    "             exponents 0 ... " +
+    "  POLY       a polynomial in z of degree 1 ... " +
     std::to_string(MAXDEGREE) +
-    ", coefficients decimal numbers, '*' optional;\n"
+    ", written as you would:\n"
+    "             \"z^3 - 1\", \"(z-1)^3 (z+2)\", \"z^3 - i\", \"-0.5i z^2 + 2(z+1)\":\n"
+    "             sums, products ('*' optional), parentheses, whole powers,\n"
+    "             decimal numbers and i;\n"
     "             it may follow --, as in polybasin -- \"-z^2 + 1\"\n"
     "  --ftol X   convergence tolerance on |f(z)|^2 (default 1e-10)\n"
     "  --rtol X   squared distance within which two runs found one root (default 1e-8)\n"
     "  --extra N  registry slots beyond the degree (default 1, at most 19 - degree)\n"
     "  --roots    print each distinct root, its multiplicity and its colour, and exit\n"
+    "  --relax A  the relaxed step z - A f(z)/f'(z), A such as 0.5 or 1.5+0.5i\n"
     "  --double   store every value as a double: far deeper zooms\n"
     "  --window XMIN XMAX YMIN YMAX\n"
     "             open on that part of the plane\n"
@@ -53,6 +56,9 @@ void printHelp(const std::string& usage, const std::string& formula) {
       "that draws it (with --size WxH when the window is not 800 x 800); the\n"
       "last 100 views are kept for u and U.\n"
       "\n"
+      "--relax A makes each step A times Newton's (A a complex number without z,\n"
+      "0.5 or 1.5+0.5i; default 1): below 1 the runs creep, taking more steps;\n"
+      "near 2 they overshoot, and the basins' boundary spreads.\n"
       "--window XMIN XMAX YMIN YMAX opens the viewer on that part of the plane\n"
       "(after the start-up frame, unseen, so the colours are as always).\n"
       "--double stores every value as a double instead of a float: zooms go far\n"
@@ -81,9 +87,12 @@ ViewerArguments readViewerArguments(const Program* program, int argc, char** arg
   ViewerArguments read;
   read.glut = setAsideGlut(argc, argv);
   const std::string name = program ? program->name : "polybasin";
-  const std::string usage =
-      program ? "usage: " + name + " [GLUT options] [--double] [--window XMIN XMAX YMIN YMAX]"
-              : POLYBASIN_USAGE;
+  const std::string indent(name.size() + 8, ' ');
+  const std::string usage = program
+                                ? "usage: " + name + " [GLUT options] [--relax A] [--double]\n" +
+                                      indent + "[--window XMIN XMAX YMIN YMAX] [--save-dir DIR]\n" +
+                                      indent + "[--print-size N|WxH]"
+                                : POLYBASIN_USAGE;
   const std::string formula = program ? program->formula : "the polynomial POLY";
   CommandLine cli(name.c_str(), [&](const CLI::App&) { printHelp(usage, formula); });
   cli.addWindowOption(&read.window, &read.hasWindow);
@@ -100,6 +109,8 @@ ViewerArguments readViewerArguments(const Program* program, int argc, char** arg
           "", ""));
   cli.addSizeOption("--print-size", &read.printSize,
                     "the size of S's prints (default: four times the\nwindow's)");
+  WideComplex relax{1, 0};
+  cli.addRelaxOption(&relax);
   PolynomialOptions user;
   if (program == nullptr) {
     cli.addPolynomialOptions(user);
@@ -114,11 +125,13 @@ ViewerArguments readViewerArguments(const Program* program, int argc, char** arg
   if (program != nullptr) {
     if (given) cli.fail("unexpected argument '" + operand + "'" + see);
     read.variant = variantOf(*program, cli.precision());
+    read.variant.relax = relax;
     return read;
   }
   if (!given) cli.fail("no polynomial given, such as \"z^3 - 1\"" + see);
   cli.readPolynomial(operand, user);
   read.variant = polynomialVariant(user.polynomial, user.text, user.tolerances, cli.precision());
+  read.variant.relax = relax;
   if (read.roots) {
     cli.refuseAny({"--window", "--save-dir", "--print-size"}, "--roots", "opens no window");
     if (!read.glut.given.empty())

@@ -3,12 +3,12 @@
 // polynomial (a named program's, or polybasin's operand), in which
 // precision, opened on which window.
 //
-//   duobasin  [GLUT options] [--double] [--window XMIN XMAX YMIN YMAX]
+//   duobasin  [GLUT options] [--relax A] [--double] [--window XMIN XMAX YMIN YMAX]
 //             [--save-dir DIR] [--print-size N|WxH]
 //   quadbasin (the same)
 //   polybasin [GLUT options] POLY [--ftol X] [--rtol X] [--extra N] [--roots]
-//             [--double] [--window XMIN XMAX YMIN YMAX] [--save-dir DIR]
-//             [--print-size N|WxH]
+//             [--relax A] [--double] [--window XMIN XMAX YMIN YMAX]
+//             [--save-dir DIR] [--print-size N|WxH]
 //
 // --help and --version are answered here, and every mistake ends the
 // program with one line and exit status 2, in the same words basinshot

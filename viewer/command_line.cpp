@@ -20,8 +20,11 @@ namespace {
 // with a minus.
 bool startsOperand(const std::string& arg) {
   if (arg.size() < 2 || arg[0] != '-') return true;
-  return std::isdigit(static_cast<unsigned char>(arg[1])) ||
-         std::strchr(". \tz", arg[1]) != nullptr;
+  // -i is the imaginary unit unless a word follows it, as in -iconic.
+  const bool unit = arg[1] == 'i' && (arg.size() == 2 || arg[2] == 'z' ||
+                                      !std::isalpha(static_cast<unsigned char>(arg[2])));
+  return unit || std::isdigit(static_cast<unsigned char>(arg[1])) ||
+         std::strchr(". \tz(", arg[1]) != nullptr;
 }
 
 // "a value (FILE)", "4 values (XMIN XMAX YMIN YMAX)".
@@ -122,6 +125,18 @@ void CommandLine::addSizeOption(const std::string& name, Size* size, const std::
           help)
       ->type_name("N|WxH")
       ->check(sides);
+}
+
+void CommandLine::addRelaxOption(WideComplex* relax) {
+  app_.add_option_function<std::string>(
+          "--relax",
+          [this, relax](const std::string& text) {
+            const std::string fault = readRelaxation(text, relax, precision_);
+            if (!fault.empty()) throw CLI::ValidationError("--relax", fault);
+          },
+          "the relaxed step z - A f(z)/f'(z), A a complex\n"
+          "number such as 0.5 or 1.5+0.5i (default 1)")
+      ->type_name("A");
 }
 
 void CommandLine::addWindowOption(Window* window, bool* given) {
@@ -275,7 +290,8 @@ std::string CommandLine::attachedFault(const std::string& arg, const std::string
 
 void CommandLine::readPolynomial(const std::string& text, PolynomialOptions& o) const {
   PolynomialError error;
-  if (!parsePolynomial(text, &o.polynomial, &error, precision_)) fail(describeError(text, error));
+  if (!readUserPolynomial(text, &o.polynomial, &error, precision_))
+    fail(describeError(text, error));
   o.text = text;
   if (const char* fault = tolerancesFault(o.polynomial, o.tolerances)) fail(fault);
 }

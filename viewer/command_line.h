@@ -1,14 +1,15 @@
 // The command line of basinshot and polybasin, in one place: the options of
 // a polynomial of the user's (--ftol, --rtol, --extra) with their checks,
-// --help, --version, --double and `--`, and every refusal in the program's
-// own words.
+// --relax, --help, --version, --double and `--`, and every refusal in the
+// program's own words.
 //
 // A program adds its own options to app() and calls parse(). The operand
 // (the program's name or the polynomial) is taken out of the arguments
 // before CLI11 reads them: the first argument that is neither an option nor
 // an option's value, or the first after `--`. A polynomial may begin with a
-// minus ("-0.5z^4 + z^2"): a dash followed by a digit, a point, a blank or
-// z starts an operand, never an option. -h, --help and --version win over
+// minus ("-0.5z^4 + z^2", "-(z-1)^2", "-i z^3"): a dash followed by a
+// digit, a point, a blank, z, '(' or an i not followed by a word starts an
+// operand, never an option. -h, --help and --version win over
 // any mistake elsewhere. An option given twice is refused, a flag too. Any
 // other mistake ends the program with one line naming what the user typed,
 // "PROGRAM: MESSAGE (see PROGRAM --help)", and exit status 2.
@@ -52,6 +53,8 @@ class CommandLine {
 
   // Adds --ftol, --rtol and --extra, read into `options`.
   void addPolynomialOptions(PolynomialOptions& options);
+  // Adds --relax A, the step's factor (readRelaxation), read into *relax.
+  void addRelaxOption(WideComplex* relax);
   // Adds --window XMIN XMAX YMIN YMAX, each edge the float (or double)
   // nearest its text, checked by parseWindow; *given tells whether it came.
   void addWindowOption(Window* window, bool* given);
@@ -78,8 +81,8 @@ class CommandLine {
   // reading values.
   Precision precision() const { return precision_; }
 
-  // Reads `text` into options.polynomial, then checks its tolerances; or
-  // ends the program naming the fault.
+  // Reads `text` into options.polynomial (readUserPolynomial), then checks
+  // its tolerances; or ends the program naming the fault.
   void readPolynomial(const std::string& text, PolynomialOptions& options) const;
 
   // Ends the program (core/failure.h): "PROGRAM: MESSAGE", exit status 2.

@@ -30,6 +30,34 @@ std::string colourName(int slot) {
   return text;
 }
 
+// The multiplicities of `roots`, in order: equal for two lists when neither
+// polynomial has a root split or merged that the other keeps.
+std::vector<int> multiplicities(const std::vector<Root>& roots) {
+  std::vector<int> counts;
+  for (const Root& root : roots) counts.push_back(root.multiplicity);
+  std::sort(counts.begin(), counts.end());
+  return counts;
+}
+
+std::string position(const Root& root, Precision precision) {
+  return number(root.re, root.wideRe, precision, false) +
+         number(root.im, root.wideIm, precision, true) + "i";
+}
+
+// The lines of the written polynomial's roots, when rounding its
+// coefficients split a repeated root or merged close ones; else none.
+std::string writtenLines(const Variant& variant, const std::vector<Root>& iterated) {
+  std::vector<Root> written;
+  if (!variant.fromUser || !findWrittenRoots(variant.formula, variant.precision, &written) ||
+      multiplicities(written) == multiplicities(iterated))
+    return "";
+  std::string lines;
+  for (const Root& root : written)
+    lines += "as written: " + position(root, variant.precision) + " multiplicity " +
+             std::to_string(root.multiplicity) + "\n";
+  return lines;
+}
+
 struct Line {
   unsigned slot;  // no slot (-1) sorts last
   std::size_t found;
@@ -52,8 +80,7 @@ bool listRoots(const Variant& variant, std::string* text) {
   for (const Root& root : roots) {
     const int slot = matchingSlot(viewer.session->registry(), WideComplex{root.re, root.im});
     lines.push_back(Line{unsigned(slot), lines.size(),
-                         number(root.re, root.wideRe, precision, false) +
-                             number(root.im, root.wideIm, precision, true) + "i multiplicity " +
+                         position(root, precision) + " multiplicity " +
                              std::to_string(root.multiplicity) + " colour " + colourName(slot) +
                              "\n"});
   }
@@ -61,6 +88,7 @@ bool listRoots(const Variant& variant, std::string* text) {
   std::sort(lines.begin(), lines.end());
   text->clear();
   for (const Line& line : lines) *text += line.text;
+  *text += writtenLines(variant, roots);
   return true;
 }
 

@@ -15,6 +15,16 @@
 // so that frame is drawn in memory (800 x 800, from -2 to 2 on each axis)
 // and each root looked up in the registry it leaves. "none": no sample of
 // that frame converged to the root; a later view may give it a colour.
+//
+// Those are the roots of the polynomial the pictures iterate, its
+// coefficients rounded to the storage type. Where that rounding split a
+// repeated root of the polynomial as written, or merged close ones, a line
+// follows for each root of the written polynomial (its decimals taken
+// exactly), with its exact multiplicity:
+//
+//   0.099977165+0i multiplicity 1 colour 0 #ff0000
+//   0.10002284+0i multiplicity 1 colour 0 #ff0000
+//   as written: 0.1+0i multiplicity 2
 #pragma once
 
 #include <string>

@@ -21,11 +21,12 @@ const std::string USAGE =
     "\n"
     "Draws the program's start-up frame without a display, then the window if one\n"
     "is given, then replays the keys as the viewer would, and saves the last frame\n"
-    "drawn as an 8-bit RGB PNG (black after a final w). POLY is a real polynomial\n"
-    "in z as polybasin takes it, such as \"z^3 - 2z + 2\" (exponents 0 ... " +
+    "drawn as an 8-bit RGB PNG (black after a final w). POLY is a polynomial in z\n"
+    "as polybasin takes it, such as \"z^3 - 2z + 2\", \"(z-1)^3 (z+2)\" or \"z^3 - i\"\n"
+    "(degree 1 ... " +
     std::to_string(MAXDEGREE) +
-    "); one\n"
-    "that begins with a minus may follow --: basinshot -o x.png -- \"-z^2 + 1\".\n";
+    "); one that begins with a minus may follow --:\n"
+    "basinshot -o x.png -- \"-z^2 + 1\".\n";
 
 std::string keysHelp() {
   return "keys separated by blanks, as typed in the viewer,\n"
@@ -78,24 +79,25 @@ void readProgram(const CommandLine& cli, const std::string& name, ShotArguments&
     const std::string option = cli.polynomialOptionGiven();
     if (!option.empty()) fail(option + " is only for a polynomial; " + name + " has its own");
     o.variant = variantOf(*program, cli.precision());
+    o.variant.relax = o.relax;
     return;
   }
-  PolynomialError error;
-  if (parsePolynomial(name, &o.user.polynomial, &error, cli.precision())) {
-    cli.readPolynomial(name, o.user);
-    o.variant =
-        polynomialVariant(o.user.polynomial, o.user.text, o.user.tolerances, cli.precision());
-    return;
-  }
-  // A word that starts with a letter other than z was meant as a name,
-  // unless it begins as a number strtod reads ("inf*z^2").
+  // A word that starts with a letter other than z or i was meant as a
+  // name, unless it begins as a number strtod reads ("inf*z^2"): no
+  // polynomial does, so it is not read as one.
   const std::string head = name.substr(0, 3);
   const bool number = strcasecmp(head.c_str(), "inf") == 0 || strcasecmp(head.c_str(), "nan") == 0;
   if (!number && !name.empty() && std::isalpha(static_cast<unsigned char>(name[0])) &&
-      name[0] != 'z')
+      name[0] != 'z' && name[0] != 'i')
     fail("unknown program '" + name + "' (expected " + programNames() +
          " or a polynomial such as \"z^3 - 1\")");
-  fail("polynomial " + describeError(name, error));
+  PolynomialError error;
+  if (!readUserPolynomial(name, &o.user.polynomial, &error, cli.precision()))
+    fail("polynomial " + describeError(name, error));
+  o.user.text = name;
+  if (const char* fault = tolerancesFault(o.user.polynomial, o.user.tolerances)) fail(fault);
+  o.variant = polynomialVariant(o.user.polynomial, o.user.text, o.user.tolerances, cli.precision());
+  o.variant.relax = o.relax;
 }
 
 void readKeys(const std::string& text, ShotArguments& o) {
@@ -130,6 +132,7 @@ void describeOptions(CommandLine& cli, ShotArguments& o) {
   app.add_option("--keys-file", o.keysFile, KEYS_FILE_HELP)->type_name("FILE");
   cli.addWindowOption(&o.shot.window, &o.shot.hasWindow);
   cli.addSizeOption("--size", &o.shot.size, SIZE_HELP);
+  cli.addRelaxOption(&o.relax);
   app.add_option("-o,--output", o.output, OUTPUT_HELP)
       ->type_name("FILE")
       ->check(CLI::Validator(

@@ -20,8 +20,9 @@ struct ShotArguments {
   ShotArguments() = default;
   ShotArguments(const ShotArguments&) = delete;  // CLI11 keeps pointers into it while reading
 
-  Variant variant{};       // what it draws, in the precision asked for
-  PolynomialOptions user;  // a polynomial of the user's, as read
+  Variant variant{};        // what it draws, in the precision asked for
+  PolynomialOptions user;   // a polynomial of the user's, as read
+  WideComplex relax{1, 0};  // --relax, given to the variant once it is read
   Shot shot;
   std::string keysFile;
   struct stat keysInput {};  // the keys file as read, to keep the picture off it

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/polynomial.h"
 #include "core/text.h"
 
 namespace basin {
@@ -18,6 +19,10 @@ std::vector<std::string> viewArguments(const Variant& variant, const Window& w) 
              shortestDigits(variant.RTOL, precision),
              "--extra",
              std::to_string(variant.EXTRASLOTS)};
+  if (!isPlainStep(variant.relax)) {
+    words.push_back("--relax");
+    words.push_back(relaxationText(variant.relax, precision));
+  }
   if (precision == Precision::Double) words.push_back("--double");
   words.push_back("--window");
   const int digits = significantDigits(precision);

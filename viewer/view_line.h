@@ -3,7 +3,9 @@
 // YMIN YMAX -o view.png", each edge printed so that it reads back as the
 // same value of the storage type T (9 significant digits for a float, 17
 // and --double for a double); for a polynomial of the user's, its text and
-// tolerances in place of the program's name; with --size WxH for a window
+// tolerances in place of the program's name; with --relax A for a relaxed
+// step (A printed so that it reads back as the same value); with --size WxH
+// for a window
 // of any other size than 800 x 800, so that the print is the window's
 // picture, pixel for pixel.
 #pragma once

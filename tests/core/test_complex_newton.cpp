@@ -103,6 +103,44 @@ TEST(Newton, StopsWhereAndWhenTheFiguresSay) {
   }
 }
 
+Variant relaxed(Variant variant, float re, float im) {
+  variant.relax = WideComplex{re, im};
+  return variant;
+}
+
+// Runs on complex coefficients end at roots known in closed form, within
+// 1e-5 (|f|^2 <= 1e-10 there): i z^3 + 1, whose derivative 3i z^2 is the
+// complex term's, has the cube roots of i. A relaxed step is z - A f/f',
+// with A f/f' the complex product, stored.
+TEST(Newton, ComplexAndRelaxedRunsEndWhereExpected) {
+  const Variant cube{"i z^3 + 1", {{{0, 3, 1}, {1, 0}}, 2}, 1e-10f, 1e-8f, 1};
+  const float r3 = float(std::sqrt(0.75));
+  const struct {
+    Variant variant;
+    float re, im;  // the start
+    int its, fault;
+    float endRe, endIm;
+  } cases[] = {
+      {cube, 1, 1, 5, 0, r3, 0.5f},  // e^(i pi/6)
+      {cube, 0, -2, 6, 0, 0, -1},
+      {relaxed(cube, 0.75f, 0.25f), -1, 1, 14, 0, -r3, 0.5f},  // |1 - A| = 0.35 a step
+      // z - 2 (z^2 - 1)/(2z) = 1/z: 2 -> 0.5 -> 2 ..., exactly, for ever.
+      {relaxed(DUOBASIN, 2, 0), 2, 0, MAXITS + 1, 1, 2, 0},
+      // Half steps stall one float above 1: half a step from 1 + 2^-23
+      // rounds back to it, where |f|^2 = 2^-44 is above duobasin's FTOL.
+      {relaxed(DUOBASIN, 0.5f, 0), 2, 0, MAXITS + 1, 1, 1 + std::ldexp(1.0f, -23), 0},
+  };
+  for (const auto& c : cases) {
+    const Outcome r = run(c.variant, c.re, c.im);
+    SCOPED_TRACE(std::string(c.variant.name) + " from " + std::to_string(c.re) + ", " +
+                 std::to_string(c.im));
+    EXPECT_EQ(r.its, c.its);
+    EXPECT_EQ(r.fault, c.fault);
+    EXPECT_NEAR(r.end.re, c.endRe, 1e-5);
+    EXPECT_NEAR(r.end.im, c.endIm, 1e-5);
+  }
+}
+
 TEST(Quadbasin, DiagonalNeverConverges) {
   const Outcome r = run(QUADBASIN, 1, 1);
   EXPECT_EQ(r.its, 201);

@@ -147,6 +147,28 @@ const Variant FULL_TABLE = [] {
   return full;
 }();
 
+// Complex coefficients: each term summed with the complex product, beside
+// real terms in the same table; and relaxed steps, z - A f/f'.
+const Variant CUBE_MINUS_I{"z^3 - i", {{{1, 3}, {0, 0, -1}}, 2}, 1e-10f, 1e-8f, 1};
+const Variant COMPLEX_QUINTIC{
+    "z^5 - (1+i)z + 0.5", {{{1, 5}, {-1, 1, -1}, {0.5f, 0}}, 3}, 1e-10f, 1e-8f, 1};
+// Every exponent once, out of order; parts of every kind: 0, -0, pure
+// imaginary, both parts, a complex constant.
+const Variant COMPLEX_TABLE = [] {
+  Variant table{"19 complex terms", {{}, MAXTERMS}, 1e-10f, 1e-8f, 1};
+  for (int i = 0; i < MAXTERMS; ++i) {
+    const float re = i % 4 == 1 ? 0.0f : float(i % 3 - 1) * 0.75f + 0.125f * float(i);
+    const float im = i % 3 == 0 ? (i % 2 == 0 ? 0.0f : -0.0f) : 0.3f * float(i % 5) - 0.6f;
+    table.POLY.term[i] = Term{re, float((7 * i + 7) % 19), im};
+  }
+  return table;
+}();
+
+Variant relaxed(Variant variant, float re, float im) {
+  variant.relax = WideComplex{re, im};
+  return variant;
+}
+
 // One frame's rows (every rowStep-th) on every path, and on three threads,
 // against the scalar run, with every value stored as a T.
 template <class T>
@@ -191,6 +213,10 @@ TEST(Lanes, EveryFrameSampleMatchesTheScalarRunOnEveryPathAndThreads) {
   const Window deep{0.3 - 5e-10, 0.3 + 5e-10, 0.7 - 5e-10, 0.7 + 5e-10};
   // The programs' frames in full; the other polynomials on every eighth
   // (or fortieth) row, which keeps the whole table to a few seconds.
+  const Variant relaxedQuadbasin = relaxed(QUADBASIN, 1.5f, 0.5f);  // the kernel's z^N + c
+  const Variant relaxedCube = relaxed(CUBE, 1.8f, 0);
+  const Variant relaxedCubic = relaxed(CUBIC, 0.5f, 0);
+  const Variant relaxedQuintic = relaxed(COMPLEX_QUINTIC, 0.7f, -0.3f);
   const struct {
     const Variant& variant;
     Window window;
@@ -209,6 +235,13 @@ TEST(Lanes, EveryFrameSampleMatchesTheScalarRunOnEveryPathAndThreads) {
       {NO_CONSTANT, {-1.2f, 1.2f, -1.2f, 1.2f}, 8},
       {FULL_TABLE, {-1.2f, 1.2f, -1.2f, 1.2f}, 40},
       {QUADBASIN, deep, 1},
+      {CUBE_MINUS_I, start, 8},
+      {COMPLEX_QUINTIC, start, 8},
+      {COMPLEX_TABLE, {-1.2f, 1.2f, -1.2f, 1.2f}, 40},
+      {relaxedQuadbasin, start, 8},
+      {relaxedCube, start, 8},
+      {relaxedCubic, start, 8},
+      {relaxedQuintic, start, 8},
   };
   // Each frame with floats and with doubles (the variant's values are
   // floats, which doubles hold exactly).
@@ -346,7 +379,9 @@ TEST(Lanes, SignedZerosAndSpecialStartsMatchTheScalarRun) {
   double wide[GRID];
   std::copy(std::begin(xs), std::end(xs), wide);
   for (int i = 0; i < 3; ++i) wide[i * 61 + 7] = std::array<double, 3>{1e300, -5e-324, 1e-200}[i];
-  const Variant* const variants[] = {&QUADBASIN, &DUOBASIN, &CUBIC, &NO_CONSTANT, &tie, &early};
+  const Variant relaxedCube = relaxed(CUBE_MINUS_I, -0.5f, 1.25f);
+  const Variant* const variants[] = {&QUADBASIN, &DUOBASIN,     &CUBIC,         &NO_CONSTANT, &tie,
+                                     &early,     &CUBE_MINUS_I, &COMPLEX_TABLE, &relaxedCube};
   for (const Variant* variant : variants) {
     Solver solver(*variant);
     derive(solver);

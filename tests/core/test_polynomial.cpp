@@ -197,7 +197,7 @@ TEST(Polynomial, TolerancesReadAndRefused) {
 // The parameter set of a polynomial written by the user.
 Variant userVariant(const char* text, const Tolerances& tolerances = {}) {
   Terms p;
-  EXPECT_TRUE(parsePolynomial(text, &p, nullptr)) << text;
+  EXPECT_TRUE(readUserPolynomial(text, &p, nullptr)) << text;
   EXPECT_EQ(tolerancesFault(p, tolerances), nullptr);
   return polynomialVariant(p, text, tolerances);
 }
@@ -214,6 +214,67 @@ TEST(Polynomial, DrawsTheNamedProgramsPicturesExactly) {
   EXPECT_EQ(openSession(quad)->viewLine(),
             "basinshot 'z^4 - 1' --ftol 1e-10 --rtol 1e-08 --extra 1 --window -2 2 -2 2 -o "
             "view.png");
+}
+
+// A plain sum is read as parsePolynomial reads it, in its order; anything
+// else is expanded and summed from the highest power down, the constant
+// last. (Their refusals are basinshot's, tests/tools/test_basinshot.cpp.)
+TEST(Polynomial, WrittenFormsGiveTheirTables) {
+  const struct {
+    const char* text;
+    std::vector<Term> table;
+  } cases[] = {
+      {"(z-1)^3 (z+2)", {{1, 4}, {-1, 3}, {-3, 2}, {5, 1}, {-2, 0}}},
+      {"z^3 + z^3", {{2, 3}, {0, 0}}},
+      {"2z + z^3", {{2, 1}, {1, 3}, {0, 0}}},
+      {"z (2 + z^2)", {{1, 3}, {2, 1}, {0, 0}}},
+      {"-0.5i z^2 + (1+i)", {{0, 2, -0.5f}, {1, 0, 1}}},
+  };
+  for (const auto& c : cases) {
+    Terms p;
+    ASSERT_TRUE(readUserPolynomial(c.text, &p, nullptr)) << c.text;
+    ASSERT_EQ(p.count, int(c.table.size())) << c.text;
+    for (int i = 0; i < p.count; ++i) {
+      EXPECT_EQ(p.term[i].coefficient, c.table[i].coefficient) << c.text << ", term " << i;
+      EXPECT_EQ(p.term[i].imaginary, c.table[i].imaginary) << c.text << ", term " << i;
+      EXPECT_EQ(p.term[i].exponent, c.table[i].exponent) << c.text << ", term " << i;
+    }
+  }
+}
+
+// A polynomial factored and the same expanded draw the same picture, real
+// or complex, in floats and in doubles.
+TEST(Polynomial, FactoredAndExpandedFormsDrawAlike) {
+  const std::pair<const char*, const char*> pairs[] = {
+      {"(z-1)^3 (z+2)", "z^4 - z^3 - 3z^2 + 5z - 2"},
+      {"(z - 0.1)^2", "z^2 - 0.2z + 0.01"},
+      {"z z z - 1", "z^3 - 1"},  // the z^N + c kernel either way
+      {"(z - i)(z + i)(z - 2)", "z^3 - 2z^2 + z - 2"},
+      {"2i (z^3 - 0.5i)", "1 + 2i z^3"},
+  };
+  for (const auto& [factored, expanded] : pairs)
+    for (const Precision precision : {Precision::Float, Precision::Double}) {
+      Terms a, b;
+      ASSERT_TRUE(readUserPolynomial(factored, &a, nullptr, precision)) << factored;
+      ASSERT_TRUE(readUserPolynomial(expanded, &b, nullptr, precision)) << expanded;
+      EXPECT_TRUE(takeShot(polynomialVariant(a, factored, {}, precision), Shot{}).rgb ==
+                  takeShot(polynomialVariant(b, expanded, {}, precision), Shot{}).rgb)
+          << factored;
+    }
+}
+
+// --relax A read as a complex constant, each part rounded once, and
+// printed on the view line so that it reads back as the same A.
+TEST(Polynomial, RelaxationsReadBackOnTheViewLine) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"0.5", "0.5"}, {"-0.25i", "-0.25i"}, {"(1+i)^2 - 0.1", "-0.1+2i"}};
+  for (const auto& [text, printed] : cases) {
+    Variant cube = userVariant("z^3 - i");
+    ASSERT_EQ(readRelaxation(text, &cube.relax), "") << text;
+    EXPECT_EQ(openSession(cube)->viewLine(),
+              std::string("basinshot 'z^3 - i' --ftol 1e-10 --rtol 1e-08 --extra 1 --relax ") +
+                  printed + " --window -2 2 -2 2 -o view.png");
+  }
 }
 
 TEST(Polynomial, TextbookCasesDrawAsExpected) {

@@ -237,6 +237,17 @@ TEST_F(Basinshot, WritesTheReplayedPictureAsPng) {
   EXPECT_NE(shoot({"z^2 - 2", "--double", "--roots"}).out.find("\n1.41421356237309"),
             std::string::npos);
 
+  // --relax 1, and an A that rounds to 1, take the plain step: the same
+  // file, byte for byte.
+  for (const char* program : {"quadbasin", "z^3 - i"}) {
+    const std::string plainFile = shoot({program, "--size", "60", "-o", "-"}).out;
+    EXPECT_FALSE(plainFile.empty());
+    for (const char* one : {"1", "1.00000001", "1+0i"})
+      EXPECT_EQ(shoot({program, "--relax", one, "--size", "60", "-o", "-"}).out, plainFile)
+          << program << " --relax " << one;
+    EXPECT_NE(shoot({program, "--relax", "0.9", "--size", "60", "-o", "-"}).out, plainFile);
+  }
+
   // The file, compressed in pieces on every thread, is the same byte for
   // byte as one thread makes it.
   Launch oneThread;
@@ -251,6 +262,28 @@ TEST_F(Basinshot, WritesTheReplayedPictureAsPng) {
 // bytes so unevenly common that an optimal code would need more than the
 // 15 bits a code may have. Each is read back exactly, and its file is the
 // same on one thread as on three.
+// The exact arithmetic (GMP, MPFR, FLINT, Arb) is loaded only by what needs
+// it: never by a named program, a plain --relax included; a complex --relax
+// and a user's polynomial (its roots, and any form but a plain sum) load it.
+TEST_F(Basinshot, OnlyWrittenFormsAndRootsLoadTheExactArithmetic) {
+  Launch traced;
+  traced.environment = {"LD_DEBUG=files"};
+  const struct {
+    std::vector<std::string> args;
+    bool loads;
+  } cases[] = {
+      {{"duobasin", "--relax", "0.5", "--size", "8", "-o", "-"}, false},
+      {{"(z-1)^3 (z+2)", "--size", "8", "-o", "-"}, true},
+      {{"quadbasin", "--relax", "1+0.5i", "--size", "8", "-o", "-"}, true},
+  };
+  for (const auto& c : cases) {
+    const Outcome r = shoot(c.args, traced);
+    EXPECT_EQ(r.status, 0) << c.args[0];
+    EXPECT_EQ(r.err.find("libgmp") != std::string::npos, c.loads) << c.args[0];
+    EXPECT_EQ(r.err.find("basinscope-roots") != std::string::npos, c.loads) << c.args[0];
+  }
+}
+
 TEST_F(Basinshot, PngFileHoldsAnyPictureExactly) {
   std::mt19937 random(7);
   const auto byte = [&random] { return std::uint8_t(random() & 0xff); };
@@ -377,6 +410,22 @@ TEST_F(Basinshot, BadInputIsReportedOnOneLineAndWritesNothing) {
       {{"quadbasin", "--double", "--double", "-o", out}, "--double is given more than once"},
       {{"z^2 - NaN", "-o", out}, "column 7: coefficient NaN is not a finite number"},
       {{"inf*z", "-o", out}, "column 1: coefficient inf is not a finite number"},
+      // Written forms: bounded before anything is expanded, each coefficient
+      // of the expansion (each part of a complex one) refused on its own.
+      {{"(z+1)^1000000000", "-o", out}, "column 7: exponent 1000000000 is above 18"},
+      {{"(z + 1e999999999)^2", "-o", out},
+       "column 6: number 1e999999999 is too large for a double"},
+      {{"z - z + 1", "-o", out}, "column 1: the terms in z cancel, leaving a constant"},
+      {{"z^z", "-o", out}, "column 3: z in an exponent"},
+      {{"(z+1)/2", "-o", out}, "column 6: division is not allowed"},
+      {{"z^2 - 1e-30*1e-30", "-o", out}, "column 18: the coefficient of z^0 (-1e-60) rounds to 0"},
+      {{"(1e20 z)^2 + 1", "-o", out}, "the coefficient of z^2 (1e+40) is too large for a float"},
+      {{"z + (2 + 1e-50i)", "-o", out},
+       "the imaginary part of the coefficient of z^0 (1e-50) rounds to 0 as a float"},
+      {{"duobasin", "--relax", "0", "-o", out}, "--relax: '0': A = 0 never moves a run"},
+      {{"duobasin", "--relax", "1e39", "-o", out}, "the constant (1e+39) is too large for a float"},
+      {{"duobasin", "--relax", "z", "-o", out}, "--relax: 'z': column 1: no z in a constant"},
+      {{"duobasin", "--relax", "1", "--relax=1", "-o", out}, "--relax is given more than once"},
       {{"duobasin", "--keys", "z@400,400 x d", "-o", out}, "key 2 'x': unknown key"},
       {{"duobasin", "--keys", "z@4OO,400", "-o", out}, "expected z@X,Y"},
       {{"duobasin", "--keys", "c@800,0", "-o", out}, "outside the 800 x 800 window"},
@@ -588,6 +637,7 @@ TEST_F(Basinshot, EveryProgramTellsTheSameMistakeInTheSameWords) {
       {{"--window", "0", "1", "0"}, "--window needs 4 values (XMIN XMAX YMIN YMAX) (see "},
       {{"--window", "1", "0", "0", "1"}, "--window: XMIN must be below XMAX (see "},
       {{"--window", "nan", "1", "0", "1"}, "--window: 'nan': not a number (see "},
+      {{"--relax", "0"}, "--relax: '0': A = 0 never moves a run (see "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.says);
@@ -624,6 +674,7 @@ TEST_F(Basinshot, PolybasinReadsItsCommandLineAsBasinshotDoes) {
       {{"z^2", "--rtol", "0"}, "--rtol: '0': must be a positive number below 3.4e38"},
       {{"z^2", "--ftol=1", "--ftol", "2"}, "--ftol is given more than once"},
       {{"z^2", "--rtol"}, "--rtol needs a value (X)"},
+      {{"(z-1)^3 (z+2"}, "'(z-1)^3 (z+2': column 13: expected ')' to close the '(' of column 9"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.says);
@@ -655,6 +706,26 @@ TEST_F(Basinshot, PolybasinReadsItsCommandLineAsBasinshotDoes) {
        0,
        "-1+0i multiplicity 1 colour 0 #ff0000\n1+0i multiplicity 1 colour 1 #00ff00\n"},
       {{"-z", "--roots"}, 0, "0+0i multiplicity 1 colour 0 #ff0000\n"},
+      {{"-(z-1)^2", "--roots"}, 0, "1+0i multiplicity 2 colour 0 #ff0000\n"},
+      {{"-i z^2 + i", "--roots"}, 0, "\n1+0i multiplicity 1 colour 1 #00ff00\n"},
+      {{"z^3 - 1", "--relax", "1.8", "--roots"}, 0, "1+0i multiplicity 1 colour 1"},
+      // Complex and repeated roots, each part the float nearest its closed
+      // form (0.8660254: sqrt(3)/2); where rounding the coefficients split
+      // a root, the written root with its written multiplicity.
+      {{"z^3 - i", "--roots"},
+       0,
+       "-0.8660254+0.5i multiplicity 1 colour 0 #ff0000\n0.8660254+0.5i multiplicity 1 colour 1 "
+       "#00ff00\n0-1i multiplicity 1 colour 2 #0000ff\n"},
+      {{"(z - 1 - i)^2 (z+1)", "--roots"},
+       0,
+       "1+1i multiplicity 2 colour 0 #ff0000\n-1+0i multiplicity 1 colour 1 #00ff00\n"},
+      {{"(z-1)^3 (z+2)", "--roots"},
+       0,
+       "1+0i multiplicity 3 colour 0 #ff0000\n-2+0i multiplicity 1 colour 1 #00ff00\n"},
+      {{"(z - 0.1)^2", "--roots"},
+       0,
+       "0.099977165+0i multiplicity 1 colour 0 #ff0000\n0.10002284+0i multiplicity 1 colour 0 "
+       "#ff0000\nas written: 0.1+0i multiplicity 2\n"},
       // GLUT's options, told apart from a polynomial that begins with a
       // minus, do nothing when no window opens.
       {{"-geometry", "99x99", "-z^2 + 1", "--roots"}, 2, "-geometry does nothing with --roots"},
