@@ -172,7 +172,10 @@ void basinshotSession(const char* program, unsigned long seed) {
   script += "r d";
   const std::string basinshot = BASINSHOT;
   const support::Result home = support::run({basinshot, program, "-o", "-"});
-  const support::Result back = support::run({basinshot, program, "--keys", script, "-o", "-"});
+  // A sanitizer build takes about a minute over the script; the test's own
+  // limit is the one that counts.
+  const support::Result back =
+      support::run({basinshot, program, "--keys", script, "-o", "-"}, {}, 500);
   ASSERT_EQ(home.status, 0) << home.err;
   ASSERT_EQ(back.status, 0) << back.err << script;
   EXPECT_FALSE(home.out.empty());
