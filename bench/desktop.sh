@@ -24,15 +24,7 @@ done
 HERE=$(dirname "${BASH_SOURCE[0]}")
 source "$HERE/../tools/xvfb.sh"
 source "$HERE/median.sh"
-WORK=$(mktemp -d)
-VIEWER=
-cleanup() {
-  [[ -n $VIEWER ]] && kill "$VIEWER" 2>/dev/null && wait "$VIEWER" 2>/dev/null
-  xvfb_stop
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
-xvfb_start 1920x1080
+xvfb_session 1920x1080
 mkfifo "$WORK/events"
 
 # Reads event lines until one starts with $1; LINE is that line and SEEN

@@ -28,15 +28,7 @@ for program in duobasin quadbasin; do
 done
 
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/xvfb.sh"
-WORK=$(mktemp -d)
-VIEWER=
-cleanup() {
-  [[ -n $VIEWER ]] && kill "$VIEWER" 2>/dev/null && wait "$VIEWER" 2>/dev/null
-  xvfb_stop
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
-xvfb_start
+xvfb_session
 
 source "$(dirname "${BASH_SOURCE[0]}")/median.sh"
 

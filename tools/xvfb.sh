@@ -6,6 +6,8 @@
 #
 #   source tools/xvfb.sh
 #   xvfb_start [WIDTHxHEIGHT]       # exports DISPLAY; xvfb_stop ends the server
+#   xvfb_session [WIDTHxHEIGHT]     # xvfb_start with a scratch folder WORK; at
+#                                   # exit ends $VIEWER, the server and WORK
 #   window=$(viewer_window "$pid")  # the viewer's window, moved to (0, 0)
 #   BASIN_EVENTS=3 viewer 3>"$log" &  # its event lines, for rest_time
 #   rest_time "$log" 1 0 "$pid"     # waits for the first frame; prints when
@@ -50,6 +52,22 @@ xvfb_stop() {
   fi
   [[ -n $XVFB_WORK ]] && rm -rf "$XVFB_WORK"
   XVFB_PID= XVFB_WORK=
+}
+
+# A script's whole stay on its own server: WORK is a scratch folder, and a
+# viewer started with its process id in VIEWER is ended with the server when
+# the script exits, however it exits.
+xvfb_session() {
+  WORK=$(mktemp -d)
+  VIEWER=
+  trap xvfb_session_end EXIT
+  xvfb_start "$@"
+}
+
+xvfb_session_end() {
+  [[ -n $VIEWER ]] && kill "$VIEWER" 2>/dev/null && wait "$VIEWER" 2>/dev/null
+  xvfb_stop
+  rm -rf "$WORK"
 }
 
 # The window of the viewer with process id $1, once it is visible. With no
