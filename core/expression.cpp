@@ -6,159 +6,22 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/decimal_polynomial.h"
 #include "core/newton.h"
-#include "core/text.h"
+#include "core/scanner.h"
 
 namespace basin {
 namespace {
 
-constexpr int MAXDEGREE = MAXTERMS - 1;
 constexpr int MAXNESTING = 100;  // parentheses; the reader recurses once a level
 // The longest exact coefficient a text may lead to, in decimal digits. The
 // longest a sensible text needs is about 17000, (1e308 z + 1e-308)^18.
 constexpr double MAXDIGITS = 40000;
-constexpr double LOG2_10 = 3.321928094887362;
-constexpr int END = -1;  // what the reader sees past the last character
 
 const char* const FACTOR = "a number, z, i or '('";
 
-bool isDigit(int c) { return c >= '0' && c <= '9'; }
-bool isLetter(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool startsNumber(int c) { return isDigit(c) || c == '.'; }
 bool startsFactor(int c) { return startsNumber(c) || isLetter(c) || c == '('; }
-
-std::string found(int c) {
-  return c == END ? "the end of the text" : "'" + escaped(std::string(1, char(c))) + "'";
-}
-
-// ---- Polynomials over the decimals ----
-
-// Every number read is a decimal, so every coefficient is a Gaussian integer
-// over a power of ten. The expansion keeps one power of ten for the whole
-// polynomial and works on the integers: no fraction is reduced until the
-// end, which spares a gcd at every step.
-struct GaussianInteger {
-  mpz_class re;
-  mpz_class im;
-};
-
-struct DecimalPolynomial {
-  std::vector<GaussianInteger> coefficients;  // of z^k at [k], none zero after the last nonzero
-  unsigned long tens = 0;                     // the coefficients are over 10^tens
-};
-
-mpz_class powerOfTen(unsigned long n) {
-  mpz_class p;
-  mpz_ui_pow_ui(p.get_mpz_t(), 10, n);
-  return p;
-}
-
-bool isZero(const GaussianInteger& c) { return c.re == 0 && c.im == 0; }
-bool isZero(const GaussianRational& c) { return c.re == 0 && c.im == 0; }
-
-void trim(DecimalPolynomial& p) {
-  while (!p.coefficients.empty() && isZero(p.coefficients.back())) p.coefficients.pop_back();
-}
-
-void negate(DecimalPolynomial& p) {
-  for (GaussianInteger& c : p.coefficients) {
-    c.re = -c.re;
-    c.im = -c.im;
-  }
-}
-
-// p with its coefficients over 10^tens, not less than p's own.
-void rescale(DecimalPolynomial& p, unsigned long tens) {
-  if (tens == p.tens) return;
-  const mpz_class scale = powerOfTen(tens - p.tens);
-  for (GaussianInteger& c : p.coefficients) {
-    c.re *= scale;
-    c.im *= scale;
-  }
-  p.tens = tens;
-}
-
-void addInto(DecimalPolynomial& sum, DecimalPolynomial term, bool subtract) {
-  const unsigned long tens = std::max(sum.tens, term.tens);
-  rescale(sum, tens);
-  rescale(term, tens);
-  if (subtract) negate(term);
-  std::vector<GaussianInteger>& to = sum.coefficients;
-  if (to.size() < term.coefficients.size()) to.resize(term.coefficients.size());
-  for (std::size_t k = 0; k < term.coefficients.size(); ++k) {
-    to[k].re += term.coefficients[k].re;
-    to[k].im += term.coefficients[k].im;
-  }
-  trim(sum);
-}
-
-// sum += a b; most parts are 0 (real polynomials), and are skipped.
-void addProduct(GaussianInteger& sum, const GaussianInteger& a, const GaussianInteger& b) {
-  if (a.re != 0 && b.re != 0) mpz_addmul(sum.re.get_mpz_t(), a.re.get_mpz_t(), b.re.get_mpz_t());
-  if (a.im != 0 && b.im != 0) mpz_submul(sum.re.get_mpz_t(), a.im.get_mpz_t(), b.im.get_mpz_t());
-  if (a.re != 0 && b.im != 0) mpz_addmul(sum.im.get_mpz_t(), a.re.get_mpz_t(), b.im.get_mpz_t());
-  if (a.im != 0 && b.re != 0) mpz_addmul(sum.im.get_mpz_t(), a.im.get_mpz_t(), b.re.get_mpz_t());
-}
-
-DecimalPolynomial multiplied(const DecimalPolynomial& a, const DecimalPolynomial& b) {
-  DecimalPolynomial p;
-  p.tens = a.tens + b.tens;
-  if (a.coefficients.empty() || b.coefficients.empty()) return p;
-  p.coefficients.resize(a.coefficients.size() + b.coefficients.size() - 1);
-  for (std::size_t j = 0; j < a.coefficients.size(); ++j)
-    for (std::size_t k = 0; k < b.coefficients.size(); ++k)
-      addProduct(p.coefficients[j + k], a.coefficients[j], b.coefficients[k]);
-  trim(p);  // a product of Gaussian integers is 0 only when one of them is
-  return p;
-}
-
-// base^n by squaring; base^0 is 1, 0^0 included.
-DecimalPolynomial power(DecimalPolynomial base, int n) {
-  DecimalPolynomial result{{GaussianInteger{1, 0}}, 0};
-  for (; n > 0; n /= 2) {
-    if (n % 2 == 1) result = multiplied(result, base);
-    if (n > 1) base = multiplied(base, base);
-  }
-  return result;
-}
-
-// p's coefficients as fractions in lowest terms.
-ExactPolynomial exactOf(const DecimalPolynomial& p) {
-  const mpz_class scale = powerOfTen(p.tens);
-  ExactPolynomial exact;
-  for (const GaussianInteger& c : p.coefficients) {
-    exact.push_back(GaussianRational{mpq_class(c.re, scale), mpq_class(c.im, scale)});
-    exact.back().re.canonicalize();
-    exact.back().im.canonicalize();
-  }
-  return exact;
-}
-
-// ---- What the syntax bounds ----
-
-// A bound on the length of the exact coefficients. Every number read is a
-// decimal, so every coefficient is a Gaussian integer over 10^tens, and the
-// absolute values of those integers sum to at most 2^bits. That sum is
-// submultiplicative, which makes the bound of a product the sum of the
-// factors' and the bound of a power n times the base's.
-struct Growth {
-  double bits = 0;
-  double tens = 0;
-  double digits() const { return bits / LOG2_10 + tens; }
-};
-
-Growth sumOf(const Growth& a, const Growth& b) {
-  const double tens = std::max(a.tens, b.tens);
-  const double bits =
-      std::max(a.bits + (tens - a.tens) * LOG2_10, b.bits + (tens - b.tens) * LOG2_10);
-  return Growth{bits + 1, tens};
-}
-
-Growth productOf(const Growth& a, const Growth& b) {
-  return Growth{a.bits + b.bits, a.tens + b.tens};
-}
-
-Growth powerOf(const Growth& a, int n) { return Growth{a.bits * n, a.tens * n}; }
 
 // The shapes a term of parsePolynomial's plain sums is made of.
 enum class Shape {
@@ -183,24 +46,15 @@ struct Piece {
 // likely typos than products.
 enum class Last { Number, Z, I, Close };
 
+bool isZero(const GaussianRational& c) { return c.re == 0 && c.im == 0; }
+
 // ---- The reader ----
 
-// The text and a position in it, with the first error met.
-struct Reader {
-  const std::string& text;
+// The written form's reader, which expands as it reads.
+struct Reader : Scanner {
   bool allowZ;
-  std::size_t at = 0;
   Last last = Last::Number;
-  PolynomialError error{0, ""};
 
-  int peek() const { return at < text.size() ? static_cast<unsigned char>(text[at]) : END; }
-  void skipBlanks() {
-    while (peek() == ' ' || peek() == '\t') ++at;
-  }
-  bool fail(std::size_t where, const std::string& message) {
-    error = PolynomialError{int(where) + 1, message};
-    return false;
-  }
   // The character at `at` is not what `expected` says should come there.
   bool unexpected(const std::string& expected) {
     if (peek() == '/') return fail(at, "division is not allowed: write 0.5z, not z/2");
@@ -289,9 +143,7 @@ bool readExponent(Reader& r, int* exponent) {
   if (r.peek() == '.') return r.fail(start, "the exponent must be a whole number");
   if (r.peek() == '(') return r.fail(start, "write the exponent in digits, as in z^3");
   if (!isDigit(r.peek())) return r.unexpected("a whole number from 0 to 18 after '^'");
-  int value = 0;
-  for (; isDigit(r.peek()); ++r.at)
-    if (value <= MAXDEGREE) value = value * 10 + (r.peek() - '0');
+  const int value = r.wholeNumber(MAXDEGREE);
   if (r.peek() == '.') return r.fail(r.at, "the exponent must be a whole number");
   if (value > MAXDEGREE)
     return r.fail(start, "exponent " + r.text.substr(start, r.at - start) + " is above " +
@@ -515,7 +367,7 @@ bool roundCoefficient(const GaussianRational& c, const std::string& name, Precis
 }  // namespace
 
 bool readExpression(const std::string& text, ExpressionReading* out, PolynomialError* error) {
-  Reader r{text, true};
+  Reader r{{text}, true};
   Piece whole;
   const bool read = readWhole(r, "no polynomial: expected a term such as z^3 - 1", &whole);
   if (read && whole.value.coefficients.size() < 2) {
@@ -575,7 +427,7 @@ bool roundTerms(const std::string& text, const ExactPolynomial& exact, Precision
 
 bool readConstant(const std::string& text, Precision precision, double* re, double* im,
                   PolynomialError* error) {
-  Reader r{text, false};
+  Reader r{{text}, false};
   Piece whole;
   RoundedTerm value{0, 0, 0};
   std::string fault;

@@ -5,13 +5,11 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "core/text.h"
+#include "core/scanner.h"
 #include "core/written.h"
 
 namespace basin {
 namespace {
-
-constexpr int END = -1;  // what the reader sees past the last character
 
 // A term as written: its coefficient, its exponent and where it starts.
 struct Written {
@@ -20,30 +18,12 @@ struct Written {
   std::size_t at;
 };
 
-bool isDigit(int c) { return c >= '0' && c <= '9'; }
-bool isLetter(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-std::string found(int c) {
-  return c == END ? "the end of the text" : "'" + escaped(std::string(1, char(c))) + "'";
-}
-
-// The text and a position in it, with the first error met.
-struct Reader {
-  const std::string& text;
+// A plain sum's reader, which rounds each number as it reads it.
+struct Reader : Scanner {
   Precision precision;
-  std::size_t at = 0;
-  PolynomialError error{0, ""};
 
   std::string typeName() const { return std::string("a ") + storageName(precision); }
 
-  int peek() const { return at < text.size() ? static_cast<unsigned char>(text[at]) : END; }
-  void skipBlanks() {
-    while (peek() == ' ' || peek() == '\t') ++at;
-  }
-  bool fail(std::size_t where, const std::string& message) {
-    error = PolynomialError{int(where) + 1, message};
-    return false;
-  }
   bool failNumber(std::size_t where, const std::string& message) {
     error = PolynomialError{int(where) + 1, message, true};
     return false;
@@ -104,9 +84,7 @@ bool readExponent(Reader& r, int* exponent) {
   if (!isDigit(r.peek()))
     return r.unexpected("a whole number from 0 to " + std::to_string(MAXDEGREE) + " after '^'");
   const std::size_t start = r.at;
-  int value = 0;
-  for (; isDigit(r.peek()); ++r.at)
-    if (value <= MAXDEGREE) value = value * 10 + (r.peek() - '0');
+  const int value = r.wholeNumber(MAXDEGREE);
   if (r.peek() == '.') return r.fail(r.at, "the exponent must be a whole number");
   if (value > MAXDEGREE)
     return r.fail(start, "exponent " + r.text.substr(start, r.at - start) + " is above " +
@@ -203,7 +181,7 @@ bool readTerms(Reader& r, Written* terms, int* count) {
 
 bool parsePolynomial(const std::string& text, Terms* out, PolynomialError* error,
                      Precision precision) {
-  Reader r{text, precision};
+  Reader r{{text}, precision};
   Written terms[MAXTERMS];
   int count = 0;
   if (!readTerms(r, terms, &count)) {
