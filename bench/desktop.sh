@@ -16,13 +16,9 @@ set -euo pipefail
 
 BUILD=${1:-build}
 RUNS=${2:-9}
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "desktop.sh: $tool is not installed" >&2; exit 2; }
-done
-[[ -x $BUILD/quadbasin ]] || { echo "desktop.sh: no $BUILD/quadbasin; build first" >&2; exit 2; }
-
 HERE=$(dirname "${BASH_SOURCE[0]}")
 source "$HERE/../tools/xvfb.sh"
+xvfb_require "$BUILD" quadbasin
 source "$HERE/median.sh"
 xvfb_session 1920x1080
 mkfifo "$WORK/events"

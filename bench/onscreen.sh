@@ -20,14 +20,8 @@ set -euo pipefail
 BUILD=${1:-build}
 FRAMES=${2:-7}
 
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "onscreen.sh: $tool is not installed" >&2; exit 2; }
-done
-for program in duobasin quadbasin; do
-  [[ -x $BUILD/$program ]] || { echo "onscreen.sh: no $BUILD/$program; build first" >&2; exit 2; }
-done
-
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/xvfb.sh"
+xvfb_require "$BUILD" duobasin quadbasin
 xvfb_session
 
 source "$(dirname "${BASH_SOURCE[0]}")/median.sh"

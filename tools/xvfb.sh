@@ -54,6 +54,20 @@ xvfb_stop() {
   XVFB_PID= XVFB_WORK=
 }
 
+# Exits with status 2 and a line on stderr unless Xvfb and xdotool are
+# installed and each of the programs $2... is built in the folder $1.
+xvfb_require() {
+  local build=$1 tool program me
+  me=$(basename "$0")
+  shift
+  for tool in Xvfb xdotool; do
+    command -v "$tool" >/dev/null || { echo "$me: $tool is not installed" >&2; exit 2; }
+  done
+  for program in "$@"; do
+    [[ -x $build/$program ]] || { echo "$me: no $build/$program; build first" >&2; exit 2; }
+  done
+}
+
 # A script's whole stay on its own server: WORK is a scratch folder, and a
 # viewer started with its process id in VIEWER is ended with the server when
 # the script exits, however it exits.
